@@ -1,0 +1,33 @@
+// The command line of the batch driver, turned into the engine's input.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "batch/tuConfAll.h"
+
+namespace tarn {
+
+struct BatchCommand {
+    BatchInput input;
+    std::string startFolder;
+    bool dryRun = false;
+    bool verbose = false;
+    bool help = false;
+};
+
+// Thrown for a command line that cannot be carried out; the message says why.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments (without the program's name, in the system code page).
+// Reads the reference and signature files it names; a file that cannot be
+// read throws platform::FileError.
+BatchCommand ParseBatchCommand(const std::vector<std::string>& args);
+
+extern const char kBatchUsage[];
+
+}  // namespace tarn

@@ -1,0 +1,108 @@
+#include "batch/tuConfAll.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/platform.h"
+
+namespace tarn {
+namespace {
+
+// A folder on the current way down, with its identity worked out only when a
+// link makes it needed.
+struct Ancestor {
+    std::string path;
+    std::optional<platform::FileIdentity> identity;
+    bool identityKnown = false;
+
+    const std::optional<platform::FileIdentity>& Identity() {
+        if (!identityKnown) {
+            identity = platform::FolderIdentity(path);
+            identityKnown = true;
+        }
+        return identity;
+    }
+};
+
+class TreeWalk {
+public:
+    TreeWalk(const BatchInput& input, const BatchOptions& options) : input_(input), options_(options) {}
+
+    void Visit(const std::string& folder) {
+        if (options_.observer) options_.observer->FolderEntered(folder);
+        if (input_.signatureChecked) {
+            const std::string signPath = platform::JoinPath(folder, kSignatureFileName);
+            Report(signPath, WriteSignature(signPath, input_.signatureText, options_.mode));
+        }
+        const std::string settingsPath = platform::JoinPath(folder, kSettingsFileName);
+        Report(settingsPath, ApplyToFolder(settingsPath, input_, options_.mode));
+
+        ancestors_.push_back({folder, std::nullopt, false});
+        // A folder that cannot be listed counts as having no subfolders.
+        platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
+            if (!entry.isFolder || entry.name == "." || entry.name == "..") return;
+            const std::string child = platform::JoinPath(folder, entry.name);
+            if (entry.isLink && !LeadsSomewhereNew(child)) return;
+            Visit(child);
+        });
+        ancestors_.pop_back();
+    }
+
+private:
+    void Report(const std::string& path, WriteOutcome outcome) {
+        if (options_.observer) options_.observer->FileStored(path, outcome);
+    }
+
+    // False for a dangling link and for one that leads back to a folder on
+    // the way down (which would make the walk endless).
+    bool LeadsSomewhereNew(const std::string& link) {
+        const auto target = platform::FolderIdentity(link);
+        if (!target) return false;
+        for (auto& ancestor : ancestors_)
+            if (ancestor.Identity() == target) return false;
+        return true;
+    }
+
+    const BatchInput& input_;
+    const BatchOptions& options_;
+    std::vector<Ancestor> ancestors_;
+};
+
+}  // namespace
+
+void SetIfEnabled(SectionList& basic, const std::string& key, bool enabled, const std::string& value) {
+    if (!enabled) return;
+    SetValue(basic, key, value.empty() ? std::string(" ") : value);
+}
+
+SectionList ApplyFields(SectionList basic, const BatchInput& input) {
+    if (basic.empty()) basic.push_back("[BASIC]");
+    for (const auto& info : kFieldCatalogue) {
+        const FieldValue& field = input[info.field];
+        // BBSFOLDER is written whenever its box is enabled: "1" when checked,
+        // an empty value otherwise.
+        const std::string value = info.field == Field::BBSFOLDER ? (input.bbsFolderChecked ? "1" : "")
+                                                                 : field.text;
+        SetIfEnabled(basic, info.key, field.enabled, value);
+    }
+    for (auto& line : basic) line = Trim(line);
+    return basic;
+}
+
+WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& input, WriteMode mode) {
+    // The file is read once for both sections, and that read also tells
+    // whether the rewrite changes anything.
+    std::optional<std::string> current;
+    if (platform::FileExists(settingsPath)) current = platform::ReadWholeFile(settingsPath);
+    const SectionList lines = current ? SplitLines(*current) : SectionList();
+    SectionList dialog = SelectSection(lines, kDialogSection);
+    const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
+    return StoreFile(settingsPath, ComposeSections(dialog, basic), mode, current ? &*current : nullptr);
+}
+
+void ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options) {
+    TreeWalk(input, options).Visit(folder);
+}
+
+}  // namespace tarn

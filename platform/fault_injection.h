@@ -1,0 +1,22 @@
+// Test hooks that make one step of the crash-safe file replacement fail, so
+// tests can prove that a failure part way never harms the target file.
+// Nothing is armed in normal runs; each check is then one relaxed load.
+#pragma once
+
+namespace platform::faults {
+
+enum class Point {
+    CreateTemporary,  // the temporary file cannot be created
+    WriteTemporary,   // the write stops after half of the bytes
+    FlushTemporary,   // flushing to disk fails
+    Replace,          // moving the temporary file over the target fails
+};
+
+// Makes the next hit of `point` fail, after `skip` hits that succeed.
+void Arm(Point point, int skip = 0);
+void DisarmAll();
+
+// Called by the platform implementations at each point: true means "fail now".
+bool Fire(Point point);
+
+}  // namespace platform::faults

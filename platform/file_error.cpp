@@ -1,0 +1,17 @@
+#include "platform/file_error.h"
+
+namespace platform {
+namespace {
+
+std::string FormatMessage(FileError::Kind kind, const std::string& path) {
+    // Shift-JIS bytes thanks to the execution character set.
+    if (kind == FileError::kOpen) return "ファイル " + path + " は開けません";
+    return "ファイル " + path + " を作成できません";
+}
+
+}  // namespace
+
+FileError::FileError(Kind kind, const std::string& path)
+    : std::runtime_error(FormatMessage(kind, path)), kind_(kind), path_(path) {}
+
+}  // namespace platform

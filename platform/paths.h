@@ -1,0 +1,28 @@
+// Path arithmetic on byte strings in the system code page. The second byte of
+// a double-byte character never counts as a separator, even when its value is
+// that of '\\' (Shift-JIS ソ is 0x83 0x5C).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Length of the folder part: the bytes up to and including the last separator,
+// or 0 when there is none.
+std::size_t FolderPartLength(const std::string& path);
+
+// Everything up to and including the last separator ("" when there is none).
+std::string FolderPart(const std::string& path);
+
+// The text after the last separator.
+std::string FilePart(const std::string& path);
+
+// True when the last character of `path` is a separator.
+bool EndsWithSeparator(const std::string& path);
+
+// `folder` and `name` joined by one delimiter (none added when `folder` is
+// empty or already ends in a separator).
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace platform

@@ -1,0 +1,95 @@
+// The few operating-system services the core needs.
+//
+// Every string here is a byte string in the system's ANSI code page (Shift-JIS,
+// code page 932). The Win32 implementation hands these bytes straight to the
+// A functions; the POSIX one converts file names to and from UTF-8, the
+// encoding Linux file systems use, at this boundary, so the core sees the same
+// Shift-JIS names under both systems.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The character that joins a folder and a name: '\\' on Windows, '/' on POSIX.
+extern const char kPathDelimiter;
+
+// True when `c` separates path components: '\\' and ':' on Windows, '/' on
+// POSIX. Callers must not test the second byte of a double-byte character.
+bool IsPathSeparator(char c);
+
+// True when `c` is the first byte of a double-byte character of the code page.
+bool IsLeadByte(unsigned char c);
+
+// Locale-aware, case-insensitive equality of two names in the code page.
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+
+bool FileExists(const std::string& path);       // an existing file; a folder does not count
+bool DirectoryExists(const std::string& path);  // an existing folder (links followed)
+
+// The whole content of an existing file. Throws FileError(kOpen, path) when it
+// cannot be opened or read.
+std::string ReadWholeFile(const std::string& path);
+
+// True when `path` is an existing file holding exactly `bytes` (the size is
+// checked first, so a file of another size is not read).
+bool FileHoldsExactly(const std::string& path, const std::string& bytes);
+
+// Replaces the file at `path` with `bytes` so that at every moment the file
+// holds either its old content or the new one: the bytes go to a temporary
+// file in the same folder, which is flushed to disk and then moved over the
+// target (keeping the target's attributes or mode). On any failure the target
+// is left as it was, the temporary file is removed, and FileError(kCreate,
+// path) is thrown.
+void ReplaceFileContents(const std::string& path, const std::string& bytes);
+
+// One entry of a folder listing.
+struct FolderEntry {
+    std::string name;      // bare name, no path
+    bool isFolder = false; // a folder, or a link that leads to one
+    bool isLink = false;   // a symbolic link or junction (may lead anywhere)
+};
+
+// Lists the entries of `folder` whose names match the wildcard `mask` ('*' and
+// '?', letter case ignored, "*.*" matching every name), hidden and system
+// entries included, "." and ".." included as the system reports them, in the
+// order the system returns them. The listing stays open while `visit` runs,
+// so `visit` may list other folders. Returns false when the folder cannot be
+// listed at all.
+bool ListFolder(const std::string& folder, const std::string& mask,
+                const std::function<void(const FolderEntry&)>& visit);
+
+// What identifies a folder regardless of the path that reached it: volume
+// serial number and file index on Windows, device and inode on POSIX.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
+};
+
+// The identity of the folder a path leads to (links followed); nothing when it
+// cannot be opened.
+std::optional<FileIdentity> FolderIdentity(const std::string& path);
+
+// The process's current working folder: a full path without a trailing
+// delimiter, except at a root.
+std::string CurrentDirectory();
+
+// The program's arguments (without the program's name) in the code page. On
+// Windows they are taken from the wide command line, so that no byte of a
+// double-byte character is mistaken for a quote or backslash; on POSIX they
+// are `argv` turned from UTF-8 into the code page.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Text typed by the user (command-line arguments) turned into the code page,
+// and text in the code page turned into what the terminal shows. On Windows
+// both are the identity; on POSIX they convert between UTF-8 and Shift-JIS
+// (bytes that do not convert are kept as they are).
+std::string TerminalToSystemText(const std::string& text);
+std::string SystemToTerminalText(const std::string& text);
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// Writing settings and signature files back, shared by both programs.
+#pragma once
+
+#include <string>
+
+#include "settings/qvComFunctions.h"
+
+namespace tarn {
+
+enum class WriteMode {
+    Write,   // replace the file when its bytes change
+    DryRun,  // only tell what would happen
+};
+
+enum class WriteOutcome {
+    Written,     // the file now holds the new bytes
+    Unchanged,   // the file already held exactly these bytes and was left alone
+    WouldWrite,  // dry run: the file would have been written
+};
+
+// Stores `bytes` as the whole content of the file at `path`. A file that
+// already holds exactly these bytes is not touched (its time stamps stay);
+// otherwise it is replaced crash-safely (platform::ReplaceFileContents).
+// `current`, when given, is what the caller has just read from that file,
+// which saves reading it again. Throws platform::FileError (kCreate).
+WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode,
+                       const std::string* current = nullptr);
+
+// The file text for two sections: the lines of `first`, then those of
+// `second`, with all trailing white space and blank lines at the very end cut,
+// every line ended by CR LF. Afterwards `first` holds the lines written.
+std::string ComposeSections(SectionList& first, const SectionList& second);
+
+// Writes the two sections as one file (ComposeSections, then StoreFile).
+WriteOutcome WriteSections(SectionList& first, const SectionList& second, const std::string& path,
+                           WriteMode mode = WriteMode::Write);
+
+}  // namespace tarn

@@ -1,0 +1,56 @@
+#include "support/StrTokLib.h"
+
+#include "platform/paths.h"
+#include "platform/platform.h"
+
+namespace tarn {
+namespace {
+
+void SkipDelimiters(const TCharSet& delimiters, TStrTokRec& rec) {
+    const std::size_t length = rec.text.size();
+    while (rec.position <= length &&
+           delimiters.Contains(static_cast<unsigned char>(rec.text[rec.position - 1])))
+        ++rec.position;
+}
+
+}  // namespace
+
+std::string StrTokFirst(const std::string& text, const TCharSet& delimiters, TStrTokRec& rec) {
+    rec.text = text;
+    rec.position = 1;
+    return StrTokNext(delimiters, rec);
+}
+
+std::string StrTokNext(const TCharSet& delimiters, TStrTokRec& rec) {
+    const std::size_t length = rec.text.size();
+    if (rec.position > length) return std::string();
+    SkipDelimiters(delimiters, rec);
+    const std::size_t start = rec.position;
+    while (rec.position <= length) {
+        const auto c = static_cast<unsigned char>(rec.text[rec.position - 1]);
+        if (delimiters.Contains(c)) break;
+        rec.position += platform::IsLeadByte(c) ? 2 : 1;
+    }
+    // A lead byte at the very end may carry the position one past the text.
+    const std::string token = start <= length ? rec.text.substr(start - 1, rec.position - start) : "";
+    SkipDelimiters(delimiters, rec);
+    return token;
+}
+
+void FindFilesByMasks(const std::string& path, const std::string& masks, TStrArray& names) {
+    std::string folder = path;
+    if (!platform::DirectoryExists(folder)) {
+        folder = platform::FolderPart(path);
+        if (!platform::DirectoryExists(folder)) return;
+    }
+    const TCharSet semicolon(";");
+    TStrTokRec rec;
+    for (std::string mask = StrTokFirst(masks, semicolon, rec); !mask.empty();
+         mask = StrTokNext(semicolon, rec)) {
+        platform::ListFolder(folder, mask, [&](const platform::FolderEntry& entry) {
+            if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
+        });
+    }
+}
+
+}  // namespace tarn
