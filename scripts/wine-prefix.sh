@@ -29,16 +29,21 @@ start)
     if [ ! -f "$prefix/.tarn-ready" ]; then
         rm -rf "$prefix"
         mkdir -p "$prefix"
-        wineboot -i >/dev/null 2>&1
+        wineboot -i </dev/null >/dev/null 2>&1
         wineserver -w
         mkdir -p "$prefix/drive_c/windows/Fonts"
         cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         registry > "$prefix/tarn.reg"
-        wine regedit /S "$prefix/tarn.reg" >/dev/null 2>&1
+        wine regedit /S "$prefix/tarn.reg" </dev/null >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.tarn-ready"
     fi
-    wineserver -p
+    # Detached from our output, or whoever reads it (ctest) would wait for it.
+    wineserver -p </dev/null >/dev/null 2>&1
+    # The first program of a session starts Wine's background services, which
+    # stay as long as the server and keep the standard output they were given:
+    # start them here, detached, so that no test's output stays open.
+    wineboot </dev/null >/dev/null 2>&1
     ;;
 stop)
     wineserver -k 2>/dev/null || true

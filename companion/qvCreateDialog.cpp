@@ -1,0 +1,104 @@
+#include "companion/qvCreateDialog.h"
+
+#include "platform/platform.h"
+#include "settings/BoardSettings.h"
+#include "settings/tuCommon.h"
+
+namespace tarn {
+
+SectionList DefaultDialogSection() {
+    return {
+        "[DIALOG]",
+        "URL=1",
+        "UPURL=1",
+        "NAME=1",
+        "EMAIL=1",
+        "HP=1",
+        "KEY=1",
+        "USER=1",
+        "PASS=1",
+        "PARAM1=1",
+        "PARAM2=1",
+        "_URL=掲示板のアドレス(URL):",
+        "_UPURL=書き込み先アドレス(URL):",
+        "_NAME=名前:",
+        "_EMAIL=e-mailアドレス:",
+        "_HP=ホームページ:",
+        "_KEY=削除キー:",
+        "_USER=ユーザ名",
+        "_PASS=パスワード",
+        "_PARAM1=パラメータ",
+        "_PARAM2=未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
+    };
+}
+
+void InstallDialogSection() {
+    const SectionList basic = ReadSection(kSettingsFileName, kBasicSection);
+    SectionList dialog = DefaultDialogSection();
+    WriteSections(dialog, basic, kSettingsFileName);
+}
+
+namespace {
+
+bool IsArgumentSeparator(char c) { return c != '\0' && static_cast<unsigned char>(c) <= 32; }
+
+// Reads one argument starting at `p`, leaving `p` after it. Empty pairs of
+// double quotes before it are skipped; the result is empty at the end.
+std::string NextArgument(const std::string& line, std::size_t& p) {
+    auto at = [&](std::size_t i) { return i < line.size() ? line[i] : '\0'; };
+    for (;;) {
+        while (IsArgumentSeparator(at(p))) ++p;
+        if (at(p) == '"' && at(p + 1) == '"')
+            p += 2;
+        else
+            break;
+    }
+    std::string argument;
+    while (at(p) != '\0' && !IsArgumentSeparator(at(p))) {
+        if (at(p) == '"') {
+            ++p;
+            while (at(p) != '\0' && at(p) != '"') argument += line[p++];
+            if (at(p) != '\0') ++p;
+        } else {
+            argument += line[p++];
+        }
+    }
+    return argument;
+}
+
+// Length of the folder part under the Windows rules: up to and including the
+// last '\' or ':' that is not the second byte of a double-byte character.
+std::size_t WindowsFolderPartLength(const std::string& path) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < path.size();) {
+        const char c = path[i];
+        if (platform::IsLeadByte(static_cast<unsigned char>(c))) {
+            i += 2;
+            continue;
+        }
+        ++i;
+        if (c == '\\' || c == ':') end = i;
+    }
+    return end;
+}
+
+}  // namespace
+
+std::optional<std::string> FirstArgument(const std::string& commandLine) {
+    std::size_t p = 0;
+    NextArgument(commandLine, p);  // the program's own name
+    std::string first = NextArgument(commandLine, p);
+    if (first.empty()) return std::nullopt;
+    return first;
+}
+
+std::string UtilityPathFor(const std::string& currentFolder) {
+    std::string path = currentFolder.substr(0, WindowsFolderPartLength(currentFolder));
+    // Drop the separator that ends the parent's path, unless it is a colon.
+    if (!path.empty() && path.back() == '\\' && WindowsFolderPartLength(path) == path.size())
+        path.pop_back();
+    path.resize(WindowsFolderPartLength(path));
+    return path + "TarnUtil.exe";
+}
+
+}  // namespace tarn
