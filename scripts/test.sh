@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every configuration and runs every test:
+# native (Linux g++), native-asan (with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and windows (mingw-w64, tests under Wine).
+# Ends with one line "tests: N passed, M failed"; the exit status is non-zero
+# when any build or test failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh || exit 1
+
+passed=0 failed=0 broken=()
+for preset in native native-asan windows; do
+    echo "== $preset"
+    if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; }; then
+        broken+=("$preset (build)")
+        continue
+    fi
+    log=$(mktemp)
+    ctest --preset "$preset" 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
+    summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    rm -f "$log"
+    if [ -z "$summary" ]; then
+        broken+=("$preset (no test summary)")
+        continue
+    fi
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    [ "$status" -eq 0 ] || [ "$bad" -gt 0 ] || broken+=("$preset (ctest status $status)")
+done
+
+for b in "${broken[@]}"; do echo "FAILED: $b"; done
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ ${#broken[@]} -eq 0 ]
