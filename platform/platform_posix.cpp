@@ -148,6 +148,10 @@ std::string ResolveLink(const std::string& native) {
 
 std::atomic<unsigned> temporaryCounter{0};
 
+struct CloseDir {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
 }  // namespace
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -237,7 +241,7 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
 bool ListFolder(const std::string& folder, const std::string& mask,
                 const std::function<void(const FolderEntry&)>& visit) {
     const std::string nativeFolder = Native(folder.empty() ? std::string(".") : folder);
-    std::unique_ptr<DIR, decltype(&::closedir)> dir(::opendir(nativeFolder.c_str()), &::closedir);
+    std::unique_ptr<DIR, CloseDir> dir(::opendir(nativeFolder.c_str()));
     if (!dir) return false;
     const bool everything = mask == "*" || mask == "*.*";
     while (dirent* d = ::readdir(dir.get())) {

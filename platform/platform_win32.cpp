@@ -54,13 +54,25 @@ bool FillTemporary(HANDLE file, const std::string& bytes) {
     return FlushFileBuffers(file) != FALSE;
 }
 
+// The absolute form of a path, or the path itself when it has none.
+std::string FullPath(const std::string& path) {
+    const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::string full(needed, '\0');
+    const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return full;
+}
+
 // Moves the finished temporary file over the target. ReplaceFileA keeps the
-// target's attributes, security and time of creation.
+// target's attributes, security and time of creation. It gets full paths:
+// Wine's fails with ERROR_DIRECTORY on a bare file name such as "sign.ini".
 bool MoveIntoPlace(const std::string& temporary, const std::string& target, bool targetExists) {
     if (faults::Fire(faults::Point::Replace)) return false;
     if (targetExists) {
-        if (ReplaceFileA(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                         nullptr, nullptr))
+        if (ReplaceFileA(FullPath(target).c_str(), FullPath(temporary).c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return true;
         // The target was moved aside but the new file could not take its
         // name: finish the move rather than leave no file under that name.
@@ -160,6 +172,13 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
         DeleteFileA(temporary.c_str());
         throw FileError(FileError::kCreate, path);
     }
+    // ReplaceFileA keeps the old file's attributes on Windows; Wine's gives the
+    // file those of the new one, so put back what went missing.
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    const DWORD now = exists ? Attributes(path) : INVALID_FILE_ATTRIBUTES;
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
+        SetFileAttributesA(path.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | kept);
 }
 
 bool ListFolder(const std::string& folder, const std::string& mask,
