@@ -1,0 +1,189 @@
+// The batch engine on one settings file: which [BASIC] lines the enabled
+// fields produce, and the file one folder ends up with.
+#include <gtest/gtest.h>
+
+#include "batch/tuConfAll.h"
+#include "platform/file_error.h"
+#include "temp_folder.h"
+
+namespace {
+
+using tarn::BatchInput;
+using tarn::Field;
+using tarn::SectionList;
+using tarn::WriteOutcome;
+using tarn_test::ReadBytes;
+using tarn_test::TempFolder;
+using tarn_test::WriteBytes;
+
+BatchInput With(std::initializer_list<std::pair<Field, std::string>> fields) {
+    BatchInput input;
+    for (const auto& f : fields) input[f.first] = tarn::FieldValue{true, f.second};
+    return input;
+}
+
+// ---- one key --------------------------------------------------------------------------------
+
+TEST(SetIfEnabled, DisabledFieldChangesNothing) {
+    SectionList list = {"[BASIC]", "NAME=old"};
+    tarn::SetIfEnabled(list, "NAME", false, "new");
+    tarn::SetIfEnabled(list, "URL", false, "u");
+    EXPECT_EQ(list, (SectionList{"[BASIC]", "NAME=old"}));
+}
+
+TEST(SetIfEnabled, EmptyValueKeepsTheKeyWithASpace) {
+    SectionList list = {"[BASIC]", "NAME=old"};
+    tarn::SetIfEnabled(list, "NAME", true, "");
+    tarn::SetIfEnabled(list, "URL", true, "");
+    EXPECT_EQ(list, (SectionList{"[BASIC]", "NAME= ", "URL= "}));
+    tarn::SetIfEnabled(list, "name", true, "new");
+    EXPECT_EQ(list, (SectionList{"[BASIC]", "name=new", "URL= "}));
+}
+
+// ---- the [BASIC] lines ----------------------------------------------------------------------
+
+TEST(ApplyFields, EmptySectionGetsItsHeader) {
+    EXPECT_EQ(tarn::ApplyFields({}, BatchInput{}), SectionList{"[BASIC]"});
+    EXPECT_EQ(tarn::ApplyFields({}, With({{Field::NAME, "n"}})), (SectionList{"[BASIC]", "NAME=n"}));
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]"}, BatchInput{}), SectionList{"[BASIC]"});
+}
+
+TEST(ApplyFields, MissingKeysAreAppendedInCatalogueOrder) {
+    BatchInput input = With({{Field::PASS, "p"}, {Field::URL, "u"}, {Field::LIB, "2ch"}, {Field::PARAM2, "12"},
+                             {Field::BBSFOLDER, ""}, {Field::USER, "me"}, {Field::KEY, "k"}, {Field::HP, "h"},
+                             {Field::EMAIL, "e"}, {Field::NAME, "n"}, {Field::UPURL, "up"}, {Field::PARAM1, "p1"}});
+    input.bbsFolderChecked = true;
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "OTHER=x"}, input),
+              (SectionList{"[BASIC]", "OTHER=x", "LIB=2ch", "BBSFOLDER=1", "URL=u", "UPURL=up", "NAME=n", "EMAIL=e",
+                           "HP=h", "KEY=k", "PARAM1=p1", "PARAM2=12", "USER=me", "PASS=p"}));
+}
+
+TEST(ApplyFields, ExistingKeysAreChangedInPlace) {
+    const SectionList basic = {"[BASIC]", "PASS=old", "NAME=old", "URL=keep"};
+    EXPECT_EQ(tarn::ApplyFields(basic, With({{Field::NAME, "n"}, {Field::PASS, "p"}})),
+              (SectionList{"[BASIC]", "PASS=p", "NAME=n", "URL=keep"}));
+}
+
+TEST(ApplyFields, EnabledEmptyFieldKeepsItsKeyWithAnEmptyValue) {
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "NAME=old"}, With({{Field::NAME, ""}, {Field::KEY, ""}})),
+              (SectionList{"[BASIC]", "NAME=", "KEY="}));
+}
+
+TEST(ApplyFields, DisabledFieldsKeepTheirLinesWhateverTheirText) {
+    BatchInput input = With({{Field::NAME, "n"}});
+    input[Field::URL] = tarn::FieldValue{false, "ignored"};
+    input[Field::PASS] = tarn::FieldValue{false, "ignored"};
+    input.bbsFolderChecked = true;  // its box is not enabled
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "URL=old", "BBSFOLDER=old"}, input),
+              (SectionList{"[BASIC]", "URL=old", "BBSFOLDER=old", "NAME=n"}));
+}
+
+TEST(ApplyFields, BbsFolderIsOneWhenCheckedAndEmptyWhenNot) {
+    BatchInput input = With({{Field::BBSFOLDER, "text is not the value"}});
+    input.bbsFolderChecked = true;
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "BBSFOLDER="}, input), (SectionList{"[BASIC]", "BBSFOLDER=1"}));
+    input.bbsFolderChecked = false;
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "BBSFOLDER=1"}, input), (SectionList{"[BASIC]", "BBSFOLDER="}));
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]"}, input), (SectionList{"[BASIC]", "BBSFOLDER="}));
+}
+
+TEST(ApplyFields, LowerCaseKeyIsRewrittenWithTheCatalogueKey) {
+    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "pass=old", "Name=x"}, With({{Field::PASS, "new"}})),
+              (SectionList{"[BASIC]", "PASS=new", "Name=x"}));
+}
+
+TEST(ApplyFields, EveryLineIsTrimmedEvenWithNothingEnabled) {
+    EXPECT_EQ(tarn::ApplyFields({" [BASIC]\t", "  NAME = a b \t", "", "\tURL=u\r"}, BatchInput{}),
+              (SectionList{"[BASIC]", "NAME = a b", "", "URL=u"}));
+}
+
+TEST(ApplyFields, ValuesLoseOnlyTheirOuterWhiteSpaceAtTheLineEnd) {
+    EXPECT_EQ(tarn::ApplyFields({}, With({{Field::NAME, "  名前 ソ  "}})),
+              (SectionList{"[BASIC]", "NAME=  \x96\xBC\x91\x4F \x83\x5C"}));
+}
+
+// ---- one folder's file ------------------------------------------------------------------------
+
+class ApplyToFolderTest : public ::testing::Test {
+protected:
+    std::string Apply(const std::string& before, const BatchInput& input) {
+        WriteBytes(dir.Fs("tarn_BBS.ini"), before);
+        tarn::ApplyToFolder(path, input);
+        return ReadBytes(dir.Fs("tarn_BBS.ini"));
+    }
+    TempFolder dir;
+    const std::string path = dir.Path("tarn_BBS.ini");
+};
+
+TEST_F(ApplyToFolderTest, MissingFileIsCreatedWithoutADialogSection) {
+    EXPECT_EQ(tarn::ApplyToFolder(path, With({{Field::NAME, "n"}, {Field::URL, ""}})), WriteOutcome::Written);
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nURL=\r\nNAME=n\r\n");
+}
+
+TEST_F(ApplyToFolderTest, NothingEnabledStillCreatesTheFile) {
+    tarn::ApplyToFolder(path, BatchInput{});
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\n");
+}
+
+TEST_F(ApplyToFolderTest, DialogIsCopiedUnchangedAndWrittenFirst) {
+    EXPECT_EQ(Apply("[BASIC]\r\nNAME=old\r\n[DIALOG]\r\nURL=1\r\n _NAME=名前: \r\n\r\n",
+                    With({{Field::NAME, "new"}})),
+              "[DIALOG]\r\nURL=1\r\n _NAME=\x96\xBC\x91\x4F: \r\n\r\n[BASIC]\r\nNAME=new\r\n");
+}
+
+TEST_F(ApplyToFolderTest, OtherSectionsAndLinesBeforeTheFirstHeaderAreDropped) {
+    EXPECT_EQ(Apply("stray=1\r\n[OTHER]\r\nA=1\r\n[DIALOG]\r\nURL=1\r\n[EXTRA]\r\nB=2\r\n[BASIC]\r\nNAME=n\r\n",
+                    BatchInput{}),
+              "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n");
+}
+
+TEST_F(ApplyToFolderTest, LowerCaseHeaderIsNotRecognised) {
+    EXPECT_EQ(Apply("[basic]\r\nNAME=old\r\nURL=u\r\n", With({{Field::NAME, "new"}})), "[BASIC]\r\nNAME=new\r\n");
+}
+
+TEST_F(ApplyToFolderTest, RepeatedBasicSectionsStayAndNewKeysGoToTheEnd) {
+    EXPECT_EQ(Apply("[BASIC]\r\nNAME=a\r\n[DIALOG]\r\nURL=1\r\n[BASIC]\r\nPASS=b\r\n",
+                    With({{Field::PASS, "p"}, {Field::HP, "h"}})),
+              "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=a\r\n[BASIC]\r\nPASS=p\r\nHP=h\r\n");
+}
+
+TEST_F(ApplyToFolderTest, NormalisesLineEndsAndWhiteSpaceOfBasic) {
+    EXPECT_EQ(Apply("[DIALOG]\n  URL=1  \n[BASIC]\r NAME = n \r\r\n\n", BatchInput{}),
+              "[DIALOG]\r\n  URL=1  \r\n[BASIC]\r\nNAME = n\r\n");
+}
+
+TEST_F(ApplyToFolderTest, EnabledEmptyFieldEmptiesAnExistingValue) {
+    EXPECT_EQ(Apply("[BASIC]\r\nNAME=old\r\nPASS=x\r\n", With({{Field::NAME, ""}})),
+              "[BASIC]\r\nNAME=\r\nPASS=x\r\n");
+}
+
+TEST_F(ApplyToFolderTest, FileAlreadyInShapeIsLeftAlone) {
+    WriteBytes(dir.Fs("tarn_BBS.ini"), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n");
+    const auto old = tarn_test::MakeOld(dir.Fs("tarn_BBS.ini"));
+    EXPECT_EQ(tarn::ApplyToFolder(path, With({{Field::NAME, "n"}})), WriteOutcome::Unchanged);
+    EXPECT_EQ(std::filesystem::last_write_time(dir.Fs("tarn_BBS.ini")), old);
+}
+
+TEST_F(ApplyToFolderTest, DryRunTellsButDoesNotWrite) {
+    WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
+    EXPECT_EQ(tarn::ApplyToFolder(path, With({{Field::NAME, "new"}}), tarn::WriteMode::DryRun),
+              WriteOutcome::WouldWrite);
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=old\r\n");
+    const std::string missing = dir.Path("sub.ini");
+    EXPECT_EQ(tarn::ApplyToFolder(missing, BatchInput{}, tarn::WriteMode::DryRun), WriteOutcome::WouldWrite);
+    EXPECT_FALSE(std::filesystem::exists(dir.Fs("sub.ini")));
+}
+
+TEST_F(ApplyToFolderTest, UnreadableFileRaisesTheOpenError) {
+    tarn_test::UnreadableFile file(dir, "locked.ini");
+    if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
+    try {
+        tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}}));
+        FAIL() << "no error";
+    } catch (const platform::FileError& e) {
+        EXPECT_EQ(e.kind(), platform::FileError::kOpen);
+        EXPECT_EQ(e.path(), file.path());
+    }
+}
+
+}  // namespace

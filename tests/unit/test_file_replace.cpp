@@ -1,0 +1,188 @@
+// The platform's file services: probes, whole-file reads, the crash-safe
+// replacement of a file's contents, folder listings and folder identities.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "platform/fault_injection.h"
+#include "platform/file_error.h"
+#include "platform/platform.h"
+#include "temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarn_test::EntryNames;
+using tarn_test::ReadBytes;
+using tarn_test::TempFolder;
+using tarn_test::WriteBytes;
+
+class PlatformFiles : public ::testing::Test {
+protected:
+    TempFolder dir;
+    tarn_test::FaultGuard faults;
+};
+
+// Bytes a text-mode write would change: CR LF, a lone LF, NUL and Ctrl-Z.
+const std::string kBinary("a\nb\r\n\0c\x1A\xFF\x83\x5C", 11);
+
+TEST_F(PlatformFiles, ProbesTellFilesFromFolders) {
+    WriteBytes(dir.Fs("file"), "x");
+    dir.MakeFolder(u8"ソ");
+    EXPECT_TRUE(platform::FileExists(dir.Path("file")));
+    EXPECT_FALSE(platform::DirectoryExists(dir.Path("file")));
+    EXPECT_TRUE(platform::DirectoryExists(dir.Path("ソ")));
+    EXPECT_FALSE(platform::FileExists(dir.Path("ソ")));
+    EXPECT_FALSE(platform::FileExists(dir.Path("missing")));
+    EXPECT_FALSE(platform::DirectoryExists(dir.Path("missing")));
+}
+
+TEST_F(PlatformFiles, ReadWholeFileGivesEveryByte) {
+    WriteBytes(dir.Fs("bin"), kBinary);
+    EXPECT_EQ(platform::ReadWholeFile(dir.Path("bin")), kBinary);
+    WriteBytes(dir.Fs("empty"), "");
+    EXPECT_EQ(platform::ReadWholeFile(dir.Path("empty")), "");
+}
+
+TEST_F(PlatformFiles, ReadWholeFileOfAFolderOrMissingFileRaisesTheOpenError) {
+    for (const std::string& path : {dir.path(), dir.Path("missing")}) {
+        try {
+            platform::ReadWholeFile(path);
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const platform::FileError& e) {
+            EXPECT_EQ(e.kind(), platform::FileError::kOpen);
+            EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(path));
+        }
+    }
+}
+
+TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {
+    WriteBytes(dir.Fs("f"), kBinary);
+    EXPECT_TRUE(platform::FileHoldsExactly(dir.Path("f"), kBinary));
+    std::string other = kBinary;
+    other[3] = 'X';
+    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("f"), other));
+    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("f"), kBinary.substr(1)));
+    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("f"), kBinary + "x"));
+    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("missing"), ""));
+    EXPECT_FALSE(platform::FileHoldsExactly(dir.path(), ""));
+}
+
+TEST_F(PlatformFiles, ReplaceCreatesOrOverwritesWithTheExactBytes) {
+    platform::ReplaceFileContents(dir.Path("new"), kBinary);
+    EXPECT_EQ(ReadBytes(dir.Fs("new")), kBinary);
+    WriteBytes(dir.Fs("long"), std::string(100000, 'z'));
+    platform::ReplaceFileContents(dir.Path("long"), "short");
+    EXPECT_EQ(ReadBytes(dir.Fs("long")), "short");
+    platform::ReplaceFileContents(dir.Path("long"), "");
+    EXPECT_EQ(ReadBytes(dir.Fs("long")), "");
+    EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"long", "new"}));
+}
+
+TEST_F(PlatformFiles, ReplaceWorksInAShiftJisFolder) {
+    dir.MakeFolder(u8"表ソ");
+    platform::ReplaceFileContents(dir.Path("表ソ/名前.ini"), "x");
+    EXPECT_EQ(ReadBytes(dir.Fs(u8"表ソ/名前.ini")), "x");
+    EXPECT_EQ(EntryNames(dir.Fs(u8"表ソ")), std::vector<std::string>{u8"名前.ini"});
+}
+
+TEST_F(PlatformFiles, ReplaceKeepsTheFilesAttributes) {
+    WriteBytes(dir.Fs("f"), "old");
+#ifdef _WIN32
+    constexpr unsigned long kHidden = 0x2, kSystem = 0x4;
+    ASSERT_NE(SetFileAttributesA(dir.Path("f").c_str(), kHidden | kSystem), 0);
+    platform::ReplaceFileContents(dir.Path("f"), "new");
+    EXPECT_EQ(GetFileAttributesA(dir.Path("f").c_str()) & (kHidden | kSystem), kHidden | kSystem);
+#else
+    fs::permissions(dir.Fs("f"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    platform::ReplaceFileContents(dir.Path("f"), "new");
+    EXPECT_EQ(fs::status(dir.Fs("f")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+#endif
+    EXPECT_EQ(ReadBytes(dir.Fs("f")), "new");
+}
+
+#ifndef _WIN32
+TEST_F(PlatformFiles, ReplaceWritesThroughASymbolicLink) {
+    WriteBytes(dir.Fs("real.ini"), "old");
+    fs::create_symlink("real.ini", dir.Fs("link.ini"));
+    platform::ReplaceFileContents(dir.Path("link.ini"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir.Fs("link.ini")));
+    EXPECT_EQ(ReadBytes(dir.Fs("real.ini")), "new");
+    EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"link.ini", "real.ini"}));
+}
+#endif
+
+// ---- listings ---------------------------------------------------------------------------
+
+std::map<std::string, platform::FolderEntry> List(const std::string& folder, const std::string& mask) {
+    std::map<std::string, platform::FolderEntry> entries;
+    const bool listed = platform::ListFolder(folder, mask, [&](const platform::FolderEntry& e) {
+        EXPECT_TRUE(entries.emplace(e.name, e).second) << "listed twice: " << e.name;
+    });
+    EXPECT_TRUE(listed) << folder;
+    return entries;
+}
+
+TEST_F(PlatformFiles, ListFolderGivesBareNamesAndTellsFolders) {
+    WriteBytes(dir.Fs("a.ini"), "");
+    WriteBytes(dir.Fs(u8"表.txt"), "");
+    dir.MakeFolder("sub");
+    const auto entries = List(dir.path(), "*.*");
+    std::set<std::string> names;
+    for (const auto& e : entries)
+        if (e.first != "." && e.first != "..") names.insert(e.first);
+    EXPECT_EQ(names, (std::set<std::string>{"a.ini", "sub", "\x95\x5C.txt"}));
+    EXPECT_TRUE(entries.at("sub").isFolder);
+    EXPECT_FALSE(entries.at("a.ini").isFolder);
+    EXPECT_FALSE(entries.at("sub").isLink);
+}
+
+TEST_F(PlatformFiles, ListFolderFiltersByMaskIgnoringCase) {
+    WriteBytes(dir.Fs("A.INI"), "");
+    WriteBytes(dir.Fs("b.ini"), "");
+    WriteBytes(dir.Fs("c.txt"), "");
+    const auto entries = List(dir.path(), "*.ini");
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries.count("A.INI") + entries.count("b.ini"), 2u);
+}
+
+TEST_F(PlatformFiles, ListFolderOfAMissingFolderFails) {
+    EXPECT_FALSE(platform::ListFolder(dir.Path("missing"), "*.*", [](const platform::FolderEntry&) {
+        ADD_FAILURE() << "an entry of a missing folder";
+    }));
+}
+
+TEST_F(PlatformFiles, FolderIdentityFollowsTheFolderNotThePath) {
+    dir.MakeFolder("a");
+    dir.MakeFolder("b");
+    WriteBytes(dir.Fs("file"), "");
+    const auto a = platform::FolderIdentity(dir.Path("a"));
+    ASSERT_TRUE(a.has_value());
+    EXPECT_TRUE(platform::FolderIdentity(dir.Path("a") + platform::kPathDelimiter) == a);
+    EXPECT_FALSE(platform::FolderIdentity(dir.Path("b")) == a);
+    EXPECT_FALSE(platform::FolderIdentity(dir.Path("missing")).has_value());
+    EXPECT_FALSE(platform::FolderIdentity(dir.Path("file")).has_value());
+#ifndef _WIN32
+    fs::create_directory_symlink(dir.Fs("a"), dir.Fs("link"));
+    EXPECT_TRUE(platform::FolderIdentity(dir.Path("link")) == a);
+#endif
+}
+
+// ---- text at the system boundary --------------------------------------------------------------
+
+TEST(PlatformText, TerminalTextConvertsBetweenUtf8AndShiftJis) {
+#ifdef _WIN32
+    EXPECT_EQ(platform::TerminalToSystemText("\x96\xBC"), "\x96\xBC");
+    EXPECT_EQ(platform::SystemToTerminalText("\x96\xBC"), "\x96\xBC");
+#else
+    EXPECT_EQ(platform::TerminalToSystemText(u8"名前ソ"), "\x96\xBC\x91\x4F\x83\x5C");
+    EXPECT_EQ(platform::SystemToTerminalText("\x96\xBC\x91\x4F\x83\x5C"), u8"名前ソ");
+    EXPECT_EQ(platform::TerminalToSystemText("plain"), "plain");
+    // Bytes that are no UTF-8 are kept as they are.
+    EXPECT_EQ(platform::TerminalToSystemText("\xFF\xFE"), "\xFF\xFE");
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+// Path arithmetic on code-page byte strings, the lead-byte test, name
+// comparison, and wildcard masks.
+#include <gtest/gtest.h>
+
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "platform/wildcard.h"
+
+namespace {
+
+using platform::FilePart;
+using platform::FolderPart;
+using platform::JoinPath;
+using platform::MatchesMask;
+
+const std::string D(1, platform::kPathDelimiter);
+
+// ---- separators and the parts of a path -----------------------------------------------------
+
+TEST(Paths, SeparatorsOfThisSystem) {
+#ifdef _WIN32
+    EXPECT_EQ(platform::kPathDelimiter, '\\');
+    EXPECT_TRUE(platform::IsPathSeparator('\\'));
+    EXPECT_TRUE(platform::IsPathSeparator(':'));
+    EXPECT_FALSE(platform::IsPathSeparator('/'));
+#else
+    EXPECT_EQ(platform::kPathDelimiter, '/');
+    EXPECT_TRUE(platform::IsPathSeparator('/'));
+    EXPECT_FALSE(platform::IsPathSeparator('\\'));
+    EXPECT_FALSE(platform::IsPathSeparator(':'));
+#endif
+}
+
+TEST(Paths, FolderPartEndsWithTheLastSeparator) {
+    const std::string path = "data" + D + "board" + D + "tarn_BBS.ini";
+    EXPECT_EQ(FolderPart(path), "data" + D + "board" + D);
+    EXPECT_EQ(FilePart(path), "tarn_BBS.ini");
+    EXPECT_EQ(platform::FolderPartLength(path), 11u);
+    EXPECT_EQ(FolderPart("name"), "");
+    EXPECT_EQ(FilePart("name"), "name");
+    EXPECT_EQ(FolderPart("dir" + D), "dir" + D);
+    EXPECT_EQ(FilePart("dir" + D), "");
+    EXPECT_EQ(FilePart(""), "");
+}
+
+TEST(Paths, TrailByteOfADoubleByteCharacterIsNoSeparator) {
+    // ソ is 0x83 0x5C: on Windows a byte-wise search would cut after it.
+    EXPECT_EQ(FolderPart("a\x83\x5C"), "");
+    EXPECT_EQ(FilePart("a\x83\x5C"), "a\x83\x5C");
+    EXPECT_FALSE(platform::EndsWithSeparator("a\x83\x5C"));
+    EXPECT_EQ(FolderPart("ソ" + D + "表"), "\x83\x5C" + D);
+    EXPECT_EQ(FilePart("ソ" + D + "表"), "\x95\x5C");
+    EXPECT_EQ(FolderPart("x" + D + "ソ表能"), "x" + D);
+}
+
+TEST(Paths, PerSystemSeparatorCharacters) {
+#ifdef _WIN32
+    EXPECT_EQ(FolderPart("C:name"), "C:");
+    EXPECT_EQ(FilePart("C:\\dir\\name"), "name");
+    EXPECT_EQ(FilePart("a/b"), "a/b");
+#else
+    EXPECT_EQ(FolderPart("C:name"), "");
+    EXPECT_EQ(FilePart("a\\b"), "a\\b");
+    EXPECT_EQ(FilePart("/a/b"), "b");
+#endif
+}
+
+TEST(Paths, LeadByteAtTheEndDoesNotReachPastTheText) {
+    EXPECT_EQ(FolderPart("dir" + D + "\x83"), "dir" + D);
+    EXPECT_EQ(FilePart("dir" + D + "\x83"), "\x83");
+}
+
+TEST(Paths, JoinPathAddsExactlyOneDelimiter) {
+    EXPECT_EQ(JoinPath("dir", "name"), "dir" + D + "name");
+    EXPECT_EQ(JoinPath("dir" + D, "name"), "dir" + D + "name");
+    EXPECT_EQ(JoinPath("", "name"), "name");
+    EXPECT_EQ(JoinPath("ソ", "tarn_BBS.ini"), "\x83\x5C" + D + "tarn_BBS.ini");
+    EXPECT_EQ(JoinPath("x" + D + "表", "y"), "x" + D + "\x95\x5C" + D + "y");
+#ifdef _WIN32
+    EXPECT_EQ(JoinPath("C:", "name"), "C:name");
+#endif
+}
+
+// ---- lead bytes and names -----------------------------------------------------------------------
+
+TEST(CodePage, LeadBytesOfShiftJis) {
+    for (int c : {0x81, 0x83, 0x9F, 0xE0, 0xEA, 0xFC}) EXPECT_TRUE(platform::IsLeadByte(c)) << c;
+    // ASCII, half-width katakana (0xA1-0xDF) and the unused ends are single bytes.
+    for (int c : {0x00, 0x5C, 0x7F, 0x80, 0xA0, 0xA1, 0xB1, 0xDF, 0xFD, 0xFF})
+        EXPECT_FALSE(platform::IsLeadByte(c)) << c;
+}
+
+TEST(CodePage, SameTextIgnoringCase) {
+    EXPECT_TRUE(platform::SameTextIgnoringCase("PassWord", "PASSWORD"));
+    EXPECT_TRUE(platform::SameTextIgnoringCase("", ""));
+    EXPECT_TRUE(platform::SameTextIgnoringCase("名前", "名前"));
+    EXPECT_TRUE(platform::SameTextIgnoringCase("ｎａｍｅ", "ＮＡＭＥ"));
+    EXPECT_FALSE(platform::SameTextIgnoringCase("NAME", "NAMES"));
+    EXPECT_FALSE(platform::SameTextIgnoringCase("NAME", ""));
+    EXPECT_FALSE(platform::SameTextIgnoringCase("NAME", "ＮＡＭＥ"));
+    EXPECT_FALSE(platform::SameTextIgnoringCase("ソ", "ゾ"));
+    EXPECT_FALSE(platform::SameTextIgnoringCase("[", "{"));  // no folding beyond letters
+}
+
+// ---- wildcard masks -------------------------------------------------------------------------------
+
+TEST(MatchesMask, StarMatchesAnyRunOfCharacters) {
+    EXPECT_TRUE(MatchesMask("", "*"));
+    EXPECT_TRUE(MatchesMask("qv_2ch.exe", "qv_*.exe"));
+    EXPECT_TRUE(MatchesMask("qv_.exe", "qv_*.exe"));
+    EXPECT_FALSE(MatchesMask("qv_2ch.exe.bak", "qv_*.exe"));
+    EXPECT_FALSE(MatchesMask("xqv_2ch.exe", "qv_*.exe"));
+    EXPECT_TRUE(MatchesMask("abXXabYYcd", "*ab*cd"));
+    EXPECT_TRUE(MatchesMask("aab", "*ab"));
+    EXPECT_FALSE(MatchesMask("abc", "*ab"));
+    EXPECT_TRUE(MatchesMask("a.b.c", "*.c"));
+}
+
+TEST(MatchesMask, QuestionMarkIsOneCharacterAlsoADoubleByteOne) {
+    EXPECT_TRUE(MatchesMask("a", "?"));
+    EXPECT_FALSE(MatchesMask("", "?"));
+    EXPECT_FALSE(MatchesMask("ab", "?"));
+    EXPECT_TRUE(MatchesMask("表", "?"));
+    EXPECT_FALSE(MatchesMask("表", "??"));
+    EXPECT_TRUE(MatchesMask("qv_表x.exe", "qv_??.exe"));
+}
+
+TEST(MatchesMask, DoubleByteCharactersCompareWhole) {
+    EXPECT_TRUE(MatchesMask("ソ.txt", "ソ.*"));
+    EXPECT_FALSE(MatchesMask("ゾ.txt", "ソ.*"));
+    // The trail byte of ソ is not the '\\' of a mask.
+    EXPECT_FALSE(MatchesMask("\x83\x5C", "*\\"));
+    EXPECT_FALSE(MatchesMask("\x83\x5C", "\x83*"));
+}
+
+TEST(MatchesMask, AsciiLettersIgnoreCase) {
+    EXPECT_TRUE(MatchesMask("QV_X.EXE", "qv_*.exe"));
+    EXPECT_TRUE(MatchesMask("qv_x.exe", "QV_?.EXE"));
+    EXPECT_FALSE(MatchesMask("qv_x.exf", "qv_*.exe"));
+}
+
+TEST(MatchesMask, DotStarAlsoMatchesNamesWithoutExtension) {
+    EXPECT_TRUE(MatchesMask("README", "*.*"));
+    EXPECT_TRUE(MatchesMask("a.b", "*.*"));
+    EXPECT_TRUE(MatchesMask(".hidden", "*.*"));
+    EXPECT_TRUE(MatchesMask("x", "x.*"));
+    EXPECT_TRUE(MatchesMask("x.txt", "x.*"));
+    EXPECT_TRUE(MatchesMask("x.", "x.*"));
+    EXPECT_FALSE(MatchesMask("xy", "x.*"));
+    EXPECT_FALSE(MatchesMask("y", "x.*"));
+    EXPECT_FALSE(MatchesMask("x", "x.txt"));
+    // Only a name without any extension gets the empty one.
+    EXPECT_TRUE(MatchesMask("ax", "*x.*"));
+    EXPECT_FALSE(MatchesMask("a.x", "*x.*"));
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The token scanner and the file search by a list of masks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/StrTokLib.h"
+#include "temp_folder.h"
+
+namespace {
+
+using tarn::TCharSet;
+using tarn::TStrArray;
+using tarn::TStrTokRec;
+using tarn_test::TempFolder;
+using tarn_test::WriteBytes;
+
+// Every token of `text` up to the empty one, plus one call past the end.
+std::vector<std::string> Tokens(const std::string& text, const TCharSet& delimiters) {
+    std::vector<std::string> tokens;
+    TStrTokRec rec;
+    for (std::string t = tarn::StrTokFirst(text, delimiters, rec); !t.empty(); t = tarn::StrTokNext(delimiters, rec)) {
+        tokens.push_back(t);
+        if (tokens.size() > 100) break;
+    }
+    EXPECT_EQ(tarn::StrTokNext(delimiters, rec), "") << "the scan went on after its end";
+    return tokens;
+}
+
+using Strings = std::vector<std::string>;
+
+// ---- token scanner ---------------------------------------------------------------------
+
+TEST(StrTok, LeadingRepeatedAndTrailingDelimitersGiveNoEmptyTokens) {
+    EXPECT_EQ(Tokens(";;ab;;cd;", TCharSet(";")), (Strings{"ab", "cd"}));
+}
+
+TEST(StrTok, EmptyTextAndOnlyDelimitersGiveTheEmptyTokenAtOnce) {
+    TStrTokRec rec;
+    EXPECT_EQ(tarn::StrTokFirst("", TCharSet(";"), rec), "");
+    EXPECT_EQ(tarn::StrTokFirst(";;;", TCharSet(";"), rec), "");
+    EXPECT_EQ(tarn::StrTokNext(TCharSet(";"), rec), "");
+}
+
+TEST(StrTok, TextWithoutDelimitersIsOneToken) {
+    EXPECT_EQ(Tokens("abc", TCharSet(";")), Strings{"abc"});
+    EXPECT_EQ(Tokens("a", TCharSet("")), Strings{"a"});
+}
+
+TEST(StrTok, AnyMemberOfTheSetDelimits) {
+    EXPECT_EQ(Tokens(" a,b ,, c\t", TCharSet(" ,\t")), (Strings{"a", "b", "c"}));
+}
+
+TEST(StrTok, PositionIsOneBasedAndStopsAtTheNextToken) {
+    TStrTokRec rec;
+    EXPECT_EQ(tarn::StrTokFirst("ab;;cd", TCharSet(";"), rec), "ab");
+    EXPECT_EQ(rec.text, "ab;;cd");
+    EXPECT_EQ(rec.position, 5u);  // at 'c'
+    EXPECT_EQ(tarn::StrTokNext(TCharSet(";"), rec), "cd");
+    EXPECT_EQ(rec.position, 7u);  // past the end
+}
+
+TEST(StrTok, FirstStartsANewScanWithTheSameRecord) {
+    TStrTokRec rec;
+    tarn::StrTokFirst("x;y;z", TCharSet(";"), rec);
+    EXPECT_EQ(tarn::StrTokFirst("p;q", TCharSet(";"), rec), "p");
+    EXPECT_EQ(tarn::StrTokNext(TCharSet(";"), rec), "q");
+}
+
+TEST(StrTok, TrailByteWithADelimiterCodeDoesNotSplit) {
+    // ソ, 表 and 能 end in 0x5C ('\\'); the second byte of a character is
+    // never tested against the set.
+    const TCharSet backslash("\\;");
+    EXPECT_EQ(Tokens("aソb\\表;\\能", backslash), (Strings{"a\x83\x5C" "b", "\x95\x5C", "\x94\x5C"}));
+    EXPECT_EQ(Tokens("\\ソ\\", backslash), Strings{"\x83\x5C"});
+    // ゾ ends in 0x5D (']').
+    EXPECT_EQ(Tokens("[ゾ]", TCharSet("[]")), Strings{"\x83\x5D"});
+}
+
+TEST(StrTok, LeadByteAtTheVeryEndIsKeptAndEndsTheScan) {
+    EXPECT_EQ(Tokens("ab\x83", TCharSet(";")), Strings{"ab\x83"});
+    EXPECT_EQ(Tokens("a;\x83", TCharSet(";")), (Strings{"a", "\x83"}));
+}
+
+TEST(StrTok, ByteAfterALeadByteBelongsToItEvenWhenItIsADelimiter) {
+    EXPECT_EQ(Tokens("a\x83;b;c", TCharSet(";")), (Strings{"a\x83;b", "c"}));
+}
+
+TEST(StrTok, LeadByteInTheSetIsADelimiterByte) {
+    // Delimiters are tested byte by byte, so a lead byte in the set delimits
+    // and the byte after it is tested on its own.
+    EXPECT_EQ(Tokens("a\x83" "b\x83\x83" "c", TCharSet("\x83")), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(Tokens("x\xA0y", TCharSet("\xA0")), (Strings{"x", "y"}));
+}
+
+// ---- file search by masks ------------------------------------------------------------------
+
+class FindFilesByMasksTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"qv_z.pl", "qv_a.exe", "qv_b.rb", "readme.txt", "qv_c.exe.bak"})
+            WriteBytes(dir.Fs(name), "");
+    }
+    TStrArray Find(const std::string& path, const std::string& masks) {
+        TStrArray names;
+        tarn::FindFilesByMasks(path, masks, names);
+        return names;
+    }
+    TempFolder dir;
+};
+
+TEST_F(FindFilesByMasksTest, MaskOrderBeatsNameOrder) {
+    EXPECT_EQ(Find(dir.path(), "qv_*.pl;qv_*.exe;qv_*.rb"), (Strings{"qv_z.pl", "qv_a.exe", "qv_b.rb"}));
+    EXPECT_EQ(Find(dir.path(), "qv_*.rb;qv_*.exe;qv_*.pl"), (Strings{"qv_b.rb", "qv_a.exe", "qv_z.pl"}));
+}
+
+TEST_F(FindFilesByMasksTest, NameMatchedByTwoMasksIsListedTwice) {
+    EXPECT_EQ(Find(dir.path(), "qv_*.exe;*.exe"), (Strings{"qv_a.exe", "qv_a.exe"}));
+}
+
+TEST_F(FindFilesByMasksTest, EmptyElementsOfTheListAreSkipped) {
+    EXPECT_EQ(Find(dir.path(), ";qv_*.exe;;qv_*.pl;"), (Strings{"qv_a.exe", "qv_z.pl"}));
+    EXPECT_TRUE(Find(dir.path(), "").empty());
+    EXPECT_TRUE(Find(dir.path(), ";;").empty());
+}
+
+TEST_F(FindFilesByMasksTest, MatchingFoldersAreListedDotEntriesNever) {
+    dir.MakeFolder("qv_dir.exe");
+    Strings names = Find(dir.path(), "qv_*.exe");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Strings{"qv_a.exe", "qv_dir.exe"}));
+    names = Find(dir.path(), "*");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "."), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), ".."), 0);
+    EXPECT_EQ(names.size(), 6u);
+}
+
+TEST_F(FindFilesByMasksTest, MasksIgnoreLetterCase) {
+    WriteBytes(dir.Fs("QV_X.EXE"), "");
+    Strings names = Find(dir.path(), "qv_*.exe");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Strings{"QV_X.EXE", "qv_a.exe"}));
+    EXPECT_EQ(Find(dir.path(), "QV_*.RB"), Strings{"qv_b.rb"});
+}
+
+TEST_F(FindFilesByMasksTest, QuestionMarkIsExactlyOneCharacter) {
+    WriteBytes(dir.Fs("qv_ab.exe"), "");
+    EXPECT_EQ(Find(dir.path(), "qv_?.exe"), Strings{"qv_a.exe"});
+}
+
+TEST_F(FindFilesByMasksTest, ShiftJisNamesComeBackInTheCodePage) {
+    dir.MakeFolder(u8"プラグイン");
+    WriteBytes(dir.Fs(u8"プラグイン/qv_表.exe"), "");
+    EXPECT_EQ(Find(dir.Path("プラグイン"), "qv_*.exe"), Strings{"qv_\x95\x5C.exe"});
+}
+
+TEST_F(FindFilesByMasksTest, FilePathSearchesItsFolder) {
+    EXPECT_EQ(Find(dir.Path("qv_a.exe"), "qv_*.pl"), Strings{"qv_z.pl"});
+    EXPECT_EQ(Find(dir.Path("no_such_file"), "qv_*.rb"), Strings{"qv_b.rb"});
+    EXPECT_EQ(Find(dir.path() + platform::kPathDelimiter, "qv_*.rb"), Strings{"qv_b.rb"});
+}
+
+TEST_F(FindFilesByMasksTest, PathOutsideAnyExistingFolderFindsNothing) {
+    EXPECT_TRUE(Find(dir.Path("missing/qv_a.exe"), "*").empty());
+    EXPECT_TRUE(Find(dir.Path("missing/deeper/"), "*").empty());
+}
+
+TEST_F(FindFilesByMasksTest, ThePlugInMaskList) {
+    dir.MakeFolder(u8"plugins");
+    for (const char* name : {"qv_one.js", "qv_two.vbs", "qv_three.rb", "qv_four.pl", "qv_five.exe", "tool.exe"})
+        WriteBytes(dir.Fs(std::string("plugins/") + name), "");
+    EXPECT_EQ(Find(dir.Path("plugins"), "qv_*.exe;qv_*.pl;qv_*.rb;qv_*.vbs;qv_*.js"),
+              (Strings{"qv_five.exe", "qv_four.pl", "qv_three.rb", "qv_two.vbs", "qv_one.js"}));
+}
+
+}  // namespace

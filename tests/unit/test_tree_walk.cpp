@@ -1,0 +1,231 @@
+// The batch run over a folder tree: which folders get which files, in which
+// order, and what a failure part way leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "batch/tuConfAll.h"
+#include "platform/fault_injection.h"
+#include "platform/file_error.h"
+#include "platform/paths.h"
+#include "temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarn::BatchInput;
+using tarn::Field;
+using tarn::WriteOutcome;
+using tarn_test::EntryNames;
+using tarn_test::ReadBytes;
+using tarn_test::TempFolder;
+using tarn_test::WriteBytes;
+
+// Records the walk as "enter <folder>" and "store <file>" events, and stops
+// a walk that would not end (a link cycle followed) after 50 folders.
+class Recorder : public tarn::BatchObserver {
+public:
+    void FolderEntered(const std::string& folder) override {
+        if (folders.size() == 50) throw std::runtime_error("the walk does not end");
+        events.push_back("enter " + folder);
+        folders.push_back(folder);
+    }
+    void FileStored(const std::string& path, WriteOutcome outcome) override {
+        events.push_back("store " + path);
+        outcomes.push_back(outcome);
+    }
+    std::vector<std::string> events, folders;
+    std::vector<WriteOutcome> outcomes;
+};
+
+class TreeWalk : public ::testing::Test {
+protected:
+    void Walk(const BatchInput& input, tarn::WriteMode mode = tarn::WriteMode::Write) {
+        tarn::BatchOptions options;
+        options.mode = mode;
+        options.observer = &recorder;
+        tarn::ApplyToTree(dir.path(), input, options);
+    }
+    static BatchInput NameAndSignature() {
+        BatchInput input;
+        input[Field::NAME] = {true, "n"};
+        input.signatureChecked = true;
+        input.signatureText = "sig\r\nline";
+        return input;
+    }
+
+    TempFolder dir;
+    Recorder recorder;
+    tarn_test::FaultGuard faults;
+};
+
+TEST_F(TreeWalk, FolderWithoutSubfoldersGetsExactlyOneSettingsFile) {
+    BatchInput input;
+    input[Field::NAME] = {true, "n"};
+    Walk(input);
+    EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"tarn_BBS.ini"});
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{"enter " + dir.path(), "store " + dir.Path("tarn_BBS.ini")}));
+}
+
+TEST_F(TreeWalk, CheckedSignatureAddsSignIniWrittenFirst) {
+    Walk(NameAndSignature());
+    EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"sign.ini", "tarn_BBS.ini"}));
+    EXPECT_EQ(ReadBytes(dir.Fs("sign.ini")), "sig\r\nline");
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"enter " + dir.path(), "store " + dir.Path("sign.ini"),
+                                                         "store " + dir.Path("tarn_BBS.ini")}));
+}
+
+TEST_F(TreeWalk, EveryFolderOfTheTreeGetsItsFiles) {
+    dir.MakeFolder("a/a1/a11");
+    dir.MakeFolder("b");
+    dir.MakeFolder(".hidden");  // an ordinary folder on POSIX, visited all the same
+    WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=old\r\nPASS=p\r\n");
+    WriteBytes(dir.Fs("b/readme.txt"), "not a folder");
+    Walk(NameAndSignature());
+    for (const char* folder : {"", "a", "a/a1", "a/a1/a11", "b", ".hidden"}) {
+        const std::string prefix = *folder ? std::string(folder) + "/" : "";
+        EXPECT_EQ(ReadBytes(dir.Fs(prefix + "sign.ini")), "sig\r\nline") << folder;
+        if (std::string(folder) != "a") {
+            EXPECT_EQ(ReadBytes(dir.Fs(prefix + "tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n") << folder;
+        }
+    }
+    EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\nPASS=p\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs("b/readme.txt")), "not a folder");
+    EXPECT_EQ(recorder.folders.size(), 6u);
+}
+
+TEST_F(TreeWalk, DepthFirstEachFolderBeforeItsSubfolders) {
+    dir.MakeFolder("a/a1");
+    dir.MakeFolder("a/a2");
+    dir.MakeFolder("b/b1");
+    Walk(BatchInput{});
+    const auto& f = recorder.folders;
+    ASSERT_EQ(f.size(), 6u);
+    EXPECT_EQ(f[0], dir.path());
+    auto at = [&](const std::string& rel) {
+        return std::find(f.begin(), f.end(), dir.Path(rel)) - f.begin();
+    };
+    // a's subtree and b's subtree each form one unbroken run after their root.
+    EXPECT_LT(at("a"), at("a/a1"));
+    EXPECT_LT(at("a"), at("a/a2"));
+    EXPECT_EQ(std::max(at("a/a1"), at("a/a2")) - at("a"), 2);
+    EXPECT_EQ(at("b/b1"), at("b") + 1);
+    // Each folder's file is stored before the next folder is entered.
+    for (std::size_t i = 0; i + 1 < recorder.events.size(); i += 2) {
+        EXPECT_EQ(recorder.events[i].rfind("enter ", 0), 0u) << i;
+        EXPECT_EQ(recorder.events[i + 1], "store " + platform::JoinPath(recorder.events[i].substr(6), "tarn_BBS.ini"));
+    }
+}
+
+TEST_F(TreeWalk, ShiftJisFolderNamesEndingInTheSeparatorByte) {
+    // ソ and 表 end in 0x5C, the code of '\\' on Windows.
+    dir.MakeFolder(u8"ソ/表");
+    Walk(BatchInput{});
+    EXPECT_EQ(ReadBytes(dir.Fs(u8"ソ/tarn_BBS.ini")), "[BASIC]\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs(u8"ソ/表/tarn_BBS.ini")), "[BASIC]\r\n");
+    EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"tarn_BBS.ini", u8"ソ"}));
+    EXPECT_EQ(EntryNames(dir.Fs(u8"ソ")), (std::vector<std::string>{"tarn_BBS.ini", u8"表"}));
+    EXPECT_NE(std::find(recorder.folders.begin(), recorder.folders.end(), dir.Path("ソ/表")),
+              recorder.folders.end());
+}
+
+TEST_F(TreeWalk, StartFolderWithATrailingDelimiter) {
+    dir.MakeFolder("a");
+    tarn::ApplyToTree(dir.path() + platform::kPathDelimiter, BatchInput{});
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\n");
+}
+
+TEST_F(TreeWalk, FilesAlreadyInShapeAreReportedUnchanged) {
+    dir.MakeFolder("a");
+    WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=n\r\n");
+    WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
+    BatchInput input;
+    input[Field::NAME] = {true, "n"};
+    Walk(input);
+    EXPECT_EQ(recorder.outcomes, (std::vector<WriteOutcome>{WriteOutcome::Unchanged, WriteOutcome::Written}));
+}
+
+TEST_F(TreeWalk, DryRunWritesNothingAnywhere) {
+    dir.MakeFolder("a/b");
+    Walk(NameAndSignature(), tarn::WriteMode::DryRun);
+    EXPECT_EQ(recorder.folders.size(), 3u);
+    EXPECT_EQ(recorder.outcomes, std::vector<WriteOutcome>(6, WriteOutcome::WouldWrite));
+    EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"a"});
+    EXPECT_EQ(EntryNames(dir.Fs("a")), std::vector<std::string>{"b"});
+    EXPECT_TRUE(EntryNames(dir.Fs("a/b")).empty());
+}
+
+TEST_F(TreeWalk, FileErrorStopsTheWalkAndEarlierFoldersStayWritten) {
+    // One subfolder per level, so the order is fixed: root, a, b, c.
+    dir.MakeFolder("a/b/c");
+    WriteBytes(dir.Fs("a/b/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
+    platform::faults::Arm(platform::faults::Point::Replace, 2);  // root and a go through
+    BatchInput input;
+    input[Field::NAME] = {true, "n"};
+    try {
+        Walk(input);
+        FAIL() << "no error";
+    } catch (const platform::FileError& e) {
+        EXPECT_EQ(e.kind(), platform::FileError::kCreate);
+        EXPECT_EQ(e.path(), dir.Path("a/b/tarn_BBS.ini"));
+    }
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs("a/b/tarn_BBS.ini")), "[BASIC]\r\nNAME=old\r\n");
+    EXPECT_EQ(EntryNames(dir.Fs("a/b")), (std::vector<std::string>{"c", "tarn_BBS.ini"}));
+    EXPECT_TRUE(EntryNames(dir.Fs("a/b/c")).empty());
+    EXPECT_EQ(recorder.folders.size(), 3u);
+}
+
+TEST_F(TreeWalk, SignatureErrorStopsBeforeTheSettingsFile) {
+    platform::faults::Arm(platform::faults::Point::CreateTemporary);
+    EXPECT_THROW(Walk(NameAndSignature()), platform::FileError);
+    EXPECT_TRUE(EntryNames(dir.fs()).empty());
+}
+
+#ifdef _WIN32
+TEST_F(TreeWalk, HiddenAndSystemFoldersAreVisited) {
+    dir.MakeFolder("hidden");
+    constexpr unsigned long kHidden = 0x2, kSystem = 0x4, kNormal = 0x80;
+    ASSERT_NE(SetFileAttributesA(dir.Path("hidden").c_str(), kHidden | kSystem), 0);
+    Walk(BatchInput{});
+    EXPECT_EQ(ReadBytes(dir.Fs("hidden/tarn_BBS.ini")), "[BASIC]\r\n");
+    SetFileAttributesA(dir.Path("hidden").c_str(), kNormal);
+}
+#else
+// Symbolic links, made here as POSIX links (links made from inside Wine are
+// not what a Windows user's junctions are, so these stay native).
+TEST_F(TreeWalk, LinkBackToAFolderOnTheWayDownIsNotEnteredAgain) {
+    dir.MakeFolder("a/b");
+    fs::create_directory_symlink(dir.fs(), dir.Fs("a/b/to_root"));
+    fs::create_directory_symlink(dir.Fs("a"), dir.Fs("a/b/to_a"));
+    Walk(BatchInput{});
+    EXPECT_EQ(recorder.folders, (std::vector<std::string>{dir.path(), dir.Path("a"), dir.Path("a/b")}));
+}
+
+TEST_F(TreeWalk, DanglingLinkIsSkipped) {
+    fs::create_directory_symlink(dir.Fs("gone"), dir.Fs("dangling"));
+    Walk(BatchInput{});
+    EXPECT_EQ(recorder.folders, std::vector<std::string>{dir.path()});
+    EXPECT_TRUE(fs::is_symlink(dir.Fs("dangling")));
+    EXPECT_FALSE(fs::exists(dir.Fs("gone")));
+}
+
+TEST_F(TreeWalk, LinksToOtherFoldersAreFollowed) {
+    TempFolder outside;
+    fs::create_directories(outside.Fs("inner"));
+    dir.MakeFolder("a");
+    fs::create_directory_symlink(outside.fs(), dir.Fs("ext"));
+    fs::create_directory_symlink(dir.Fs("a"), dir.Fs("to_sibling"));  // a is no ancestor of it
+    Walk(BatchInput{});
+    EXPECT_EQ(ReadBytes(outside.Fs("tarn_BBS.ini")), "[BASIC]\r\n");
+    EXPECT_EQ(ReadBytes(outside.Fs("inner/tarn_BBS.ini")), "[BASIC]\r\n");
+    EXPECT_EQ(recorder.folders.size(), 5u);  // root, a, ext, ext/inner, to_sibling
+}
+#endif
+
+}  // namespace
