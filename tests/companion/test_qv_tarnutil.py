@@ -339,15 +339,10 @@ class FileErrorTest(CompanionTest):
         chattr("+i", path)
 
     def leftovers(self):
-        """Files beside tarn_BBS.ini, except the empty "rfXXXX.tmp" that Wine's
-        ReplaceFile creates to move the target aside and leaves behind when
-        that move fails."""
+        """Files beside tarn_BBS.ini: a failed replace must leave none."""
         names = []
         for name in sorted(os.listdir(self.board)):
             if name == SETTINGS:
-                continue
-            path = self.board / name
-            if name.lower().startswith("rf") and name.lower().endswith(".tmp") and path.stat().st_size == 0:
                 continue
             names.append(name)
         return names

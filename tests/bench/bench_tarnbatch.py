@@ -1,0 +1,386 @@
+#!/usr/bin/env python3
+"""Benchmark of the batch driver tarnbatch (run it through scripts/bench.sh).
+
+Generates a data folder of board folders (data/NNNN/tarn_BBS.ini, about 1 KB
+each: the companion's default [DIALOG] section and a [BASIC] section of twelve
+keys with Shift-JIS values) and measures, natively and under Wine:
+
+* folders per second of the driver, in runs that really change every file
+  (NAME alternates between two values from one run to the next);
+* folders per second of io_floor, a plain read / change one byte / write a
+  temporary file / flush / rename loop over the same files: the floor any
+  crash-safe rewrite of these files stands on;
+* the driver's peak memory (maximum resident set) over a small tree and over
+  the large one.
+
+Times are wall-clock times of whole program runs (start-up included), driver
+and floor runs interleaved; the table gives the median of --repeat runs and,
+after a slash, the best one (the least disturbed by other work on the
+machine, which moves fsync times a lot). CPU time per folder (user + system,
+from wait4(); under Wine the wineserver's CPU time during the run added) says
+how much of a run is computing rather than waiting for the disk. Peak memory comes
+from /proc: the highest VmHWM sampled in the child process and its
+descendants while it runs (see PeakMemory). Under Wine the child is
+scripts/wine-run.sh, which execs wine, which execs the Windows process
+itself under the same process id, so that figure is the Windows process's own
+peak (no other process is started per run); the wineserver, shared and
+started before the runs, is not part of it and is reported on its own.
+"""
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from collections import namedtuple
+from pathlib import Path
+
+SUMMARY = re.compile(r"folders visited: (\d+), files written: (\d+), files already up to date: (\d+)")
+
+DIALOG = [
+    "[DIALOG]", "URL=1", "UPURL=1", "NAME=1", "EMAIL=1", "HP=1", "KEY=1", "USER=1", "PASS=1", "PARAM1=1",
+    "PARAM2=1", "_URL=掲示板のアドレス(URL):", "_UPURL=書き込み先アドレス(URL):", "_NAME=名前:",
+    "_EMAIL=e-mailアドレス:", "_HP=ホームページ:", "_KEY=削除キー:", "_USER=ユーザ名", "_PASS=パスワード",
+    "_PARAM1=パラメータ", "_PARAM2=未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
+]
+NAMES = ("名無し太郎", "名無し花子")
+
+
+def board_file(number):
+    basic = [
+        "[BASIC]",
+        "LIB=2ch",
+        "BBSFOLDER=1",
+        "URL=http://hayabusa%d.example.jp/test/read.cgi/news4vip/%010d/l50" % (number % 10, 1600000000 + number),
+        "UPURL=http://hayabusa%d.example.jp/test/bbs.cgi?guid=ON&bbs=news4vip&key=%010d"
+        % (number % 10, 1600000000 + number),
+        "NAME=名無しさん＠お腹いっぱい。",
+        "EMAIL=sage",
+        "HP=http://www.example.jp/~tarn/boards/%04d/index.html" % number,
+        "KEY=削除キー%04d" % number,
+        "PARAM1=a",
+        "PARAM2=2024/05/%02d,12:%02d" % (number % 28 + 1, number % 60),
+        "USER=ユーザー%04d" % number,
+        "PASS=パスワード%04d" % number,
+        # Notes the host keeps beside the keys: the kind of text a real
+        # [BASIC] section grows, bringing the file to about 1 KB.
+        "; 掲示板: ニュー速VIP 第%d板 (巡回は毎時、未読は前回の続きから)" % number,
+        "; 備考: 書き込みは sage 固定、名前欄は空欄にしないこと。過去ログは別フォルダへ移す。",
+        "; 最終確認 2024/05/06 12:34 取得件数 1000 件 / 新着 %d 件" % (number % 1000),
+        "; 巡回設定: 自動更新あり、更新間隔 60 分、スレッド一覧は毎回取り直す",
+    ]
+    return "".join(line + "\r\n" for line in DIALOG + basic).encode("cp932")
+
+
+def generate(data, count):
+    data.mkdir(parents=True, exist_ok=True)
+    marker = data / (".generated-%d" % count)
+    if marker.exists():
+        return
+    for number in range(count):
+        folder = data / ("%04d" % number)
+        folder.mkdir(exist_ok=True)
+        (folder / "tarn_BBS.ini").write_bytes(board_file(number))
+    marker.write_bytes(b"")
+
+
+def tree_bytes(data):
+    return sum(f.stat().st_size for f in data.glob("*/tarn_BBS.ini"))
+
+
+Run = namedtuple("Run", "seconds cpu rss out")
+
+
+class Runner:
+    """Runs one configuration's programs: natively, or under Wine."""
+
+    def __init__(self, name, bin_dir, suffix="", wine_run=None, prefix=None):
+        self.name = name
+        self.bin_dir = Path(bin_dir)
+        self.suffix = suffix
+        self.wine_run = wine_run
+        self.prefix = prefix
+        self.server = find_wineserver(prefix) if wine_run else None
+
+    def program(self, name):
+        return str(self.bin_dir / (name + self.suffix))
+
+    def path(self, path):
+        path = str(Path(path).resolve())
+        return "Z:" + path.replace("/", "\\") if self.wine_run else path
+
+    def command(self, program, args):
+        command = [self.program(program)] + list(args)
+        return [self.wine_run, self.prefix] + command if self.wine_run else command
+
+    def run(self, program, *args):
+        with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+            server_cpu = process_cpu(self.server)
+            start = time.perf_counter()
+            child = subprocess.Popen(self.command(program, args), stdin=subprocess.DEVNULL, stdout=out_file,
+                                     stderr=err_file)
+            sampler = PeakMemory(child.pid)
+            sampler.start()
+            # Reaped here rather than by Popen, for the child's CPU times.
+            _, status, usage = os.wait4(child.pid, 0)
+            seconds = time.perf_counter() - start
+            child.returncode = os.waitstatus_to_exitcode(status)
+            cpu = usage.ru_utime + usage.ru_stime + process_cpu(self.server) - server_cpu
+            sampler.join()
+            out_file.seek(0)
+            err_file.seek(0)
+            out, err = out_file.read(), err_file.read()
+        text = out.decode("cp932" if self.wine_run else "utf-8", "replace")
+        if child.returncode != 0:
+            raise SystemExit("%s %s failed (%d):\n%s%s" % (self.name, program, child.returncode, text,
+                                                           err.decode("utf-8", "replace")))
+        return Run(seconds, cpu, sampler.peak(), text)
+
+
+class PeakMemory(threading.Thread):
+    """Samples VmHWM (the peak resident set) of a process and of every process
+    beneath it from /proc, every few milliseconds, until it ends.
+
+    Not the child's rusage: ru_maxrss of a forked child also counts the
+    memory of the forking Python process before the exec. VmHWM belongs to
+    the program's own address space, and only rises, so the last sample is
+    at most a few milliseconds of growth short."""
+
+    def __init__(self, pid):
+        super().__init__(daemon=True)
+        self.pid = pid
+        self.peaks = {}  # (pid, program) -> VmHWM in KiB
+
+    def run(self):
+        while True:
+            pids = self.tree()
+            if not pids:
+                return
+            for pid in pids:
+                try:
+                    status = Path("/proc/%d/status" % pid).read_text()
+                except OSError:
+                    continue
+                hwm = re.search(r"^VmHWM:\s+(\d+) kB", status, re.M)
+                name = re.search(r"^Name:\s+(.*)$", status, re.M)
+                if hwm:
+                    key = (pid, name.group(1) if name else "?")
+                    self.peaks[key] = max(self.peaks.get(key, 0), int(hwm.group(1)))
+            time.sleep(0.002)
+
+    def tree(self):
+        """The process and its descendants, while the process has not ended."""
+        try:
+            state = Path("/proc/%d/stat" % self.pid).read_text().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            return []
+        if state in ("Z", "X"):
+            return []
+        pids, index = [self.pid], 0
+        while index < len(pids):
+            for task in Path("/proc/%d/task" % pids[index]).glob("*/children"):
+                try:
+                    pids += [int(p) for p in task.read_text().split()]
+                except OSError:
+                    pass
+            index += 1
+        return pids
+
+    def peak(self):
+        """The highest VmHWM of any program the process ran (it execs its way
+        from the shell script to the Windows program under Wine) or of any
+        descendant."""
+        return max(self.peaks.values(), default=0)
+
+
+def find_wineserver(prefix):
+    """The process id of the wineserver serving `prefix`, or None."""
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            if b"wineserver" not in (entry / "cmdline").read_bytes():
+                continue
+            if ("WINEPREFIX=" + str(prefix)).encode() in (entry / "environ").read_bytes().split(b"\0"):
+                return int(entry.name)
+        except OSError:
+            continue
+    return None
+
+
+def process_cpu(pid):
+    """User + system CPU seconds of a running process (0 for None)."""
+    if pid is None:
+        return 0.0
+    try:
+        fields = Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
+    except OSError:
+        return 0.0
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def process_memory(pid):
+    """(VmRSS, VmHWM) in KiB of a running process, or None."""
+    try:
+        status = Path("/proc/%d/status" % pid).read_text()
+    except (OSError, TypeError):
+        return None
+    values = dict(re.findall(r"^(Vm\w+):\s+(\d+) kB", status, re.M))
+    return int(values.get("VmRSS", 0)), int(values.get("VmHWM", 0))
+
+
+def next_name(data):
+    """The NAME value that differs from the one every file holds now."""
+    current = (data / "0000" / "tarn_BBS.ini").read_bytes()
+    return NAMES[1] if ("NAME=" + NAMES[0]).encode("cp932") in current else NAMES[0]
+
+
+def driver_run(runner, data):
+    """One driver run that changes every file; (Run, folders visited)."""
+    run = runner.run("tarnbatch", "--set", "NAME=" + next_name(data), runner.path(data))
+    match = SUMMARY.search(run.out)
+    if not match:
+        raise SystemExit("no summary from %s: %r" % (runner.name, run.out))
+    folders, written, _ = map(int, match.groups())
+    if written != folders:
+        raise SystemExit("%s wrote %d of %d files: the run must change every file" % (runner.name, written, folders))
+    return run, folders
+
+
+def floor_run(runner, data, count, *options):
+    run = runner.run("io_floor", *options, runner.path(data))
+    if run.out.strip() != "files: %d" % count:
+        raise SystemExit("io_floor (%s) did not replace %d files: %r" % (runner.name, count, run.out))
+    return run
+
+
+class Series:
+    """Repeated runs of one program over one tree."""
+
+    def __init__(self, folders=0):
+        self.runs = []
+        self.folders = folders
+
+    def add(self, run):
+        self.runs.append(run)
+        return run
+
+    def per_folder(self, best=False):
+        times = [run.seconds for run in self.runs]
+        return (min(times) if best else statistics.median(times)) / self.folders
+
+    def rate(self):
+        return "%.0f / %.0f" % (1 / self.per_folder(), 1 / self.per_folder(best=True))
+
+    def cpu_ms(self):
+        return 1000 * statistics.median(run.cpu for run in self.runs) / self.folders
+
+    def rss(self):
+        return max(run.rss for run in self.runs)
+
+
+def measure(runner, big, big_count, small, small_count, repeat):
+    driver, floor, replace = Series(), Series(big_count), Series(big_count)
+    small_driver, small_floor = Series(), Series(small_count)
+    for _ in range(repeat):
+        run, driver.folders = driver_run(runner, big)
+        driver.add(run)
+        floor.add(floor_run(runner, big, big_count))
+        line = "  %s: driver %.2f s, floor %.2f s" % (runner.name, driver.runs[-1].seconds, floor.runs[-1].seconds)
+        if runner.wine_run:
+            line += ", floor with ReplaceFile %.2f s" % replace.add(
+                floor_run(runner, big, big_count, "--replace-file")).seconds
+        print(line, flush=True)
+    for _ in range(repeat):
+        run, small_driver.folders = driver_run(runner, small)
+        small_driver.add(run)
+        small_floor.add(floor_run(runner, small, small_count))
+    return {"driver": driver, "floor": floor, "replace": replace, "small_driver": small_driver,
+            "small_floor": small_floor}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--native", required=True, help="folder of the native tarnbatch and io_floor")
+    parser.add_argument("--windows", help="folder of tarnbatch.exe and io_floor.exe")
+    parser.add_argument("--wine-run", help="scripts/wine-run.sh")
+    parser.add_argument("--wine-prefix", help="Wine prefix, its wineserver already running")
+    parser.add_argument("--work", required=True, help="folder for the generated trees")
+    parser.add_argument("--folders", type=int, default=10000)
+    parser.add_argument("--small", type=int, default=100)
+    parser.add_argument("--repeat", type=int, default=3)
+    args = parser.parse_args()
+    if sys.getfilesystemencoding().lower() not in ("utf-8", "utf8"):
+        raise SystemExit("run with PYTHONUTF8=1")
+
+    work = Path(args.work).resolve()
+    big, small = work / ("tree-%d" % args.folders) / "data", work / ("tree-%d" % args.small) / "data"
+    print("generating %d and %d board folders under %s" % (args.folders, args.small, work), flush=True)
+    generate(big, args.folders)
+    generate(small, args.small)
+    print("average tarn_BBS.ini: %d bytes" % (tree_bytes(big) // args.folders), flush=True)
+
+    runners = [Runner("native", args.native)]
+    if args.windows:
+        if not (args.wine_run and args.wine_prefix):
+            raise SystemExit("--windows needs --wine-run and --wine-prefix")
+        runners.append(Runner("wine", args.windows, ".exe", args.wine_run, str(Path(args.wine_prefix).resolve())))
+
+    results, server = {}, {}
+    for runner in runners:
+        print("running %s (%d rounds)" % (runner.name, args.repeat), flush=True)
+        before = process_memory(runner.server) if runner.server else None
+        results[runner.name] = measure(runner, big, args.folders, small, args.small, args.repeat)
+        if runner.server:
+            server[runner.name] = (before, process_memory(runner.server))
+
+    names = [runner.name for runner in runners]
+    r = results
+
+    def row(label, cell):
+        return (label, *(cell(n) for n in names))
+
+    def ratio(n, best=False):
+        return r[n]["driver"].per_folder(best) / r[n]["floor"].per_folder(best)
+
+    visited = r[names[0]]["driver"].folders
+    rows = [
+        ("", *names),
+        row("driver, folders/s (median / best)", lambda n: r[n]["driver"].rate()),
+        row("floor, folders/s (median / best)", lambda n: r[n]["floor"].rate()),
+        row("driver time / floor time per folder", lambda n: "%.2f / %.2f" % (ratio(n), ratio(n, True))),
+        row("floor with ReplaceFile, folders/s", lambda n: r[n]["replace"].rate() if r[n]["replace"].runs else "-"),
+        row("CPU ms per folder, driver / floor", lambda n: "%.2f / %.2f" % (r[n]["driver"].cpu_ms(),
+                                                                           r[n]["floor"].cpu_ms())),
+        row("driver peak RSS, %d folders" % r[names[0]]["small_driver"].folders,
+            lambda n: "%d KiB" % r[n]["small_driver"].rss()),
+        row("driver peak RSS, %d folders" % visited, lambda n: "%d KiB" % r[n]["driver"].rss()),
+        row("floor peak RSS, %d / %d folders" % (args.small, args.folders),
+            lambda n: "%d / %d KiB" % (r[n]["small_floor"].rss(), r[n]["floor"].rss())),
+    ]
+    if server:
+        rows.append(row("wineserver RSS before / after (peak)", lambda n: "%d / %d KiB (%d)" % (
+            server[n][0][0], server[n][1][0], server[n][1][1]) if n in server and all(server[n]) else "-"))
+
+    widths = [max(len(line[i]) for line in rows) for i in range(len(rows[0]))]
+    print()
+    for index, line in enumerate(rows):
+        print("  ".join(cell.ljust(widths[i]) if i == 0 else cell.rjust(widths[i]) for i, cell in enumerate(line)))
+        if index == 0:
+            print("  ".join("-" * w for w in widths))
+    print()
+    print("%d runs each; a driver run visits %d folders (the data folder and its %d board folders)"
+          % (args.repeat, visited, args.folders))
+    for n in names:
+        print("%s: the driver takes %.2fx the floor's time per folder (median; target 1.3x: %s); peak memory "
+              "%d KiB at %d folders, %d KiB at %d" % (
+                  n, ratio(n), "met" if ratio(n) <= 1.3 else "MISSED", r[n]["small_driver"].rss(),
+                  r[n]["small_driver"].folders, r[n]["driver"].rss(), visited))
+
+
+if __name__ == "__main__":
+    main()

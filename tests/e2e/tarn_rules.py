@@ -1,0 +1,245 @@
+"""A small, independent model of how TarnUtil rewrites board settings files.
+
+The end-to-end tests use it as their oracle: for every folder of a generated
+tree they compute here, from the bytes a file held before the run, the bytes
+the batch driver must leave in it, and compare the two byte for byte.
+
+Everything works on byte strings in Shift-JIS (code page 932), exactly as the
+files hold them; nothing is decoded except to tell single-byte from
+double-byte characters.
+
+The rules modelled:
+
+* Text is split into lines at CR, LF or CR LF; a NUL byte ends the text. A
+  break at the very end adds no empty line; LF then CR is two breaks.
+* A header line starts with the character "[" and ends with the character "]"
+  (a double-byte character whose second byte happens to be 0x5D is not "]").
+* A section is every line from its header (matched byte for byte, letter case
+  included) up to the next header; lines before the first header belong to no
+  section; a section given twice keeps both parts, each behind its header.
+* name=value lines: the name is the text before the first "="; names match
+  without regard to letter case. Setting a non-empty value replaces the first
+  matching line (the name as the caller spelt it) or appends a line; an empty
+  value deletes the first matching line.
+* Writing: the [DIALOG] lines, then the [BASIC] lines, with all white space and
+  blank lines at the very end cut, every line ended by CR LF.
+* The batch: an empty [BASIC] gets its header; the chosen keys are set in the
+  fixed catalogue order (an empty value keeps the key with nothing after its
+  "="); every [BASIC] line is trimmed; [DIALOG] is copied; the rest goes.
+* The signature file is the signature text with every line break as CR LF.
+"""
+
+import re
+
+CRLF = b"\r\n"
+CODE_PAGE = "cp932"
+SETTINGS_FILE = "tarn_BBS.ini"
+SIGNATURE_FILE = "sign.ini"
+
+# Every character of code 32 or less counts as white space when trimming.
+_WHITE = bytes(range(33))
+
+# The [BASIC] keys the batch can set, in the order it sets them.
+CATALOGUE = ("LIB", "BBSFOLDER", "URL", "UPURL", "NAME", "EMAIL", "HP", "KEY",
+             "PARAM1", "PARAM2", "USER", "PASS")
+
+# The [DIALOG] section the companion installs: every field offered, with its
+# default label, the keys in the host's own order.
+_DIALOG_ORDER = ("URL", "UPURL", "NAME", "EMAIL", "HP", "KEY", "USER", "PASS", "PARAM1", "PARAM2")
+_DEFAULT_LABELS = {
+    "URL": "掲示板のアドレス(URL):",
+    "UPURL": "書き込み先アドレス(URL):",
+    "NAME": "名前:",
+    "EMAIL": "e-mailアドレス:",
+    "HP": "ホームページ:",
+    "KEY": "削除キー:",
+    "USER": "ユーザ名",
+    "PASS": "パスワード",
+    "PARAM1": "パラメータ",
+    "PARAM2": "未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
+}
+
+
+def sjis(text):
+    """Text as the programs store it."""
+    return text.encode(CODE_PAGE)
+
+
+def is_lead_byte(byte):
+    """First byte of a double-byte character of code page 932."""
+    return 0x81 <= byte <= 0x9F or 0xE0 <= byte <= 0xFC
+
+
+def characters(line):
+    """The line cut into its characters (1 or 2 bytes each)."""
+    chars = []
+    i = 0
+    while i < len(line):
+        width = 2 if is_lead_byte(line[i]) and i + 1 < len(line) else 1
+        chars.append(line[i:i + width])
+        i += width
+    return chars
+
+
+# ---- lines -------------------------------------------------------------------
+
+def split_lines(text):
+    """The lines of a text: breaks at CR LF, CR or LF, the text ending at a NUL."""
+    text = text.split(b"\0", 1)[0]
+    if not text:
+        return []
+    lines = re.split(rb"\r\n|\r|\n", text)
+    if lines[-1] == b"":  # a break at the very end opens no new line
+        lines.pop()
+    return lines
+
+
+def text_form(lines):
+    return b"".join(line + CRLF for line in lines)
+
+
+def trim(line):
+    return line.strip(_WHITE)
+
+
+# ---- sections ----------------------------------------------------------------
+
+def is_header(line):
+    chars = characters(line)
+    return bool(chars) and chars[0] == b"[" and chars[-1] == b"]"
+
+
+def select_section(lines, name):
+    """The lines of section `name` (bytes, no brackets) among a file's lines."""
+    wanted = b"[" + name + b"]"
+    section = []
+    inside = False
+    for line in lines:
+        if is_header(line):
+            inside = line == wanted
+        if inside:
+            section.append(line)
+    return section
+
+
+def read_section(content, name):
+    """Section `name` of a file's content; None (no file) reads as empty."""
+    if content is None:
+        return []
+    return select_section(split_lines(content), name)
+
+
+# ---- name=value lines --------------------------------------------------------
+
+def _folded(name):
+    """A name with its letters in one case, character by character, so that
+    the second byte of a double-byte character is never folded."""
+    out = []
+    for ch in characters(name):
+        if len(ch) == 1:
+            out.append(ch.upper())
+        else:
+            try:
+                out.append(ch.decode(CODE_PAGE).upper().encode(CODE_PAGE))
+            except (UnicodeDecodeError, UnicodeEncodeError):
+                out.append(ch)
+    return b"".join(out)
+
+
+def _match(lines, name):
+    wanted = _folded(name)
+    for index, line in enumerate(lines):
+        if b"=" in line and _folded(line.split(b"=", 1)[0]) == wanted:
+            return index
+    return None
+
+
+def get(lines, name):
+    index = _match(lines, name)
+    if index is None:
+        return b""
+    return lines[index][len(name) + 1:]
+
+
+def set_value(lines, name, value):
+    index = _match(lines, name)
+    if value:
+        line = name + b"=" + value
+        if index is None:
+            lines.append(line)
+        else:
+            lines[index] = line
+    elif index is not None:
+        del lines[index]
+
+
+# ---- writing -----------------------------------------------------------------
+
+def write_sections(first, second):
+    """The bytes of a file holding `first` and then `second`."""
+    joined = text_form(list(first) + [text_form(second)])
+    return text_form(split_lines(joined.rstrip(_WHITE)))
+
+
+# ---- the batch ---------------------------------------------------------------
+
+class Fields:
+    """What one batch run writes: the chosen keys with their values (bytes),
+    BBSFOLDER as a flag, and the signature text if any."""
+
+    def __init__(self, values=None, bbsfolder=None, signature=None):
+        self.values = {}
+        for key, value in (values or {}).items():
+            key = key.upper()
+            if key not in CATALOGUE or key == "BBSFOLDER":
+                raise ValueError(key)
+            self.values[key] = value if isinstance(value, bytes) else sjis(value)
+        self.bbsfolder = bbsfolder  # None: not chosen; True: "1"; False: empty
+        self.signature = signature  # bytes of the signature text, or None
+
+    def chosen(self):
+        """(key, value) in the order the batch sets them."""
+        for key in CATALOGUE:
+            if key == "BBSFOLDER":
+                if self.bbsfolder is not None:
+                    yield key, b"1" if self.bbsfolder else b""
+            elif key in self.values:
+                yield key, self.values[key]
+
+
+def apply_fields(basic, fields):
+    basic = list(basic) or [b"[BASIC]"]
+    for key, value in fields.chosen():
+        # A single space keeps an emptied key alive until the trim below.
+        set_value(basic, key.encode("ascii"), value or b" ")
+    return [trim(line) for line in basic]
+
+
+def settings_after_batch(content, fields):
+    """The bytes of tarn_BBS.ini after the batch, from its bytes before (None
+    when the folder had no such file)."""
+    lines = split_lines(content) if content is not None else []
+    dialog = select_section(lines, b"DIALOG")
+    basic = apply_fields(select_section(lines, b"BASIC"), fields)
+    return write_sections(dialog, basic)
+
+
+def signature_text(file_content):
+    """The text a signature file yields (cut at a NUL), every CR, LF or CR LF
+    a line break written as CR LF."""
+    text = file_content.split(b"\0", 1)[0]
+    return re.sub(rb"\r\n|\r|\n", CRLF, text)
+
+
+def reference_values(content, keys):
+    """Values of `keys` in the [BASIC] section of a reference file."""
+    basic = read_section(content, b"BASIC")
+    return {key: get(basic, key.encode("ascii")) for key in keys}
+
+
+def default_dialog():
+    """The companion's default [DIALOG] section, as lines."""
+    lines = [b"[DIALOG]"]
+    lines += [key.encode("ascii") + b"=1" for key in _DIALOG_ORDER]
+    lines += [b"_" + key.encode("ascii") + b"=" + sjis(_DEFAULT_LABELS[key]) for key in _DIALOG_ORDER]
+    return lines

@@ -1,0 +1,652 @@
+#!/usr/bin/env python3
+"""Whole-program tests of the batch driver tarnbatch.
+
+Each test builds a tree of board folders in a temporary folder, runs the real
+driver over it and compares every file of the tree afterwards, byte for byte,
+with what the rules model in tarn_rules.py says it must hold.
+
+The driver is named by the environment:
+  TARNBATCH         the driver (native program, or tarnbatch.exe)
+  TARN_WINE_RUN     scripts/wine-run.sh, to run tarnbatch.exe under Wine
+  TARN_WINE_PREFIX  the Wine prefix for it (its wineserver already running)
+
+Python must use UTF-8 file names (PYTHONUTF8=1, LC_ALL=ja_JP.UTF-8): folder
+names on disk are UTF-8, and Wine shows them to the program in code page 932.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import tarn_rules as rules  # noqa: E402
+from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
+
+SUMMARY = re.compile(r"^folders visited: (\d+), files (written|to write): (\d+), "
+                     r"files already up to date: (\d+)( \(dry run: nothing was written\))?$")
+OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09, far from "now"
+
+
+# ---- running the driver ------------------------------------------------------
+
+class Result:
+    def __init__(self, status, out, err):
+        self.status, self.out, self.err = status, out, err
+
+    def lines(self):
+        return self.out.splitlines()
+
+    def summary(self):
+        """(folders, written, up to date, dry run) from the last line."""
+        lines = self.lines()
+        match = SUMMARY.match(lines[-1]) if lines else None
+        if not match:
+            raise AssertionError("no summary line in %r" % self.out)
+        return int(match.group(1)), int(match.group(3)), int(match.group(4)), bool(match.group(5))
+
+    def __repr__(self):
+        return "status %d\n--- stdout\n%s--- stderr\n%s" % (self.status, self.out, self.err)
+
+
+class Driver:
+    def __init__(self):
+        self.program = os.environ.get("TARNBATCH")
+        self.wine_run = os.environ.get("TARN_WINE_RUN")
+        self.prefix = os.environ.get("TARN_WINE_PREFIX")
+        self.wine = bool(self.wine_run)
+        # The native driver talks UTF-8; under Wine the program's bytes pass
+        # through unchanged, so they are code page 932.
+        self.encoding = "cp932" if self.wine else "utf-8"
+
+    def check(self):
+        if not self.program:
+            raise RuntimeError("TARNBATCH must name the driver to test")
+        if self.wine and not self.prefix:
+            raise RuntimeError("TARN_WINE_RUN needs TARN_WINE_PREFIX")
+
+    def command(self, args):
+        if self.wine:
+            return [self.wine_run, self.prefix, self.program] + list(args)
+        return [self.program] + list(args)
+
+    def run(self, *args):
+        proc = subprocess.run(self.command(args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=120)
+        # stdout is the driver's alone and must decode; stderr may also carry
+        # Wine's own remarks.
+        return Result(proc.returncode, proc.stdout.decode(self.encoding),
+                      proc.stderr.decode(self.encoding, "replace"))
+
+    def arg(self, path):
+        """A path as the user gives it to this driver."""
+        path = str(path)
+        return "Z:" + path.replace("/", "\\") if self.wine else path
+
+    def path_of(self, shown):
+        """The Unix path of a path the driver printed."""
+        if self.wine:
+            if not shown.startswith("Z:\\"):
+                raise AssertionError("not a path on drive Z: %r" % shown)
+            return Path(shown[2:].replace("\\", "/"))
+        return Path(shown)
+
+    def wine_command(self, *args):
+        """Runs a Wine built-in program (such as attrib) in the test prefix."""
+        return subprocess.run([self.wine_run, self.prefix] + list(args), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+
+
+DRIVER = Driver()
+
+
+# ---- trees of board folders --------------------------------------------------
+
+def crlf(*lines):
+    return b"".join((line if isinstance(line, bytes) else sjis(line)) + CRLF for line in lines)
+
+
+def companion_file(*basic):
+    """A settings file as the host and its companion leave it."""
+    return rules.text_form(rules.default_dialog()) + crlf("[BASIC]", *basic)
+
+
+# Folder (relative to the start folder) -> its tarn_BBS.ini, or None for a
+# folder without one.
+BOARD_FOLDERS = {
+    "": None,
+    "雑談板": companion_file(
+        "LIB=2ch", "BBSFOLDER=1", "URL=http://example.jp/zatsudan/", "UPURL=http://example.jp/test/bbs.cgi",
+        "NAME=名無しさん", "EMAIL=sage", "HP=", "KEY=削除", "PARAM1=", "PARAM2=2004/01/02,12:34",
+        "USER=", "PASS="),
+    # LF only; keys in lower case; a name with a space before its "=".
+    "雑談板/過去ログ": "[DIALOG]\n_NAME=名前:\n\n[BASIC]\nname=旧名\npass=ひみつ\nurl =http://spaced/\n".encode("cp932"),
+    # CR only, with blank lines.
+    "雑談板/過去ログ/2003年": sjis("[BASIC]\rNAME=三\r\rEMAIL=a@b\r\r"),
+    "雑談板/過去ログ/2003年/深い": None,
+    "雑談板/過去ログ/2003年/深い/底": crlf("[BASIC]", "PARAM2=99"),
+    # ソ and 表 end in the byte 0x5C in Shift-JIS, in the folder names as in
+    # the values.
+    "表ソ": crlf("[DIALOG]", "_NAME=名前ソ:", "[BASIC]", "NAME=表ソ", "PARAM1=ソ表ソ"),
+    "表ソ/ソース": None,
+    "表ソ/ソース/予定表": crlf("[BASIC]", "HP=http://ソ.example/表"),
+    # Headers in lower case are no headers: nothing of this file survives.
+    "小文字": crlf("[dialog]", "_NAME=x", "[basic]", "NAME=old", "PASS=old"),
+    # Lines before the first header, other sections, [BASIC] before [DIALOG]
+    # and twice, white space around lines, a line "[メモゾ" whose last byte is
+    # 0x5D (not a header: the last character is ゾ), a header with a space
+    # after it (no header), white space at the end of the file.
+    "その他": crlf(
+        "; written by hand", "NAME=before-header",
+        "[OTHER]", "NAME=in-other", "[BASIC] ", "KEY=still-other",
+        "[BASIC]", "  NAME=先頭空白  ", "\tURL=http://tab/\t", "[メモゾ", "HP=http://after/", "",
+        "[DIALOG]", "_NAME=名前:   ", "   ", "",
+        "[Extra]", "x=1",
+        "[BASIC]", "PARAM2=12345", "pass=OldPass", "", "   ") + b"\r\n\t\r\n",
+    # Hidden: a dot-folder (Wine shows dot-files as hidden too) and, under Wine,
+    # a folder with the hidden attribute.
+    ".隠し": crlf("[BASIC]", "NAME=隠れ"),
+    ".隠し/中": None,
+    "属性隠し": crlf("[BASIC]", "NAME=属性"),
+    "空": b"",
+    # A NUL ends the text.
+    "ヌル": crlf("[BASIC]", "NAME=a") + b"KEY=k\0lost" + crlf("", "[BASIC]", "PARAM1=lost"),
+    "DIALOGだけ": crlf("[DIALOG]", "URL=1", "_URL=アドレス"),
+    "整形済み": crlf("[BASIC]", "NAME=x"),
+    "既存署名": crlf("[BASIC]", "NAME=y"),
+}
+
+# Files that are neither tarn_BBS.ini nor sign.ini; no run may touch them.
+OTHER_FILES = {
+    "雑談板/memo.txt": "メモ\nソ表\n".encode("cp932"),
+    "雑談板/tarn_BBS.ini.bak": crlf("[BASIC]", "NAME=backup"),
+    "表ソ/ソース/readme.txt": b"readme",
+    "既存署名/sign.txt": b"not the signature",
+}
+OLD_SIGNATURE = ("既存署名/sign.ini", crlf("古い署名"))
+
+
+def build_tree(root, folders=None, other_files=None, hide=False):
+    folders = BOARD_FOLDERS if folders is None else folders
+    other_files = OTHER_FILES if other_files is None else other_files
+    for rel, content in folders.items():
+        folder = root / rel
+        folder.mkdir(parents=True, exist_ok=True)
+        if content is not None:
+            (folder / SETTINGS_FILE).write_bytes(content)
+    for rel, content in other_files.items():
+        (root / rel).write_bytes(content)
+    if folders is BOARD_FOLDERS:
+        (root / OLD_SIGNATURE[0]).write_bytes(OLD_SIGNATURE[1])
+    if hide and DRIVER.wine:
+        hidden = root / "属性隠し"
+        done = DRIVER.wine_command("attrib", "+h", DRIVER.arg(hidden))
+        if done.returncode != 0:
+            raise AssertionError("attrib +h failed: %r" % done.stderr)
+
+
+class Snapshot:
+    """Every folder, file (bytes, mtime, inode) and link of a tree."""
+
+    def __init__(self, root):
+        self.root = root
+        self.folders = set()
+        self.files = {}
+        self.stats = {}
+        self.links = {}
+        for path, dirnames, filenames in os.walk(root):
+            here = Path(path).relative_to(root)
+            self.folders.add(here)
+            for name in dirnames + filenames:
+                full = Path(path) / name
+                rel = here / name
+                if full.is_symlink():
+                    self.links[rel] = os.readlink(full)
+                elif name in filenames:
+                    st = full.lstat()
+                    self.files[rel] = full.read_bytes()
+                    self.stats[rel] = (st.st_mtime_ns, st.st_ino)
+
+
+def set_old_times(root):
+    for path, _, filenames in os.walk(root):
+        for name in filenames:
+            os.utime(Path(path) / name, ns=(OLD_TIME_NS, OLD_TIME_NS), follow_symlinks=False)
+
+
+def expected_files(before, fields):
+    """Every file of the tree after a run with `fields`, from the tree before."""
+    files = dict(before.files)
+    for folder in before.folders:
+        settings = folder / SETTINGS_FILE
+        files[settings] = rules.settings_after_batch(before.files.get(settings), fields)
+        if fields.signature is not None:
+            files[folder / SIGNATURE_FILE] = fields.signature
+    return files
+
+
+def changed(before, expected):
+    return {rel for rel, content in expected.items() if before.files.get(rel) != content}
+
+
+# ---- test bases --------------------------------------------------------------
+
+class DriverTest(unittest.TestCase):
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        DRIVER.check()
+        if sys.getfilesystemencoding().lower() not in ("utf-8", "utf8"):
+            raise RuntimeError("run with PYTHONUTF8=1: file names must be UTF-8")
+
+    def setUp(self):
+        self.base = Path(tempfile.mkdtemp(prefix="tarnbatch-e2e-"))
+        self.addCleanup(shutil.rmtree, self.base, ignore_errors=True)
+        self.root = self.base / "data"
+        self.root.mkdir()
+
+    def run_driver(self, *args):
+        return DRIVER.run(*args)
+
+    def assert_files(self, actual, expected):
+        """The same files, each byte for byte."""
+        self.assertEqual(sorted(map(str, actual)), sorted(map(str, expected)), "the tree's files")
+        for rel in sorted(expected, key=str):
+            self.assertEqual(actual[rel], expected[rel], "content of %s" % rel)
+
+    def assert_untouched(self, before, after, rels):
+        for rel in map(Path, rels):
+            self.assertEqual(after.files[rel], before.files[rel], rel)
+            self.assertEqual(after.stats[rel], before.stats[rel], "%s: replaced or touched" % rel)
+
+    def listed(self, result):
+        """The files the driver listed (--verbose, --dry-run), relative to the start folder."""
+        return [DRIVER.path_of(line).relative_to(self.root) for line in result.lines()[:-1]]
+
+    def assert_success(self, result):
+        self.assertEqual(result.status, 0, result)
+
+
+# The fields of the main run: Japanese values, values holding ソ and 表, a key
+# given in lower case, an emptied key, BBSFOLDER set.
+MAIN_ARGS = ["--set", "NAME=名前テスト", "--set", "lib=2ch_plugin", "--set", "URL=http://example.jp/掲示板/",
+             "--set", "EMAIL=", "--set", "PASS=ソ表", "--set", "BBSFOLDER=1"]
+MAIN_FIELDS = Fields({"NAME": "名前テスト", "LIB": "2ch_plugin", "URL": "http://example.jp/掲示板/",
+                      "EMAIL": "", "PASS": "ソ表"}, bbsfolder=True)
+# A folder that had no file, or whose file had no [BASIC] header the batch
+# recognises, ends up with exactly these bytes.
+MAIN_FRESH_FILE = (b"[BASIC]\r\nLIB=2ch_plugin\r\nBBSFOLDER=1\r\nURL=http://example.jp/\x8cf\x8e\xa6\x94\xc2/\r\n"
+                   b"NAME=\x96\xbc\x91O\x83e\x83X\x83g\r\nEMAIL=\r\nPASS=\x83\x5c\x95\x5c\r\n")
+
+
+# ---- the rules model itself --------------------------------------------------
+
+class RulesModelTest(unittest.TestCase):
+    """The oracle's own cases, with results worked out by hand."""
+
+    def test_line_splitting(self):
+        self.assertEqual(rules.split_lines(b"a\r\nb\rc\nd"), [b"a", b"b", b"c", b"d"])
+        self.assertEqual(rules.split_lines(b"a\r\n"), [b"a"])
+        self.assertEqual(rules.split_lines(b"a\n\rb"), [b"a", b"", b"b"])
+        self.assertEqual(rules.split_lines(b"a\0b\r\nc"), [b"a"])
+        self.assertEqual(rules.split_lines(b""), [])
+
+    def test_headers_count_characters(self):
+        self.assertTrue(rules.is_header(b"[BASIC]"))
+        self.assertFalse(rules.is_header(b"[BASIC] "))
+        self.assertFalse(rules.is_header(sjis("[メモゾ")))  # ゾ is 0x83 0x5D
+        self.assertTrue(rules.is_header(sjis("[ゾ]")))
+
+    def test_sections(self):
+        lines = rules.split_lines(crlf("x=0", "[BASIC]", "a=1", "[basic]", "b=2", "[BASIC]", "c=3"))
+        self.assertEqual(rules.select_section(lines, b"BASIC"), [b"[BASIC]", b"a=1", b"[BASIC]", b"c=3"])
+
+    def test_get_and_set(self):
+        lines = [b"[BASIC]", b"name=a", b"NAME=b"]
+        self.assertEqual(rules.get(lines, b"NAME"), b"a")
+        rules.set_value(lines, b"NAME", b"c")
+        self.assertEqual(lines, [b"[BASIC]", b"NAME=c", b"NAME=b"])
+        rules.set_value(lines, b"NAME", b"")
+        self.assertEqual(lines, [b"[BASIC]", b"NAME=b"])
+        rules.set_value(lines, b"KEY", b"k")
+        self.assertEqual(lines, [b"[BASIC]", b"NAME=b", b"KEY=k"])
+        self.assertEqual(rules.get([b"NAME="], b"NAME"), b"")
+
+    def test_write_sections(self):
+        self.assertEqual(rules.write_sections([], []), b"")
+        self.assertEqual(rules.write_sections([b"[DIALOG]", b"a=1 "], [b"[BASIC]", b"", b" "]),
+                         b"[DIALOG]\r\na=1 \r\n[BASIC]\r\n")
+
+    def test_batch_of_one_file(self):
+        # " pass" is not the name PASS: lines are matched before they are trimmed.
+        old = crlf("top", "[BASIC]", " pass=x ", "", "name=n", "[DIALOG]", "_NAME=n ")
+        fields = Fields({"PASS": "p", "NAME": ""}, bbsfolder=False)
+        self.assertEqual(rules.settings_after_batch(old, fields),
+                         b"[DIALOG]\r\n_NAME=n \r\n[BASIC]\r\npass=x\r\n\r\nNAME=\r\nBBSFOLDER=\r\nPASS=p\r\n")
+        self.assertEqual(rules.settings_after_batch(None, Fields()), b"[BASIC]\r\n")
+
+    def test_signature(self):
+        self.assertEqual(rules.signature_text(b"a\nb\rc\r\nd\n\re\n\0f"), b"a\r\nb\r\nc\r\nd\r\n\r\ne\r\n")
+
+
+# ---- whole runs over a tree --------------------------------------------------
+
+class TreeRunTest(DriverTest):
+
+    def test_every_file_as_the_rules_give(self):
+        build_tree(self.root, hide=True)
+        before = Snapshot(self.root)
+        result = self.run_driver(*MAIN_ARGS, "--verbose", DRIVER.arg(self.root))
+        self.assert_success(result)
+        after = Snapshot(self.root)
+        expected = expected_files(before, MAIN_FIELDS)
+        self.assert_files(after.files, expected)
+
+        # A few files checked against bytes worked out by hand as well.
+        self.assertEqual(after.files[Path(SETTINGS_FILE)], MAIN_FRESH_FILE)
+        self.assertEqual(after.files[Path("小文字", SETTINGS_FILE)], MAIN_FRESH_FILE)
+        self.assertEqual(after.files[Path("表ソ", SETTINGS_FILE)],
+                         b"[DIALOG]\r\n_NAME=\x96\xbc\x91O\x83\x5c:\r\n[BASIC]\r\nNAME=\x96\xbc\x91O\x83e\x83X\x83g\r\n"
+                         b"PARAM1=\x83\x5c\x95\x5c\x83\x5c\r\nLIB=2ch_plugin\r\nBBSFOLDER=1\r\n"
+                         b"URL=http://example.jp/\x8cf\x8e\xa6\x94\xc2/\r\nEMAIL=\r\nPASS=\x83\x5c\x95\x5c\r\n")
+        self.assertEqual(after.files[Path("雑談板/過去ログ/2003年", SETTINGS_FILE)],
+                         b"[BASIC]\r\nNAME=\x96\xbc\x91O\x83e\x83X\x83g\r\n\r\nEMAIL=\r\n\r\nLIB=2ch_plugin\r\n"
+                         b"BBSFOLDER=1\r\nURL=http://example.jp/\x8cf\x8e\xa6\x94\xc2/\r\nPASS=\x83\x5c\x95\x5c\r\n")
+        zatsudan = after.files[Path("雑談板", SETTINGS_FILE)]
+        self.assertTrue(zatsudan.startswith(rules.text_form(rules.default_dialog()) + b"[BASIC]\r\nLIB=2ch_plugin\r\n"))
+        self.assertIn(b"\r\nEMAIL=\r\nHP=\r\nKEY=\x8d\xed\x8f\x9c\r\n", zatsudan)
+
+        # Not a settings file, or not asked for: left alone (not even rewritten).
+        self.assert_untouched(before, after, list(OTHER_FILES) + [OLD_SIGNATURE[0]])
+
+        folders = len(before.folders)
+        written = changed(before, expected)
+        self.assertEqual(result.summary(), (folders, len(written), folders - len(written), False))
+        self.assertEqual(sorted(map(str, self.listed(result))), sorted(map(str, written)))
+        if DRIVER.wine:
+            # The folder really carried the hidden attribute.
+            self.assertEqual(os.getxattr(self.root / "属性隠し", "user.DOSATTRIB"), b"0x2")
+
+    def test_second_identical_run_changes_nothing(self):
+        # その他 is left out: its file reads differently once trimmed (see
+        # test_trimmed_lines_read_differently_next_time).
+        build_tree(self.root, {rel: content for rel, content in BOARD_FOLDERS.items() if rel != "その他"})
+        sign = self.base / "sign.txt"
+        sign.write_bytes(sjis("署名\n"))
+        args = MAIN_ARGS + ["--sign", DRIVER.arg(sign), DRIVER.arg(self.root)]
+        self.assert_success(self.run_driver(*args))
+        set_old_times(self.root)
+        before = Snapshot(self.root)
+
+        result = self.run_driver(*args)
+        self.assert_success(result)
+        after = Snapshot(self.root)
+        self.assertEqual(after.files, before.files)
+        self.assertEqual(after.stats, before.stats, "files rewritten although their bytes were right")
+        folders = len(before.folders)
+        self.assertEqual(result.summary(), (folders, 0, 2 * folders, False))
+
+    def test_dry_run_lists_the_changes_and_writes_nothing(self):
+        build_tree(self.root)
+        sign = self.base / "sign.txt"
+        sign.write_bytes(sjis("署名\n"))
+        fields = Fields(MAIN_FIELDS.values, bbsfolder=True, signature=sjis("署名\r\n"))
+        # The signature already stands in one folder, one settings file is
+        # already as the run would write it.
+        (self.root / "整形済み" / SIGNATURE_FILE).write_bytes(fields.signature)
+        (self.root / "整形済み" / SETTINGS_FILE).write_bytes(MAIN_FRESH_FILE)
+        set_old_times(self.root)
+        before = Snapshot(self.root)
+
+        result = self.run_driver(*MAIN_ARGS, "--sign", DRIVER.arg(sign), "--dry-run", DRIVER.arg(self.root))
+        self.assert_success(result)
+        after = Snapshot(self.root)
+        self.assertEqual(after.folders, before.folders)
+        self.assertEqual(after.files, before.files)
+        self.assertEqual(after.stats, before.stats)
+
+        would = changed(before, expected_files(before, fields))
+        self.assertNotIn(Path("整形済み", SETTINGS_FILE), would)
+        self.assertNotIn(Path("整形済み", SIGNATURE_FILE), would)
+        listed = self.listed(result)
+        self.assertEqual(len(listed), len(set(listed)), "a file listed twice")
+        self.assertEqual(sorted(map(str, listed)), sorted(map(str, would)))
+        folders = len(before.folders)
+        self.assertEqual(result.summary(), (folders, len(would), 2 * folders - len(would), True))
+
+    def test_signature_in_every_folder(self):
+        build_tree(self.root)
+        # LF, CR and CR LF line ends, a blank line from LF CR, no break at the end.
+        text = "──\nソフト表\r名無し\r\n\n\rhttp://example.jp/"
+        sign = self.base / "署名.txt"
+        sign.write_bytes(text.encode("cp932"))
+        before = Snapshot(self.root)
+        result = self.run_driver("--sign", DRIVER.arg(sign), DRIVER.arg(self.root))
+        self.assert_success(result)
+        signature = b"\x84\x9f\x84\x9f\r\n\x83\x5c\x83t\x83g\x95\x5c\r\n\x96\xbc\x96\xb3\x82\xb5\r\n\r\n\r\nhttp://example.jp/"
+        self.assertEqual(rules.signature_text(sign.read_bytes()), signature)
+        # Without any field the settings files are still rewritten, in their
+        # normal form.
+        expected = expected_files(before, Fields(signature=signature))
+        after = Snapshot(self.root)
+        self.assert_files(after.files, expected)
+        for folder in before.folders:
+            self.assertEqual(after.files[folder / SIGNATURE_FILE], signature, folder)
+        self.assertEqual(after.files[Path("整形済み", SETTINGS_FILE)], before.files[Path("整形済み", SETTINGS_FILE)])
+        self.assertEqual(after.files[Path("雑談板/過去ログ", SETTINGS_FILE)],
+                         crlf("[DIALOG]", "_NAME=名前:", "", "[BASIC]", "name=旧名", "pass=ひみつ",
+                              "url =http://spaced/"))
+        folders = len(before.folders)
+        written = changed(before, expected)
+        self.assertEqual(result.summary(), (folders, len(written), 2 * folders - len(written), False))
+
+    def test_values_taken_from_a_reference_file(self):
+        build_tree(self.root)
+        reference = self.base / "参照" / SETTINGS_FILE
+        reference.parent.mkdir()
+        reference.write_bytes(crlf("[DIALOG]", "NAME=from-dialog", "[BASIC]", "name=参照太郎", "Url=http://ref/",
+                                   "PASS=ソ", "BBSFOLDER=0", "LIB=ref-lib", "[OTHER]", "PARAM2=not-basic"))
+        before = Snapshot(self.root)
+        result = self.run_driver("--reference", DRIVER.arg(reference), "--take", "NAME,url,PASS",
+                                 "--take", "BBSFOLDER,PARAM2", DRIVER.arg(self.root))
+        self.assert_success(result)
+        # A key missing from the reference is written empty, and BBSFOLDER
+        # other than "1" too; LIB is not taken.
+        fields = Fields({"NAME": "参照太郎", "URL": "http://ref/", "PASS": "ソ", "PARAM2": ""}, bbsfolder=False)
+        self.assertEqual(rules.reference_values(reference.read_bytes(), ["NAME", "URL", "PASS", "PARAM2", "LIB"]),
+                         {"NAME": sjis("参照太郎"), "URL": b"http://ref/", "PASS": sjis("ソ"), "PARAM2": b"",
+                          "LIB": b"ref-lib"})
+        self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
+        self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
+                         b"[BASIC]\r\nBBSFOLDER=\r\nURL=http://ref/\r\nNAME=\x8eQ\x8f\xc6\x91\xbe\x98Y\r\n"
+                         b"PARAM2=\r\nPASS=\x83\x5c\r\n")
+
+    def test_bbsfolder_set_and_emptied(self):
+        folders = {"": crlf("[BASIC]", "NAME=a", "bbsfolder=", "KEY=k"), "子": None}
+        build_tree(self.root, folders, {})
+        self.assert_success(self.run_driver("--set", "BBSFOLDER=1", DRIVER.arg(self.root)))
+        self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=1", "KEY=k"))
+        self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER=1"))
+
+        before = Snapshot(self.root)
+        self.assert_success(self.run_driver("--set", "BBSFOLDER=", DRIVER.arg(self.root)))
+        self.assert_files(Snapshot(self.root).files, expected_files(before, Fields(bbsfolder=False)))
+        self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=", "KEY=k"))
+        self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER="))
+
+    def test_trimmed_lines_read_differently_next_time(self):
+        # Lines are matched and headers found before the [BASIC] lines are
+        # trimmed: "[DIALOG] " is a [BASIC] line that becomes a header, and
+        # " NAME" no name NAME until trimmed, so a second run changes the file
+        # again.
+        build_tree(self.root, {"": crlf("[BASIC]", " NAME=old ", "KEY=k", "[DIALOG] ", "_NAME=n")}, {})
+        fields = Fields({"NAME": "v"})
+        for _ in range(2):
+            before = Snapshot(self.root)
+            result = self.run_driver("--set", "NAME=v", DRIVER.arg(self.root))
+            self.assert_success(result)
+            self.assertEqual(result.summary(), (1, 1, 0, False))
+            self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
+        self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
+                         crlf("[DIALOG]", "_NAME=n", "NAME=v", "[BASIC]", "NAME=v", "KEY=k"))
+
+    def test_links_back_up_the_tree_are_not_followed(self):
+        for rel in ("a/b/c", "d"):
+            (self.root / rel).mkdir(parents=True)
+        (self.root / "a" / SETTINGS_FILE).write_bytes(crlf("[BASIC]", "NAME=old"))
+        os.symlink("../..", self.root / "a/b/上へ")  # leads to the start folder
+        os.symlink(".", self.root / "a/b/c/自分")    # leads to itself
+        os.symlink("../a", self.root / "d/戻る")     # leads to a/, not an ancestor of d
+        before = Snapshot(self.root)
+        result = self.run_driver("--verbose", "--set", "NAME=表", DRIVER.arg(self.root))
+        self.assert_success(result)
+        after = Snapshot(self.root)
+        self.assertEqual(after.links, before.links)
+        # d/戻る leads to a/ from outside a's way down, so it is walked
+        # again, but every real folder is written only once.
+        real = sorted(os.path.realpath(self.root / folder / SETTINGS_FILE) for folder in before.folders)
+        listed = sorted(os.path.realpath(self.root / rel) for rel in self.listed(result))
+        self.assertEqual(listed, real, "each real folder written once")
+        self.assert_files(after.files, expected_files(before, Fields({"NAME": "表"})))
+        self.assertEqual(result.summary(), (len(before.folders) + 3, len(real), 3, False))
+
+
+# ---- the command line --------------------------------------------------------
+
+class CommandLineTest(DriverTest):
+
+    def test_help(self):
+        for option in ("--help", "-h"):
+            result = self.run_driver(option)
+            self.assertEqual(result.status, 0, result)
+            self.assertTrue(result.out.startswith("Usage: tarnbatch [OPTION]... START_FOLDER"), result)
+            for word in ("--set", "--reference", "--take", "--sign", "--dry-run", "--verbose"):
+                self.assertIn(word, result.out)
+
+    def test_usage_errors_write_nothing(self):
+        build_tree(self.root)
+        reference = self.base / "ref.ini"
+        reference.write_bytes(crlf("[BASIC]", "NAME=x"))
+        a_file = self.root / "雑談板" / "memo.txt"
+        missing = self.base / "無い"
+        root = DRIVER.arg(self.root)
+        cases = [
+            ([], "START_FOLDER"),
+            ([root, root], "START_FOLDER"),
+            (["--bogus", root], "--bogus"),
+            (["--set", "FOO=1", root], "FOO"),
+            (["--set", "名前=x", root], "名前"),
+            (["--set", "NAME", root], "NAME"),
+            (["--set"], "--set"),
+            (["--take", "NAME", root], "--reference"),
+            (["--reference", DRIVER.arg(missing), "--take", "NAME", root], "無い"),
+            (["--reference", DRIVER.arg(reference), "--take", "NAME,BOGUS", root], "BOGUS"),
+            (["--sign", DRIVER.arg(missing), root], "無い"),
+            (["--set", "BBSFOLDER=2", root], "BBSFOLDER"),
+            ([DRIVER.arg(missing)], "無い"),
+            ([DRIVER.arg(a_file)], "memo.txt"),
+        ]
+        before = Snapshot(self.root)
+        for args, mentioned in cases:
+            with self.subTest(args=args):
+                result = self.run_driver(*args)
+                self.assertEqual(result.status, 2, result)
+                self.assertEqual(result.out, "", "no summary after a usage error")
+                self.assertRegex(result.err, r"(?m)^tarnbatch: .*%s" % re.escape(mentioned))
+                self.assertIn("Try 'tarnbatch --help'.", result.err)
+        after = Snapshot(self.root)
+        self.assertEqual(after.files, before.files)
+        self.assertEqual(after.stats, before.stats)
+
+
+# ---- file errors -------------------------------------------------------------
+
+def chattr(flag, path):
+    subprocess.run(["chattr", flag, str(path)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+class FileErrorTest(DriverTest):
+    """A file that cannot be replaced stops the run with status 1."""
+
+    FOLDERS = {
+        "": crlf("[BASIC]", "NAME=root"),
+        "一": crlf("[BASIC]", "NAME=one"),
+        "一/二": None,
+        "一/二/表ソ": crlf("[DIALOG]", "_NAME=名前", "[BASIC]", "NAME=locked"),
+        "一/二/表ソ/下": crlf("[BASIC]", "NAME=below"),
+        "一/閉じた": crlf("[BASIC]", "NAME=closed"),
+        "三": crlf("[BASIC]", "NAME=three"),
+        "三/四": None,
+    }
+
+    def make_immutable(self, path, flag="+i"):
+        probe = self.base / "probe"
+        probe.write_bytes(b"")
+        try:
+            chattr("+i", probe)
+        except (OSError, subprocess.CalledProcessError) as e:
+            self.skipTest("chattr +i does not work on %s: %s" % (self.base, getattr(e, "stderr", e)))
+        chattr("-i", probe)
+        # Registered before it is set, so that a failure half way still undoes it.
+        self.addCleanup(chattr, "-" + flag[1:], path)
+        chattr(flag, path)
+
+    def run_until_error(self, failing):
+        """Runs over FOLDERS with `locked` immutable; `failing` is the file the
+        run must stop at."""
+        before = Snapshot(self.root)
+        result = self.run_driver("--verbose", "--set", "NAME=新しい名前", DRIVER.arg(self.root))
+        self.assertEqual(result.status, 1, result)
+        self.assertIn("tarnbatch: ファイル %s を作成できません" % DRIVER.arg(self.root / failing), result.err)
+
+        after = Snapshot(self.root)
+        listed = self.listed(result)
+        expected = expected_files(before, Fields({"NAME": "新しい名前"}))
+        # Written: the files listed before the error, and no others; every
+        # other file keeps its old bytes, and no temporary file is left.
+        wanted = dict(before.files)
+        wanted.update({rel: expected[rel] for rel in listed})
+        self.assert_files(after.files, wanted)
+        self.assertNotIn(failing, listed)
+        self.assert_untouched(before, after, [rel for rel in before.files if rel not in listed])
+        # Each folder comes before those beneath it: the ones on the way to
+        # the failing file are written.
+        for parent in failing.parents:
+            if parent != failing.parent:
+                self.assertIn(parent / SETTINGS_FILE, listed)
+        folders, written, unchanged, dry = result.summary()
+        self.assertEqual((written, unchanged, dry), (len(listed), 0, False))
+
+    def test_unwritable_file(self):
+        build_tree(self.root, self.FOLDERS, {})
+        failing = Path("一/二/表ソ", SETTINGS_FILE)
+        self.make_immutable(self.root / failing)
+        self.run_until_error(failing)
+        self.assertEqual(sorted(os.listdir(self.root / "一/二/表ソ")), ["tarn_BBS.ini", "下"])
+
+    def test_append_only_file(self):
+        # Such a file may be opened for writing (so the replacement is
+        # attempted) but not replaced: the temporary file is written and must
+        # be removed again.
+        build_tree(self.root, self.FOLDERS, {})
+        failing = Path("一/二/表ソ", SETTINGS_FILE)
+        self.make_immutable(self.root / failing, "+a")
+        self.run_until_error(failing)
+        self.assertEqual(sorted(os.listdir(self.root / "一/二/表ソ")), ["tarn_BBS.ini", "下"])
+
+    def test_unwritable_folder(self):
+        build_tree(self.root, self.FOLDERS, {})
+        failing = Path("一/閉じた", SETTINGS_FILE)
+        self.make_immutable(self.root / "一/閉じた")
+        self.run_until_error(failing)
+        self.assertEqual(os.listdir(self.root / "一/閉じた"), ["tarn_BBS.ini"])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
