@@ -65,12 +65,23 @@ std::string FullPath(const std::string& path) {
     return full;
 }
 
+// Wine's ReplaceFileA is not atomic (the target is moved aside before the new
+// file takes its name, and a failure between the two leaves no file at all) and
+// leaves a stray "rf*.tmp" behind when it fails; there a plain rename is the
+// safe replace.
+bool RunningUnderWine() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 // Moves the finished temporary file over the target. ReplaceFileA keeps the
-// target's attributes, security and time of creation. It gets full paths:
-// Wine's fails with ERROR_DIRECTORY on a bare file name such as "sign.ini".
+// target's attributes, security and time of creation; it gets full paths,
+// which it needs under Wine. Elsewhere the temporary file was created with the
+// target's attributes, and MoveFileExA renames it over the target.
 bool MoveIntoPlace(const std::string& temporary, const std::string& target, bool targetExists) {
     if (faults::Fire(faults::Point::Replace)) return false;
-    if (targetExists) {
+    if (targetExists && !RunningUnderWine()) {
         if (ReplaceFileA(FullPath(target).c_str(), FullPath(temporary).c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return true;
@@ -151,6 +162,10 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
     if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         throw FileError(FileError::kCreate, path);
 
+    // The new file is born with the attributes the old one had.
+    const DWORD kept = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
+                              : 0;
     std::string temporary;
     UniqueHandle file;
     if (!faults::Fire(faults::Point::CreateTemporary)) {
@@ -159,7 +174,7 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
             temporary = path + ".tmp~" + std::to_string(GetCurrentProcessId()) + "-" +
                         std::to_string(temporaryCounter++);
             file.reset(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   kept ? kept : FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) break;
         }
     }
@@ -172,13 +187,6 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
         DeleteFileA(temporary.c_str());
         throw FileError(FileError::kCreate, path);
     }
-    // ReplaceFileA keeps the old file's attributes on Windows; Wine's gives the
-    // file those of the new one, so put back what went missing.
-    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    const DWORD now = exists ? Attributes(path) : INVALID_FILE_ATTRIBUTES;
-    if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
-        SetFileAttributesA(path.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | kept);
 }
 
 bool ListFolder(const std::string& folder, const std::string& mask,
