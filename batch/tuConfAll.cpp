@@ -93,8 +93,7 @@ SectionList ApplyFields(SectionList basic, const BatchInput& input) {
 WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& input, WriteMode mode) {
     // The file is read once for both sections, and that read also tells
     // whether the rewrite changes anything.
-    std::optional<std::string> current;
-    if (platform::FileExists(settingsPath)) current = platform::ReadWholeFile(settingsPath);
+    const std::optional<std::string> current = platform::ReadFileIfExists(settingsPath);
     const SectionList lines = current ? SplitLines(*current) : SectionList();
     SectionList dialog = SelectSection(lines, kDialogSection);
     const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);

@@ -35,6 +35,11 @@ bool DirectoryExists(const std::string& path);  // an existing folder (links fol
 // cannot be opened or read.
 std::string ReadWholeFile(const std::string& path);
 
+// The whole content of the file, or nothing when `path` names no existing
+// file (a folder does not count). Throws FileError(kOpen, path) when the file
+// exists but cannot be opened or read. One open instead of a probe and an open.
+std::optional<std::string> ReadFileIfExists(const std::string& path);
+
 // True when `path` is an existing file holding exactly `bytes` (the size is
 // checked first, so a file of another size is not read).
 bool FileHoldsExactly(const std::string& path, const std::string& bytes);

@@ -171,11 +171,12 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadFileIfExists(const std::string& path) {
     FileDescriptor fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid() && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;
     struct stat st;
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw FileError(FileError::kOpen, path);
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) throw FileError(FileError::kOpen, path);
+    if (S_ISDIR(st.st_mode)) return std::nullopt;
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];

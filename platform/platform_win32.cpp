@@ -119,11 +119,18 @@ bool DirectoryExists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadFileIfExists(const std::string& path) {
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+        // A folder cannot be opened as a file either; it is no file at all.
+        if (error == ERROR_ACCESS_DENIED && DirectoryExists(path)) return std::nullopt;
+        throw FileError(FileError::kOpen, path);
+    }
     LARGE_INTEGER size;
-    if (!file.valid() || !GetFileSizeEx(file.get(), &size)) throw FileError(FileError::kOpen, path);
+    if (!GetFileSizeEx(file.get(), &size)) throw FileError(FileError::kOpen, path);
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(size.QuadPart));
     char buffer[65536];

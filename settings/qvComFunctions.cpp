@@ -73,8 +73,9 @@ SectionList SelectSection(const SectionList& fileLines, const std::string& name)
 }
 
 SectionList ReadSection(const std::string& path, const std::string& name) {
-    if (!platform::FileExists(path)) return {};
-    return SelectSection(SplitLines(platform::ReadWholeFile(path)), name);
+    const auto bytes = platform::ReadFileIfExists(path);
+    if (!bytes) return {};
+    return SelectSection(SplitLines(*bytes), name);
 }
 
 std::string GetValue(const SectionList& list, const std::string& name) {
