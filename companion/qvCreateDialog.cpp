@@ -1,5 +1,6 @@
 #include "companion/qvCreateDialog.h"
 
+#include "platform/paths.h"
 #include "platform/platform.h"
 #include "settings/BoardSettings.h"
 #include "settings/tuCommon.h"
@@ -66,20 +67,12 @@ std::string NextArgument(const std::string& line, std::size_t& p) {
     return argument;
 }
 
-// Length of the folder part under the Windows rules: up to and including the
-// last '\' or ':' that is not the second byte of a double-byte character.
+// The utility's path follows the Windows rules in every build: '\\' and ':'
+// separate (never the second byte of a double-byte character).
+bool IsWindowsSeparator(char c) { return c == '\\' || c == ':'; }
+
 std::size_t WindowsFolderPartLength(const std::string& path) {
-    std::size_t end = 0;
-    for (std::size_t i = 0; i < path.size();) {
-        const char c = path[i];
-        if (platform::IsLeadByte(static_cast<unsigned char>(c))) {
-            i += 2;
-            continue;
-        }
-        ++i;
-        if (c == '\\' || c == ':') end = i;
-    }
-    return end;
+    return platform::FolderPartLength(path, IsWindowsSeparator);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 namespace platform {
 
-std::size_t FolderPartLength(const std::string& path) {
+std::size_t FolderPartLength(const std::string& path) { return FolderPartLength(path, IsPathSeparator); }
+
+std::size_t FolderPartLength(const std::string& path, bool (*isSeparator)(char)) {
     std::size_t end = 0;
     for (std::size_t i = 0; i < path.size();) {
         const auto c = static_cast<unsigned char>(path[i]);
@@ -13,7 +15,7 @@ std::size_t FolderPartLength(const std::string& path) {
             continue;
         }
         ++i;
-        if (IsPathSeparator(static_cast<char>(c))) end = i;
+        if (isSeparator(static_cast<char>(c))) end = i;
     }
     return end;
 }

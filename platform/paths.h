@@ -12,6 +12,9 @@ namespace platform {
 // or 0 when there is none.
 std::size_t FolderPartLength(const std::string& path);
 
+// The same with the caller's own separators (for paths of another system).
+std::size_t FolderPartLength(const std::string& path, bool (*isSeparator)(char));
+
 // Everything up to and including the last separator ("" when there is none).
 std::string FolderPart(const std::string& path);
 
