@@ -14,4 +14,7 @@ std::string FormatMessage(FileError::Kind kind, const std::string& path) {
 FileError::FileError(Kind kind, const std::string& path)
     : std::runtime_error(FormatMessage(kind, path)), kind_(kind), path_(path) {}
 
+FolderError::FolderError(const std::string& path)
+    : std::runtime_error("フォルダ " + path + " に移動できません"), path_(path) {}
+
 }  // namespace platform

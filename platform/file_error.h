@@ -24,4 +24,16 @@ private:
     std::string path_;
 };
 
+// Raised when a folder cannot be made the current working folder (missing, not
+// a folder, no access): "フォルダ <path> に移動できません".
+class FolderError : public std::runtime_error {
+public:
+    explicit FolderError(const std::string& path);
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 }  // namespace platform

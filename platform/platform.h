@@ -28,6 +28,10 @@ bool IsLeadByte(unsigned char c);
 // Locale-aware, case-insensitive equality of two names in the code page.
 bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
+// The order of two texts without regard to letter case in the user's locale:
+// negative, zero or positive as `a` sorts before, with or after `b`.
+int CompareTextIgnoringCase(const std::string& a, const std::string& b);
+
 bool FileExists(const std::string& path);       // an existing file; a folder does not count
 bool DirectoryExists(const std::string& path);  // an existing folder (links followed)
 
@@ -57,6 +61,7 @@ struct FolderEntry {
     std::string name;      // bare name, no path
     bool isFolder = false; // a folder, or a link that leads to one
     bool isLink = false;   // a symbolic link or junction (may lead anywhere)
+    bool isHiddenOrSystem = false;  // marked hidden or system (Windows attributes)
 };
 
 // Lists the entries of `folder` whose names match the wildcard `mask` ('*' and
@@ -83,6 +88,10 @@ std::optional<FileIdentity> FolderIdentity(const std::string& path);
 // The process's current working folder: a full path without a trailing
 // delimiter, except at a root.
 std::string CurrentDirectory();
+
+// Makes `path` the process's current working folder; false when it cannot be
+// entered (missing, not a folder, no access).
+bool ChangeCurrentDirectory(const std::string& path);
 
 // The program's arguments (without the program's name) in the code page. On
 // Windows they are taken from the wide command line, so that no byte of a

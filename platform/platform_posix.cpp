@@ -161,6 +161,16 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return i == a.size() && j == b.size();
 }
 
+int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const auto x = FoldedCharacterAt(a, i), y = FoldedCharacterAt(b, j);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (i == a.size()) return j == b.size() ? 0 : -1;
+    return 1;
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(Native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -273,6 +283,10 @@ std::string CurrentDirectory() {
     if (::getcwd(&buffer[0], buffer.size()) == nullptr) return std::string();
     buffer.resize(std::char_traits<char>::length(buffer.c_str()));
     return FromUtf8(buffer);
+}
+
+bool ChangeCurrentDirectory(const std::string& path) {
+    return !path.empty() && ::chdir(Native(path).c_str()) == 0;
 }
 
 std::string TerminalToSystemText(const std::string& text) { return FromUtf8(text); }

@@ -109,6 +109,12 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
                           b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
+int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size())) -
+           CSTR_EQUAL;
+}
+
 bool FileExists(const std::string& path) {
     const DWORD a = Attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
@@ -207,6 +213,7 @@ bool ListFolder(const std::string& folder, const std::string& mask,
         entry.name = data.cFileName;
         entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entry.isHiddenOrSystem = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         visit(entry);
     } while (FindNextFileA(find.get(), &data));
     return true;
@@ -231,6 +238,10 @@ std::string CurrentDirectory() {
     const DWORD length = GetCurrentDirectoryA(needed, &buffer[0]);
     buffer.resize(length < needed ? length : 0);
     return buffer;
+}
+
+bool ChangeCurrentDirectory(const std::string& path) {
+    return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
 std::string TerminalToSystemText(const std::string& text) { return text; }
