@@ -4,14 +4,14 @@
 function(tarn_target_defaults target)
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
     target_compile_options(${target} PRIVATE
-        -finput-charset=UTF-8 -fexec-charset=CP932 -Wall -Wextra)
+        $<$<COMPILE_LANGUAGE:C,CXX>:-finput-charset=UTF-8 -fexec-charset=CP932 -Wall -Wextra>)
     if(WIN32)
         target_compile_definitions(${target} PUBLIC
             WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
     endif()
     if(TARN_SANITIZE)
-        target_compile_options(${target} PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer
-            -fno-sanitize-recover=undefined)
+        target_compile_options(${target} PUBLIC $<$<COMPILE_LANGUAGE:C,CXX>:-fsanitize=address,undefined
+            -fno-omit-frame-pointer -fno-sanitize-recover=undefined>)
         target_link_options(${target} PUBLIC -fsanitize=address,undefined)
     endif()
 endfunction()

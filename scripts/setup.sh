@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config googletest libgtest-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-    wine wine64 fonts-wine fonts-ipafont-gothic xvfb x11-apps
+    wine wine64 fonts-wine fonts-ipafont-gothic xvfb x11-apps imagemagick
     python3 e2fsprogs locales
 )
 

@@ -1,0 +1,74 @@
+// Control identifiers of the utility's windows. Every control's identifier
+// stands for its name; test tools that drive the windows from another process
+// use the same list to find a control by name.
+#pragma once
+
+#include <cstring>
+
+// X(name, identifier). The main window's controls, including the caption label
+// of each labelled edit field (named after its field with ".EditLabel").
+#define TARN_MAIN_WINDOW_CONTROLS(X)                                                        \
+    X(PageControl1, 100)                                                                   \
+    X(TabSheet1, 101)                                                                      \
+    X(GroupBox2, 110)                                                                      \
+    X(LabeledEdit2_1, 111) X(LabeledEdit2_2, 112) X(LabeledEdit2_3, 113)                   \
+    X(LabeledEdit2_4, 114) X(LabeledEdit2_5, 115) X(LabeledEdit2_6, 116)                   \
+    X(LabeledEdit2_7, 117) X(LabeledEdit2_8, 118) X(LabeledEdit2_9, 119)                   \
+    X(GroupBox1_2, 120)                                                                    \
+    X(MaskEdit2_9, 121)                                                                    \
+    X(Label_MaskEdit2_9, 122)                                                              \
+    X(CheckBox2_1, 131) X(CheckBox2_2, 132) X(CheckBox2_3, 133) X(CheckBox2_4, 134)        \
+    X(CheckBox2_5, 135) X(CheckBox2_6, 136) X(CheckBox2_7, 137) X(CheckBox2_8, 138)        \
+    X(CheckBox2_9, 139)                                                                    \
+    X(GroupBox1, 150)                                                                      \
+    X(Label1_1, 151)                                                                       \
+    X(ComboBox1_1, 152)                                                                    \
+    X(CheckBox1_2_1, 153)                                                                  \
+    X(CheckBox1_1, 154)                                                                    \
+    X(CheckBox1_2, 155)                                                                    \
+    X(GroupBox3, 160)                                                                      \
+    X(CheckBox3_1, 161)                                                                    \
+    X(Label3_1, 162)                                                                       \
+    X(Ref_Sign, 163)                                                                       \
+    X(Button_StartDir, 170) X(Button_Ref, 171) X(Button_ConfAll, 172) X(Button_Cancel, 173) \
+    X(Label_StartDir, 180) X(Label_Ref, 181) X(Label_ConfAll, 182) X(Label1, 183)
+
+// The caption labels of the labelled edit fields: identifier of the field + 100.
+inline constexpr int kEditLabelOffset = 100;
+
+// X(name, identifier). The start-folder dialog; OK and Cancel carry the
+// dialog manager's own identifiers so that Enter and Esc reach them.
+#define TARN_DIR_SELECT_CONTROLS(X) \
+    X(OKBtn, 1)                     \
+    X(CancelBtn, 2)                 \
+    X(Bevel1, 300)                  \
+    X(DirectoryListBox1, 301)
+
+namespace tarn::ids {
+
+#define TARN_DECLARE_ID(name, id) inline constexpr int name = id;
+TARN_MAIN_WINDOW_CONTROLS(TARN_DECLARE_ID)
+TARN_DIR_SELECT_CONTROLS(TARN_DECLARE_ID)
+#undef TARN_DECLARE_ID
+
+inline constexpr int EditLabelOf(int editId) { return editId + kEditLabelOffset; }
+
+// The identifier of a control given by name ("LabeledEdit2_3.EditLabel" for a
+// field's caption label); 0 when there is no such control.
+inline int FindByName(const char* name) {
+#define TARN_MATCH_ID(n, id) \
+    if (std::strcmp(name, #n) == 0) return id;
+    TARN_MAIN_WINDOW_CONTROLS(TARN_MATCH_ID)
+    TARN_DIR_SELECT_CONTROLS(TARN_MATCH_ID)
+#undef TARN_MATCH_ID
+    static const char kSuffix[] = ".EditLabel";
+    const std::size_t length = std::strlen(name), suffix = sizeof kSuffix - 1;
+    if (length > suffix && std::strcmp(name + length - suffix, kSuffix) == 0 &&
+        std::strncmp(name, "LabeledEdit2_", 13) == 0 && length == 13 + 1 + suffix) {
+        const char row = name[13];
+        if (row >= '1' && row <= '9') return EditLabelOf(LabeledEdit2_1 + (row - '1'));
+    }
+    return 0;
+}
+
+}  // namespace tarn::ids

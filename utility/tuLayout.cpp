@@ -1,0 +1,88 @@
+#include "utility/tuLayout.h"
+
+#include <algorithm>
+
+namespace tarn {
+
+const char kFontFace[] = "ＭＳ Ｐゴシック";
+const char kWindowTitle[] = "TarnUtil";
+const char kWindowClass[] = "TForm1";
+
+namespace {
+
+using K = ControlKind;
+using namespace ids;
+
+// The nine rows of the patrol settings group: tick box and edit field.
+#define EDIT_ROW(n, top, width) {LabeledEdit2_##n, K::LabeledEdit, GroupBox2, 40, top, width, 23, "", false},
+#define TICK_ROW(n, left, top) {CheckBox2_##n, K::TickBox, GroupBox2, left, top, 17, 25, "", true},
+
+const std::vector<ControlLayout> kLayout = {
+    {PageControl1, K::TabControl, 0, 0, 0, 0, 0, "", true},
+    {TabSheet1, K::TabPage, PageControl1, 0, 0, 0, 0, "TabSheet1", true},
+
+    {GroupBox2, K::Group, TabSheet1, 8, 8, 457, 473, "巡回設定タブ", true},
+    EDIT_ROW(1, 48, 400) EDIT_ROW(2, 96, 400) EDIT_ROW(3, 144, 400) EDIT_ROW(4, 192, 400)
+    EDIT_ROW(5, 240, 400) EDIT_ROW(6, 288, 400) EDIT_ROW(7, 384, 230) EDIT_ROW(8, 432, 230)
+    {GroupBox1_2, K::Group, GroupBox2, 280, 328, 161, 129, "認証", true},
+    {LabeledEdit2_9, K::LabeledEdit, GroupBox1_2, 16, 32, 130, 23, "", false},
+    {Label_MaskEdit2_9, K::Label, GroupBox1_2, 16, 64, 0, 0, "", false},
+    {MaskEdit2_9, K::PasswordEdit, GroupBox1_2, 16, 88, 130, 23, "", true},
+    TICK_ROW(1, 16, 48) TICK_ROW(2, 16, 96) TICK_ROW(3, 16, 144) TICK_ROW(4, 16, 192)
+    TICK_ROW(5, 16, 240) TICK_ROW(6, 16, 288) TICK_ROW(7, 16, 384) TICK_ROW(8, 16, 432)
+    TICK_ROW(9, 256, 336)
+
+    {GroupBox1, K::Group, TabSheet1, 472, 8, 329, 113, "基本設定タブ", true},
+    {Label1_1, K::Label, GroupBox1, 40, 24, 0, 0, "掲示板処理プラグイン", false},
+    {ComboBox1_1, K::DropDown, GroupBox1, 40, 48, 225, 0, "", false},
+    {CheckBox1_2_1, K::CheckBox, GroupBox1, 40, 84, 233, 17, "通常巡回対象とする", false},
+    {CheckBox1_1, K::TickBox, GroupBox1, 16, 48, 17, 25, "", true},
+    {CheckBox1_2, K::TickBox, GroupBox1, 16, 80, 17, 25, "", true},
+
+    {GroupBox3, K::Group, TabSheet1, 472, 128, 329, 193, "詳細タブ", true},
+    {Label3_1, K::Label, GroupBox3, 32, 18, 0, 0, "署名", false},
+    {Ref_Sign, K::Memo, GroupBox3, 8, 48, 313, 137, "\r\n", false},
+    {CheckBox3_1, K::TickBox, GroupBox3, 8, 16, 17, 25, "", true},
+
+    {Button_ConfAll, K::Button, TabSheet1, 480, 408, 130, 33, "一括設定", false},
+    {Button_Cancel, K::Button, TabSheet1, 480, 448, 130, 33, "終了", true},
+    {Button_StartDir, K::Button, TabSheet1, 479, 328, 130, 33, "開始フォルダ選択", true},
+    {Button_Ref, K::Button, TabSheet1, 479, 368, 130, 33, "基準ファイル読込", true},
+    {Label_StartDir, K::Label, TabSheet1, 624, 336, 0, 0, "Label_StartDir", true},
+    {Label_Ref, K::Label, TabSheet1, 624, 376, 0, 0, "Label_Ref", true},
+    {Label_ConfAll, K::Label, TabSheet1, 624, 416, 0, 0, "Label_ConfAll", true},
+    {Label1, K::Label, TabSheet1, 696, 464, 0, 0, "TarnUtil Ver. 0.2", true},
+};
+
+#undef EDIT_ROW
+#undef TICK_ROW
+
+TickRule EditRow(int tickBox, int edit) { return {tickBox, {edit}, {edit}, true}; }
+
+const std::vector<TickRule> kTickRules = {
+    {CheckBox1_1, {ComboBox1_1, Label1_1}, {ComboBox1_1}, true},
+    {CheckBox1_2, {CheckBox1_2_1}, {}, false},
+    EditRow(CheckBox2_1, LabeledEdit2_1),
+    EditRow(CheckBox2_2, LabeledEdit2_2),
+    EditRow(CheckBox2_3, LabeledEdit2_3),
+    EditRow(CheckBox2_4, LabeledEdit2_4),
+    EditRow(CheckBox2_5, LabeledEdit2_5),
+    EditRow(CheckBox2_6, LabeledEdit2_6),
+    EditRow(CheckBox2_7, LabeledEdit2_7),
+    EditRow(CheckBox2_8, LabeledEdit2_8),
+    {CheckBox2_9, {LabeledEdit2_9, MaskEdit2_9, Label_MaskEdit2_9}, {LabeledEdit2_9, MaskEdit2_9}, true},
+    {CheckBox3_1, {Ref_Sign, Label3_1}, {Ref_Sign}, true},
+};
+
+}  // namespace
+
+const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
+
+const ControlLayout* FindLayout(int id) {
+    const auto it = std::find_if(kLayout.begin(), kLayout.end(), [id](const ControlLayout& c) { return c.id == id; });
+    return it == kLayout.end() ? nullptr : &*it;
+}
+
+const std::vector<TickRule>& TickRules() { return kTickRules; }
+
+}  // namespace tarn

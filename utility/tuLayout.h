@@ -1,0 +1,66 @@
+// The main window's controls as data: what each control is, where it stands
+// and what it shows when the window opens, and which controls each tick box
+// switches on and off.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include "utility/tuControlIds.h"
+
+namespace tarn {
+
+enum class ControlKind {
+    TabControl,    // fills the window's client area
+    TabPage,       // fills its tab control's display area
+    Group,         // a framed container with a caption
+    Label,         // sized to its text
+    LabeledEdit,   // a one-line edit field with its caption label above it
+    PasswordEdit,  // shows "*" for every character
+    Memo,          // multi-line text
+    DropDown,      // editable drop-down box with sorted entries
+    TickBox,       // check box without text that enables other controls
+    CheckBox,      // check box with text carrying a value
+    Button,
+};
+
+struct ControlLayout {
+    int id;
+    ControlKind kind;
+    int parent;  // 0 for the window itself
+    // At 120 pixels per inch, relative to the parent's client area. A width
+    // or height of 0 means "from the content" (labels) or "fill the parent".
+    int left, top, width, height;
+    const char* text;  // design-time text, Shift-JIS
+    bool enabled;
+};
+
+// Every control, parents before children; among the children of one parent
+// the order is the tab order.
+const std::vector<ControlLayout>& MainWindowLayout();
+
+const ControlLayout* FindLayout(int id);
+
+// The window itself, designed at 120 pixels per inch.
+inline constexpr int kDesignDpi = 120;
+inline constexpr int kWindowLeft = 222, kWindowTop = 56, kWindowWidth = 824, kWindowHeight = 550;
+inline constexpr int kFontHeight = 15;  // character height in pixels
+extern const char kFontFace[];          // "ＭＳ Ｐゴシック"
+extern const char kWindowTitle[];       // "TarnUtil", how a second start finds the window
+extern const char kWindowClass[];       // "TForm1"
+inline constexpr int kLabelGap = 3;     // between a caption label and its field
+
+// What one tick box switches: the controls enabled with it, the value
+// controls painted in the enabled or disabled colour with it, and whether a
+// tick makes the batch possible.
+struct TickRule {
+    int tickBox;
+    std::vector<int> enables;
+    std::vector<int> paints;
+    bool allowsBatch;
+};
+
+const std::vector<TickRule>& TickRules();
+
+}  // namespace tarn

@@ -1,0 +1,374 @@
+#include "utility/tuMain.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "batch/tuConfAll.h"
+#include "platform/file_error.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "settings/BoardSettings.h"
+#include "support/StrTokLib.h"
+#include "utility/tuControlIds.h"
+#include "utility/tuDirSelect.h"
+#include "utility/tuFormRules.h"
+#include "utility/tuPlacement.h"
+
+namespace tarn {
+
+namespace {
+
+const char kPluginFolder[] = "plugins";
+const char kDataFolder[] = "data";
+const char kPluginMasks[] = "qv_*.exe;qv_*.pl;qv_*.rb;qv_*.vbs;qv_*.js";
+const char kPageCaption[] = "巡回パラメータ一括設定";
+const char kBatchFinished[] = "一括設定が終了しました";
+// One filter entry: its description, then the names it shows.
+const char kReferenceFilter[] = "巡回設定(tarn_BBS)/署名(sign)\0tarn_BBS.ini;sign.ini\0";
+
+std::string ProgramPath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// The wait cursor for as long as a long command runs on the window's thread.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+// Runs a clean-up at the end of a scope, also when an error leaves it.
+template <class Action>
+class AtScopeExit {
+public:
+    explicit AtScopeExit(Action action) : action_(std::move(action)) {}
+    ~AtScopeExit() { action_(); }
+    AtScopeExit(const AtScopeExit&) = delete;
+    AtScopeExit& operator=(const AtScopeExit&) = delete;
+
+private:
+    Action action_;
+};
+
+// The batch's view of the window's controls.
+class WindowControls : public ControlReader {
+public:
+    explicit WindowControls(const std::map<int, HWND>& controls) : controls_(controls) {}
+    bool IsEnabled(int id) const override { return IsWindowEnabled(Find(id)) != FALSE; }
+    bool IsChecked(int id) const override { return SendMessageA(Find(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    std::string Text(int id) const override { return ui::WindowText(Find(id)); }
+
+private:
+    HWND Find(int id) const {
+        const auto it = controls_.find(id);
+        return it == controls_.end() ? nullptr : it->second;
+    }
+    const std::map<int, HWND>& controls_;
+};
+
+bool IsTickBox(int id) {
+    const ControlLayout* layout = FindLayout(id);
+    return layout && layout->kind == ControlKind::TickBox;
+}
+
+}  // namespace
+
+void TForm1::RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSEXA cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = WindowProc;
+    cls.hInstance = instance;
+    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    cls.lpszClassName = kWindowClass;
+    RegisterClassExA(&cls);
+    ui::RegisterContainerClasses(instance);
+}
+
+TForm1::TForm1(HINSTANCE instance) : instance_(instance), font_(ui::CreateUtilityFont(scale_)) {
+    values_.StartupDir = platform::CurrentDirectory();
+}
+
+bool TForm1::Create(int showCommand) {
+    window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                              kWindowLeft, kWindowTop, scale_(kWindowWidth), scale_(kWindowHeight), nullptr,
+                              nullptr, instance_, this);
+    if (!window_) return false;
+    SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    for (const ControlLayout& layout : MainWindowLayout()) {
+        HWND parent = layout.parent == 0 ? window_ : Control(layout.parent);
+        controls_[layout.id] = ui::CreateLayoutControl(layout, parent, font_.get(), scale_);
+        if (layout.kind == ControlKind::LabeledEdit)
+            controls_[ids::EditLabelOf(layout.id)] = GetDlgItem(parent, ids::EditLabelOf(layout.id));
+    }
+    ui::RunReportingErrors(window_, [this] { FormCreate(); });
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    return true;
+}
+
+void TForm1::Destroy() {
+    if (!window_) return;
+    ui::RunReportingErrors(window_, [this] { FormDestroy(); });
+    DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self || !self->window_) return DefWindowProcA(window, message, wParam, lParam);
+    // Every error of a command ends at this boundary, reported; the window
+    // stays usable with whatever the command did before the error.
+    LRESULT result = 0;
+    if (ui::RunReportingErrors(window, [&] { result = self->HandleMessage(message, wParam, lParam); }))
+        return result;
+    return 0;
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SIZE:
+        LayOutPage();
+        return 0;
+    case WM_CLOSE:
+        // Ends the message loop; the window is saved and destroyed afterwards.
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void TForm1::OnCommand(int id, int notification) {
+    if (notification != BN_CLICKED) return;
+    if (IsTickBox(id)) {
+        CheckBoxsClick();
+        return;
+    }
+    switch (id) {
+    case ids::Button_StartDir:
+        Button_StartDirClick();
+        break;
+    case ids::Button_Ref:
+        Button_RefClick();
+        break;
+    case ids::Button_ConfAll:
+        Button_ConfAllClick();
+        break;
+    case ids::Button_Cancel:
+        Button_CancelClick();
+        break;
+    }
+}
+
+LRESULT TForm1::OnControlColour(HDC dc, HWND control) {
+    int id = GetDlgCtrlID(control);
+    // The drop-down box's edit field and list speak for the box.
+    HWND combo = Control(ids::ComboBox1_1);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (combo && (GetParent(control) == combo ||
+                  (GetComboBoxInfo(combo, &info) && (control == info.hwndList || control == info.hwndItem))))
+        id = ids::ComboBox1_1;
+    const auto painted = painted_.find(id);
+    if (painted == painted_.end()) {
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    const int colour = painted->second ? COLOR_WINDOW : COLOR_3DLIGHT;
+    SetBkColor(dc, GetSysColor(colour));
+    SetTextColor(dc, GetSysColor(IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
+}
+
+void TForm1::LayOutPage() {
+    HWND tabs = Control(ids::PageControl1), page = Control(ids::TabSheet1);
+    if (!tabs || !page) return;
+    RECT r;
+    GetClientRect(window_, &r);
+    MoveWindow(tabs, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    GetClientRect(tabs, &r);
+    SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    MoveWindow(page, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+HWND TForm1::Control(int id) const {
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void TForm1::EnableControl(int id, bool enabled) {
+    EnableWindow(Control(id), enabled);
+    // A field's caption follows its field.
+    const ControlLayout* layout = FindLayout(id);
+    if (layout && layout->kind == ControlKind::LabeledEdit) EnableWindow(Control(ids::EditLabelOf(id)), enabled);
+}
+
+bool TForm1::IsTicked(int id) const { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void TForm1::SetText(int id, const std::string& text) {
+    const ControlLayout* layout = FindLayout(id);
+    HWND control = Control(id);
+    if (!layout || layout->kind == ControlKind::Label)
+        ui::SetLabelText(control, text);  // labels and captions are sized to their text
+    else
+        SetWindowTextA(control, text.c_str());
+}
+
+void TForm1::FormCreate() {
+    // Inside the work area.
+    RECT window{}, work{};
+    GetWindowRect(window_, &window);
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+        const WindowOrigin origin =
+            PlaceInWorkArea({window.left, window.top}, {work.left, work.top, work.right, work.bottom});
+        SetWindowPos(window_, nullptr, origin.left, origin.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    const std::string programFolder = platform::FolderPart(ProgramPath());
+    values_.DataDir = programFolder + kDataFolder;
+    values_.StartDir = values_.DataDir;
+
+    // The board-handling plug-ins beside the host; the box sorts them itself.
+    HWND plugins = Control(ids::ComboBox1_1);
+    SendMessageA(plugins, CB_RESETCONTENT, 0, 0);
+    TStrArray names;
+    FindFilesByMasks(programFolder + kPluginFolder, kPluginMasks, names);
+    for (const std::string& name : names)
+        SendMessageA(plugins, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(PluginEntryName(name).c_str()));
+    if (SendMessageA(plugins, CB_GETCOUNT, 0, 0) > 0) SendMessageA(plugins, CB_SETCURSEL, 0, 0);
+
+    TCITEMA tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = const_cast<char*>(kPageCaption);
+    SendMessageA(Control(ids::PageControl1), TCM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tab));
+    SetWindowTextA(Control(ids::TabSheet1), kPageCaption);
+
+    for (const ReferenceField& field : ReferenceFields())
+        SetText(field.captionControl, FindFieldByKey(field.key)->defaultLabel);
+
+    for (int id : {ids::Label_StartDir, ids::Label_Ref, ids::Label_ConfAll}) SetText(id, "");
+
+    CheckBoxsClick();
+    LoadReference(kSnapshotFileName);
+    if (platform::FileExists(kSignatureFileName)) {
+        values_.SignPath = kSignatureFileName;
+        LoadSignature();
+    }
+}
+
+void TForm1::FormDestroy() {
+    // The snapshot and the signature belong to the folder the utility was
+    // started in; the dialogs may have moved the current folder into a board
+    // folder, whose own sign.ini must not be overwritten.
+    if (!platform::ChangeCurrentDirectory(values_.StartupDir)) throw platform::FolderError(values_.StartupDir);
+    WriteSections(values_.DialogList, values_.BasicList, kSnapshotFileName);
+    WriteSignature(kSignatureFileName, ui::WindowText(Control(ids::Ref_Sign)));
+    values_.DialogList.clear();
+    values_.BasicList.clear();
+}
+
+void TForm1::CheckBoxsClick() {
+    SetText(ids::Label_ConfAll, "");
+    EnableControl(ids::Button_ConfAll, false);
+    const ControlStates states =
+        ComputeControlStates([this](int id) { return IsTicked(id); }, ui::WindowText(Control(ids::Label_StartDir)));
+    for (const auto& [id, enabled] : states.enabled) EnableControl(id, enabled);
+    for (const auto& [id, enabled] : states.painted) {
+        painted_[id] = enabled;
+        InvalidateRect(Control(id), nullptr, TRUE);
+    }
+    EnableControl(ids::Button_ConfAll, states.batchEnabled);
+}
+
+void TForm1::Button_StartDirClick() {
+    const std::string remembered = values_.StartDir;
+    values_.StartDir.clear();
+    // Cancel, or a data folder the dialog cannot show, keeps the start folder
+    // chosen before: an empty one would send the batch to the drive's root.
+    AtScopeExit restore([&] {
+        if (values_.StartDir.empty()) values_.StartDir = remembered;
+    });
+    TDirSelectDlg dialog(window_, values_.StartDir, scale_, font_.get());
+    dialog.DirectoryListBox1().SetDirectory(values_.DataDir);
+    dialog.ShowModal();
+    if (values_.StartDir.empty()) return;
+    SetText(ids::Label_StartDir, platform::FilePart(values_.StartDir));
+    CheckBoxsClick();
+}
+
+void TForm1::Button_RefClick() {
+    std::string file(32 * 1024, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window_;
+    dialog.lpstrFilter = kReferenceFilter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = &file[0];
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrInitialDir = values_.StartDir.c_str();
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    if (!GetOpenFileNameA(&dialog)) return;
+    const std::string path = file.c_str();
+    const std::string name = platform::FilePart(path);
+    if (SameFileNameAscii(name, kSignatureFileName)) {
+        values_.SignPath = path;
+        LoadSignature();
+    }
+    if (SameFileNameAscii(name, kSettingsFileName)) {
+        values_.RefPath = path;
+        SetText(ids::Label_Ref, ContainingFolderName(path));
+        LoadReference(values_.RefPath);
+    }
+}
+
+void TForm1::Button_ConfAllClick() {
+    const BatchInput input = BatchInputFromControls(WindowControls(controls_));
+    {
+        WaitCursor wait;
+        ApplyToTree(values_.StartDir, input);
+    }
+    SetText(ids::Label_ConfAll, kBatchFinished);
+}
+
+void TForm1::Button_CancelClick() { SendMessageA(window_, WM_CLOSE, 0, 0); }
+
+void TForm1::LoadReference(const std::string& path) {
+    ReferenceContent content = ReadReference(path);
+    values_.DialogList = std::move(content.dialog);
+    values_.BasicList = std::move(content.basic);
+    const auto& fields = ReferenceFields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (content.captions) SetText(fields[i].captionControl, (*content.captions)[i]);
+        if (content.values) SetText(fields[i].valueControl, (*content.values)[i]);
+    }
+}
+
+void TForm1::LoadSignature() { SetText(ids::Ref_Sign, ReadSignature(values_.SignPath)); }
+
+}  // namespace tarn

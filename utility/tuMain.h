@@ -1,0 +1,73 @@
+// The utility's main window: the batch settings form.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "settings/qvComFunctions.h"
+#include "utility/tuWindowKit.h"
+
+namespace tarn {
+
+// The values the window's commands share for the whole run.
+struct UtilityValues {
+    std::string DataDir;   // the executable's folder followed by "data"
+    std::string StartDir;  // the batch's start folder
+    std::string SignPath;  // the signature file last loaded into the memo
+    std::string RefPath;   // the settings file last loaded as reference
+    SectionList DialogList;  // [DIALOG] of the file loaded last (snapshot or reference)
+    SectionList BasicList;   // [BASIC] of the same file
+    // The folder the utility was started in: the snapshot and the signature
+    // are kept there, wherever the dialogs move the current folder meanwhile.
+    std::string StartupDir;
+};
+
+class TForm1 {
+public:
+    static void RegisterWindowClass(HINSTANCE instance);
+
+    explicit TForm1(HINSTANCE instance);
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // Creates the window and its controls, runs FormCreate and shows it.
+    // False when the window cannot be created at all.
+    bool Create(int showCommand);
+
+    // Saves the snapshot and the signature, then destroys the window.
+    void Destroy();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int notification);
+    LRESULT OnControlColour(HDC dc, HWND control);
+    void LayOutPage();
+
+    void FormCreate();
+    void FormDestroy();
+    void CheckBoxsClick();
+    void Button_StartDirClick();
+    void Button_RefClick();
+    void Button_ConfAllClick();
+    void Button_CancelClick();
+    void LoadReference(const std::string& path);
+    void LoadSignature();
+
+    HWND Control(int id) const;
+    void EnableControl(int id, bool enabled);
+    bool IsTicked(int id) const;
+    void SetText(int id, const std::string& text);
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    ui::Scaler scale_;
+    ui::Font font_;
+    std::map<int, HWND> controls_;
+    std::map<int, bool> painted_;  // value control -> painted in the enabled colour
+    UtilityValues values_;
+};
+
+}  // namespace tarn

@@ -1,0 +1,258 @@
+#include "utility/tuWindowKit.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "utility/tuErrorReport.h"
+
+namespace tarn::ui {
+
+namespace {
+
+const char kTabSheetClass[] = "TTabSheet";
+const char kGroupBoxClass[] = "TGroupBox";
+
+// A container passes what its children tell their parent on to the top-level
+// window, which owns the logic and the colours.
+bool IsForwardedMessage(UINT message) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int TextHeight(HDC dc) {
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    return metrics.tmHeight;
+}
+
+void PaintGroup(HWND group) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(group, &ps);
+    RECT client;
+    GetClientRect(group, &client);
+    const std::string caption = WindowText(group);
+    {
+        Selection font(dc, reinterpret_cast<HFONT>(SendMessageA(group, WM_GETFONT, 0, 0)));
+        const int textHeight = TextHeight(dc);
+        RECT frame = client;
+        frame.top += textHeight / 2;
+        DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+        if (!caption.empty()) {
+            SIZE extent{};
+            GetTextExtentPoint32A(dc, caption.data(), static_cast<int>(caption.size()), &extent);
+            const int gap = MulDiv(textHeight, 1, 3);
+            RECT textRect{client.left + 2 * gap, client.top, client.left + 2 * gap + extent.cx + 2 * gap,
+                          client.top + textHeight};
+            FillRect(dc, &textRect, GetSysColorBrush(COLOR_BTNFACE));
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, GetSysColor(IsWindowEnabled(group) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+            TextOutA(dc, textRect.left + gap, textRect.top, caption.data(), static_cast<int>(caption.size()));
+        }
+    }
+    EndPaint(group, &ps);
+}
+
+LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsForwardedMessage(message)) return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+    switch (message) {
+    case WM_SETFONT:
+        SetPropA(window, "TarnFont", reinterpret_cast<HANDLE>(wParam));
+        if (LOWORD(lParam)) InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(GetPropA(window, "TarnFont"));
+    case WM_NCDESTROY:
+        RemovePropA(window, "TarnFont");
+        break;
+    case WM_ERASEBKGND: {
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    case WM_PAINT: {
+        char className[16] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (lstrcmpA(className, kGroupBoxClass) == 0) {
+            PaintGroup(window);
+            return 0;
+        }
+        break;
+    }
+    case WM_SETTEXT: {
+        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+        InvalidateRect(window, nullptr, TRUE);
+        return result;
+    }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+struct WindowClassOf {
+    const char* className;
+    DWORD style;
+    DWORD exStyle;
+};
+
+WindowClassOf ClassOf(const ControlLayout& layout) {
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    switch (layout.kind) {
+    case ControlKind::TabControl:
+        return {WC_TABCONTROLA, child | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
+    case ControlKind::TabPage:
+        return {kTabSheetClass, child | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+    case ControlKind::Group:
+        return {kGroupBoxClass, child | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
+    case ControlKind::Label:
+        return {"STATIC", child | SS_LEFT | SS_NOPREFIX, 0};
+    case ControlKind::LabeledEdit:
+        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::PasswordEdit:
+        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE};
+    case ControlKind::Memo:
+        return {"EDIT", child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                WS_EX_CLIENTEDGE};
+    case ControlKind::DropDown:
+        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL, 0};
+    case ControlKind::TickBox:
+    case ControlKind::CheckBox:
+        return {"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+    case ControlKind::Button:
+        return {"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
+    }
+    return {"STATIC", child, 0};
+}
+
+HWND CreateChild(const WindowClassOf& kind, int id, const char* text, HWND parent, const RECT& r, HFONT font) {
+    HWND control = CreateWindowExA(kind.exStyle, kind.className, text, kind.style, r.left, r.top, r.right - r.left,
+                                   r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+// The rectangle a fill-parent control takes inside `parent`.
+RECT ParentFillArea(const ControlLayout& layout, HWND parent) {
+    RECT r;
+    GetClientRect(parent, &r);
+    if (layout.kind == ControlKind::TabPage) SendMessageA(parent, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    return r;
+}
+
+// The caption label of a labelled edit field stands above the field.
+void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale, const RECT& edit) {
+    const WindowClassOf label{"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0};
+    RECT r{edit.left, edit.top, edit.left, edit.top};
+    HWND caption = CreateChild(label, ids::EditLabelOf(layout.id), "", parent, r, font);
+    EnableWindow(caption, layout.enabled);
+    WindowDC dc(caption);
+    Selection selected(dc.get(), font);
+    const int height = TextHeight(dc.get());
+    SetWindowPos(caption, nullptr, edit.left, edit.top - scale(kLabelGap) - height, 0, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+Scaler::Scaler() {
+    WindowDC screen(nullptr);
+    dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    if (dpi_ <= 0) dpi_ = 96;
+}
+
+Font CreateUtilityFont(const Scaler& scale) {
+    LOGFONTA font{};
+    font.lfHeight = -scale(kFontHeight);
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    lstrcpynA(font.lfFaceName, kFontFace, LF_FACESIZE);
+    return Font(CreateFontIndirectA(&font));
+}
+
+void RegisterContainerClasses(HINSTANCE instance) {
+    for (const char* name : {kTabSheetClass, kGroupBoxClass}) {
+        WNDCLASSEXA cls{};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = ContainerProc;
+        cls.hInstance = instance;
+        cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        cls.lpszClassName = name;
+        RegisterClassExA(&cls);
+    }
+}
+
+HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale) {
+    const bool fills = layout.kind == ControlKind::TabControl || layout.kind == ControlKind::TabPage;
+    if (layout.kind == ControlKind::TabPage) {
+        // The page's tab comes first: the display area depends on it.
+        TCITEMA tab{};
+        tab.mask = TCIF_TEXT;
+        tab.pszText = const_cast<char*>(layout.text);
+        SendMessageA(parent, TCM_INSERTITEMA, SendMessageA(parent, TCM_GETITEMCOUNT, 0, 0),
+                     reinterpret_cast<LPARAM>(&tab));
+    }
+    RECT r = fills ? ParentFillArea(layout, parent)
+                   : RECT{scale(layout.left), scale(layout.top), scale(layout.left + layout.width),
+                          scale(layout.top + layout.height)};
+    if (layout.kind == ControlKind::DropDown) r.bottom = r.top + scale(200);  // with the dropped list
+    // A tab page's window text is its tab's caption, so that it can be read back.
+    HWND control = CreateChild(ClassOf(layout), layout.id, layout.text, parent, r, font);
+    if (!control) return nullptr;
+    if (!layout.enabled) EnableWindow(control, FALSE);
+    switch (layout.kind) {
+    case ControlKind::TabControl:
+        break;
+    case ControlKind::Label:
+        SetLabelText(control, layout.text);
+        break;
+    case ControlKind::LabeledEdit:
+        CreateEditLabel(layout, parent, font, scale, r);
+        break;
+    case ControlKind::PasswordEdit:
+        SendMessageA(control, EM_SETPASSWORDCHAR, '*', 0);
+        break;
+    default:
+        break;
+    }
+    return control;
+}
+
+void SetLabelText(HWND label, const std::string& text) {
+    SetWindowTextA(label, text.c_str());
+    WindowDC dc(label);
+    Selection selected(dc.get(), reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc.get(), text.data(), static_cast<int>(text.size()), &extent);
+    SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(label, nullptr, TRUE);
+}
+
+std::string WindowText(HWND window) {
+    const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+void ShowErrorReport(HWND owner, const std::string& message) {
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    MessageBoxA(owner, ErrorReportText(message).c_str(), ErrorReportCaption(program).c_str(), MB_OK | MB_ICONSTOP);
+}
+
+}  // namespace tarn::ui
