@@ -69,10 +69,8 @@ std::string NextArgument(const std::string& line, std::size_t& p) {
 
 // The utility's path follows the Windows rules in every build: '\\' and ':'
 // separate (never the second byte of a double-byte character).
-bool IsWindowsSeparator(char c) { return c == '\\' || c == ':'; }
-
 std::size_t WindowsFolderPartLength(const std::string& path) {
-    return platform::FolderPartLength(path, IsWindowsSeparator);
+    return platform::FolderPartLength(path, platform::IsWindowsSeparator);
 }
 
 }  // namespace

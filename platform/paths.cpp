@@ -20,6 +20,16 @@ std::size_t FolderPartLength(const std::string& path, bool (*isSeparator)(char))
     return end;
 }
 
+bool IsWindowsSeparator(char c) { return c == '\\' || c == ':'; }
+
+std::string WindowsFilePart(const std::string& path) {
+    return path.substr(FolderPartLength(path, IsWindowsSeparator));
+}
+
+std::string WindowsFolderPart(const std::string& path) {
+    return path.substr(0, FolderPartLength(path, IsWindowsSeparator));
+}
+
 std::string FolderPart(const std::string& path) { return path.substr(0, FolderPartLength(path)); }
 
 std::string FilePart(const std::string& path) { return path.substr(FolderPartLength(path)); }

@@ -15,6 +15,15 @@ std::size_t FolderPartLength(const std::string& path);
 // The same with the caller's own separators (for paths of another system).
 std::size_t FolderPartLength(const std::string& path, bool (*isSeparator)(char));
 
+// The separators of Windows paths, "\\" and ":", whatever system runs the code.
+bool IsWindowsSeparator(char c);
+
+// The file part of a Windows path: the text after its last "\\" or ":".
+std::string WindowsFilePart(const std::string& path);
+
+// The folder part of a Windows path, up to and including that separator.
+std::string WindowsFolderPart(const std::string& path);
+
 // Everything up to and including the last separator ("" when there is none).
 std::string FolderPart(const std::string& path);
 

@@ -15,7 +15,7 @@ std::size_t CharacterLength(const std::string& s, std::size_t i) {
 }  // namespace
 
 std::string ErrorReportCaption(const std::string& programPath) {
-    std::string name = platform::FilePart(programPath);
+    std::string name = platform::WindowsFilePart(programPath);
     // Cut at the first "." (never a byte of a double-byte character).
     for (std::size_t i = 0; i < name.size(); i += CharacterLength(name, i)) {
         if (name[i] == '.') {

@@ -28,9 +28,9 @@ std::string PluginEntryName(const std::string& fileName) {
 }
 
 std::string ContainingFolderName(const std::string& filePath) {
-    std::string folder = platform::FolderPart(filePath);
-    if (!folder.empty() && platform::EndsWithSeparator(folder)) folder.pop_back();
-    return platform::FilePart(folder);
+    std::string folder = platform::WindowsFolderPart(filePath);
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return platform::WindowsFilePart(folder);
 }
 
 bool SameFileNameAscii(const std::string& a, const std::string& b) {

@@ -318,7 +318,7 @@ void TForm1::Button_StartDirClick() {
     dialog.DirectoryListBox1().SetDirectory(values_.DataDir);
     dialog.ShowModal();
     if (values_.StartDir.empty()) return;
-    SetText(ids::Label_StartDir, platform::FilePart(values_.StartDir));
+    SetText(ids::Label_StartDir, platform::WindowsFilePart(values_.StartDir));
     CheckBoxsClick();
 }
 
@@ -335,7 +335,7 @@ void TForm1::Button_RefClick() {
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
     if (!GetOpenFileNameA(&dialog)) return;
     const std::string path = file.c_str();
-    const std::string name = platform::FilePart(path);
+    const std::string name = platform::WindowsFilePart(path);
     if (SameFileNameAscii(name, kSignatureFileName)) {
         values_.SignPath = path;
         LoadSignature();
