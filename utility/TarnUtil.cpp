@@ -48,8 +48,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     tarn::TForm1::RegisterWindowClass(instance);
     tarn::TForm1 form(instance);
     if (!form.Create(showCommand)) return 1;
-    HWND window = FindWindowA(tarn::kWindowClass, tarn::kWindowTitle);
-    RunMessageLoop(window);
+    RunMessageLoop(form.Handle());
     form.Destroy();
     return 0;
 }

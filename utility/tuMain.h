@@ -39,6 +39,8 @@ public:
     // Saves the snapshot and the signature, then destroys the window.
     void Destroy();
 
+    HWND Handle() const { return window_; }
+
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
