@@ -206,8 +206,8 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
                      reinterpret_cast<LPARAM>(&tab));
     }
     RECT r = fills ? ParentFillArea(layout, parent)
-                   : RECT{scale(layout.left), scale(layout.top), scale(layout.left + layout.width),
-                          scale(layout.top + layout.height)};
+                   : RECT{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
+                          scale(layout.top) + scale(layout.height)};
     if (layout.kind == ControlKind::DropDown) r.bottom = r.top + scale(200);  // with the dropped list
     // A tab page's window text is its tab's caption, so that it can be read back.
     HWND control = CreateChild(ClassOf(layout), layout.id, layout.text, parent, r, font);
