@@ -2,26 +2,45 @@
 # Creates and keeps the Wine prefix the Windows tests run in.
 #   wine-prefix.sh start PREFIX   create the prefix if needed, start a persistent wineserver
 #   wine-prefix.sh stop PREFIX    end that wineserver
+# Optional settings after PREFIX (for the GUI tests' own prefixes):
+#   --dpi N            screen resolution in pixels per inch (default 120)
+#   --graphics DRIVER  "null" (default, no display needed) or "x11" (needs DISPLAY)
+# A prefix made with other settings is given the new ones before the server starts.
 set -euo pipefail
 action=$1 prefix=$2
+shift 2
+dpi=120 graphics=null
+while [ $# -gt 0 ]; do
+    case $1 in
+    --dpi) dpi=$2; shift 2 ;;
+    --graphics) graphics=$2; shift 2 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+done
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
 
 registry() {
-    cat <<'REG'
+    cat <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
 [HKEY_CURRENT_USER\Software\Wine\Drivers]
-"Graphics"="null"
+"Graphics"="$graphics"
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
 
 [HKEY_CURRENT_USER\Control Panel\Desktop]
-"LogPixels"=dword:00000078
+"LogPixels"=dword:$(printf %08x "$dpi")
 REG
+    # The programs ask for the fonts "ＭＳ Ｐゴシック" and "ＭＳ ゴシック";
+    # show them in the IPA fonts of the same kind (proportional and fixed).
+    # A REGEDIT4 file is read in the ANSI code page, so the names are Shift-JIS.
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
+    printf '"\x82\x6c\x82\x72 \x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e"="IPAPGothic"\n'
+    printf '"\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"="IPAGothic"\n'
 }
 
 case $action in
@@ -38,6 +57,14 @@ start)
         wineserver -w
         touch "$prefix/.tarn-ready"
     fi
+    settings="dpi=$dpi graphics=$graphics"
+    if [ -f "$prefix/.tarn-settings" ] && [ "$(cat "$prefix/.tarn-settings")" != "$settings" ]; then
+        wineserver -k 2>/dev/null || true
+        registry > "$prefix/tarn.reg"
+        wine regedit /S "$prefix/tarn.reg" </dev/null >/dev/null 2>&1
+        wineserver -w
+    fi
+    echo "$settings" > "$prefix/.tarn-settings"
     # Detached from our output, or whoever reads it (ctest) would wait for it.
     # It fails when a server for this prefix runs already, which is as good.
     wineserver -p </dev/null >/dev/null 2>&1 || true
@@ -50,7 +77,7 @@ stop)
     wineserver -k 2>/dev/null || true
     ;;
 *)
-    echo "usage: $0 start|stop PREFIX" >&2
+    echo "usage: $0 start|stop PREFIX [--dpi N] [--graphics null|x11]" >&2
     exit 2
     ;;
 esac

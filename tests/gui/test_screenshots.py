@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""Pictures of the utility's windows at 120 DPI, drawn by Wine's X11 driver on
+an Xvfb screen and saved as PNG under the work folder (screenshots/):
+main-window.png, dir-select.png and after-batch.png.
+
+Each picture must show the window it is meant to show: the size of the
+window, and more than a handful of colours (a window that failed to paint
+comes out in one or two)."""
+
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+from harness import image_info, sjis  # noqa: E402
+
+START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
+DONE = sjis("一括設定が終了しました")
+PAINT_WAIT = 1.0  # seconds for Wine to paint a window that has just appeared
+MIN_COLOURS = 8
+
+
+class Screenshots(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = harness.Session(120, "x11").start()
+        cls.probe = cls.session.probe
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.stop()
+
+    def tearDown(self):
+        for utility in self.session.utilities:
+            if utility.process.poll() is None and self.probe("count_main")["count"]:
+                self.probe.try_("close_main", 20000)
+            utility.kill()
+        self.session.utilities.clear()
+
+    def shoot(self, name, ref):
+        rect = self.probe("screen_rect", ref)["rect"]
+        path = self.session.screenshot(name, rect)
+        width, height, colours = image_info(path)
+        self.assertEqual((width, height), tuple(rect[2:]), f"{path} shows the whole window")
+        self.assertGreaterEqual(colours, MIN_COLOURS, f"{path} is painted")
+        return path
+
+    def test_main_window(self):
+        host = self.session.host(plugins=["qv_news.exe", "qv_bbs.pl"], boards=["board1"])
+        self.session.start_utility(host / "TarnUtil.exe")
+        time.sleep(PAINT_WAIT)
+        self.shoot("main-window", "main")
+
+    def test_start_folder_dialog_and_after_batch(self):
+        host = self.session.host(plugins=["qv_bbs.exe"],
+                                 boards=["board1", "board2", "board2/thread", "archive"])
+        self.session.start_utility(host / "TarnUtil.exe")
+        probe = self.probe
+        probe("click", "CheckBox2_3")
+        probe.set_text("LabeledEdit2_3", "名無しさん")
+        probe("post_click", "Button_StartDir")
+        dialog = probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
+        self.assertTrue(dialog)
+        # A dialog wholly inside its owner comes out black under Xvfb: move it
+        # so that it overhangs the main window's left edge.
+        main = probe("screen_rect", "main")["rect"]
+        probe("move", dialog, max(0, main[0] - 200), main[1] + 40)
+        time.sleep(PAINT_WAIT)
+        self.shoot("dir-select", dialog)
+        probe("press", dialog, 1)
+        self.assertEqual(harness.wait_for(lambda: probe.text("Label_StartDir")), b"data")
+        probe("click", "Button_ConfAll")
+        self.assertEqual(harness.wait_for(lambda: probe.text("Label_ConfAll"), timeout=30), DONE)
+        time.sleep(PAINT_WAIT)
+        self.shoot("after-batch", "main")
+        self.assertTrue((host / "data" / "board2" / "thread" / "tarn_BBS.ini").is_file())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
