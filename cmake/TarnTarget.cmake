@@ -19,6 +19,7 @@ endfunction()
 # A Windows program that needs no DLL beyond those of Windows itself.
 function(tarn_static_program target)
     if(WIN32)
-        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+        # No link time in the header: the same sources give the same program.
+        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
     endif()
 endfunction()
