@@ -261,6 +261,17 @@ bool ListFolder(const std::string& folder, const std::string& mask,
         if (!everything && !MatchesMask(entry.name, mask)) continue;
         unsigned char type = d->d_type;
         const std::string full = nativeFolder + "/" + d->d_name;
+        // A name without a Shift-JIS form (or not valid UTF-8) cannot always
+        // be reached again through a path in the code page: beneath a folder
+        // with a Japanese name the whole path would not convert. Such an
+        // entry is left out, as the Windows programs, which see '?' in place
+        // of its characters, cannot open it either.
+        if (!IsAscii(entry.name)) {
+            const std::string reached = folder.empty()             ? std::string(d->d_name)
+                                        : EndsWithSeparator(folder) ? nativeFolder + d->d_name
+                                                                    : full;
+            if (Native(JoinPath(folder, entry.name)) != reached) continue;
+        }
         struct stat st;
         if (type == DT_UNKNOWN && ::lstat(full.c_str(), &st) == 0)
             type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
