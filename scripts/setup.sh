@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing TarnUtil needs on Debian 12, if missing:
 # the native and mingw-w64 compilers, CMake, Ninja, GoogleTest, Wine with
-# fonts, Xvfb, Python 3, chattr, and the ja_JP.UTF-8 locale (so that Python,
+# fonts, Xvfb, Python 3, chattr, clang with libFuzzer and Valgrind (for the
+# fuzz targets and the memory checks), and the ja_JP.UTF-8 locale (so that Python,
 # the shell and Wine agree on file names with Japanese characters).
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine64 fonts-wine fonts-ipafont-gothic xvfb x11-apps imagemagick
     python3 e2fsprogs locales
+    clang libclang-rt-14-dev valgrind
 )
 
 sudo_if_needed() {
