@@ -37,21 +37,8 @@ WINDOW_CLASS, WINDOW_TITLE = "TForm1", "TarnUtil"
 WINDOW_WAIT = 30  # seconds a starting utility may take to show its window
 
 # The companion's default [DIALOG] section, every non-ASCII byte spelled out.
-DIALOG_LINES = [
-    b"[DIALOG]", b"URL=1", b"UPURL=1", b"NAME=1", b"EMAIL=1", b"HP=1", b"KEY=1", b"USER=1",
-    b"PASS=1", b"PARAM1=1", b"PARAM2=1",
-    b"_URL=\x8c\x66\x8e\xa6\x94\xc2\x82\xcc\x83\x41\x83\x68\x83\x8c\x83\x58(URL):",
-    b"_UPURL=\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x90\xe6\x83\x41\x83\x68\x83\x8c\x83\x58(URL):",
-    b"_NAME=\x96\xbc\x91\x4f:",
-    b"_EMAIL=e-mail\x83\x41\x83\x68\x83\x8c\x83\x58:",
-    b"_HP=\x83\x7a\x81\x5b\x83\x80\x83\x79\x81\x5b\x83\x57:",
-    b"_KEY=\x8d\xed\x8f\x9c\x83\x4c\x81\x5b:",
-    b"_USER=\x83\x86\x81\x5b\x83\x55\x96\xbc",
-    b"_PASS=\x83\x70\x83\x58\x83\x8f\x81\x5b\x83\x68",
-    b"_PARAM1=\x83\x70\x83\x89\x83\x81\x81\x5b\x83\x5e",
-    b"_PARAM2=\x96\xa2\x93\xc7\x83\x7c\x83\x43\x83\x93\x83\x5e (No. or yyyy/mm/dd,tt:mm)",
-]
-DIALOG = b"".join(line + CRLF for line in DIALOG_LINES)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from default_dialog import DIALOG, DIALOG_LINES  # noqa: E402
 
 # What a utility that loaded no [BASIC] section saves as its snapshot.
 EMPTY_SNAPSHOT = b"".join(k + CRLF for k in [b"[BASIC]", b"URL=", b"UPURL=", b"NAME=", b"EMAIL=", b"HP=",
