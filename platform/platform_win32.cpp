@@ -6,6 +6,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/ascii.h"
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
@@ -28,7 +29,6 @@ bool IsPlainAscii(const std::string& s) {
     return true;
 }
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
@@ -100,10 +100,7 @@ std::atomic<unsigned> temporaryCounter{0};
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     // Plain ASCII compares the same under every locale; most keys take this way.
     if (IsPlainAscii(a) && IsPlainAscii(b)) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-        return true;
+        return SameAsciiTextIgnoringCase(a, b);
     }
     return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
                           b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -18,11 +19,9 @@ std::vector<std::string> Characters(const std::string& text) {
     return chars;
 }
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool SameCharacter(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
-    if (a.size() == 1) return FoldAscii(a[0]) == FoldAscii(b[0]);
+    if (a.size() == 1) return UpperAscii(a[0]) == UpperAscii(b[0]);
     return a == b;
 }
 

@@ -1,5 +1,6 @@
 #include "settings/BoardSettings.h"
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 
 namespace tarn {
@@ -20,14 +21,8 @@ const std::array<FieldInfo, kFieldCount> kFieldCatalogue = {{
 }};
 
 const FieldInfo* FindFieldByKey(const std::string& key) {
-    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (const auto& info : kFieldCatalogue) {
-        const std::string wanted = info.key;
-        if (wanted.size() != key.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < key.size() && same; ++i) same = fold(key[i]) == wanted[i];
-        if (same) return &info;
-    }
+    for (const auto& info : kFieldCatalogue)
+        if (platform::SameAsciiTextIgnoringCase(key, info.key)) return &info;
     return nullptr;
 }
 

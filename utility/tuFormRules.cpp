@@ -33,17 +33,6 @@ std::string ContainingFolderName(const std::string& filePath) {
     return platform::WindowsFilePart(folder);
 }
 
-bool SameFileNameAscii(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 const std::array<ReferenceField, 10>& ReferenceFields() {
     using namespace ids;
     static const std::array<ReferenceField, 10> fields = {{

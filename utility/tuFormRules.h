@@ -36,10 +36,6 @@ std::string PluginEntryName(const std::string& fileName);
 // "C:\host\data\board7\tarn_BBS.ini".
 std::string ContainingFolderName(const std::string& filePath);
 
-// File names compared as the reference command does: same length, the letters
-// A to Z without regard to case, every other byte exactly.
-bool SameFileNameAscii(const std::string& a, const std::string& b);
-
 // The ten edit fields a reference file fills, in catalogue order (URL to
 // PASS): the control showing each field's caption, and the control holding
 // its value.

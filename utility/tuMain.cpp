@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "batch/tuConfAll.h"
+#include "platform/ascii.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -336,11 +337,11 @@ void TForm1::Button_RefClick() {
     if (!GetOpenFileNameA(&dialog)) return;
     const std::string path = file.c_str();
     const std::string name = platform::WindowsFilePart(path);
-    if (SameFileNameAscii(name, kSignatureFileName)) {
+    if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) {
         values_.SignPath = path;
         LoadSignature();
     }
-    if (SameFileNameAscii(name, kSettingsFileName)) {
+    if (platform::SameAsciiTextIgnoringCase(name, kSettingsFileName)) {
         values_.RefPath = path;
         SetText(ids::Label_Ref, ContainingFolderName(path));
         LoadReference(values_.RefPath);

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "platform/ascii.h"
 #include "settings/qvComFunctions.h"
 #include "temp_folder.h"
 #include "utility/tuControlIds.h"
@@ -189,12 +190,14 @@ TEST(StatusLabels, FolderOfTheReferenceFile) {
 }
 
 TEST(ReferenceNames, AsciiLettersWithoutCaseEveryOtherByteExactly) {
-    EXPECT_TRUE(SameFileNameAscii("SIGN.INI", "sign.ini"));
-    EXPECT_TRUE(SameFileNameAscii("Tarn_bbs.INI", "tarn_BBS.ini"));
-    EXPECT_FALSE(SameFileNameAscii("sign.ini ", "sign.ini"));
-    EXPECT_FALSE(SameFileNameAscii("sign_ini", "sign.ini"));
-    // Full-width letters are not folded.
-    EXPECT_FALSE(SameFileNameAscii("\x82\x93ign.ini", "sign.ini"));
+    using platform::SameAsciiTextIgnoringCase;
+    EXPECT_TRUE(SameAsciiTextIgnoringCase("SIGN.INI", "sign.ini"));
+    EXPECT_TRUE(SameAsciiTextIgnoringCase("Tarn_bbs.INI", "tarn_BBS.ini"));
+    EXPECT_FALSE(SameAsciiTextIgnoringCase("sign.ini ", "sign.ini"));
+    EXPECT_FALSE(SameAsciiTextIgnoringCase("sign_ini", "sign.ini"));
+    // Full-width letters are not folded, nor is "@" (0x40) turned into "`" (0x60).
+    EXPECT_FALSE(SameAsciiTextIgnoringCase("\x82\x93ign.ini", "sign.ini"));
+    EXPECT_FALSE(SameAsciiTextIgnoringCase("@", "`"));
 }
 
 // ---- reference files ---------------------------------------------------------------------
