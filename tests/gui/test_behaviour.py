@@ -696,6 +696,36 @@ class StartFolderDialog(BehaviourCase):
         self.assertEqual(self.text("Label_StartDir"), b"a1")
         self.exit(utility)
 
+    def test_missing_data_folder_keeps_the_start_folder(self):
+        # The dialog always opens at the data folder. When that folder is gone
+        # the command reports it and keeps the start folder confirmed before;
+        # an empty start folder would send the batch to the drive's root.
+        host = self.host_with_boards()
+        utility = self.start(host)
+        self.click("CheckBox2_1")
+        dialog, folders = self.open_start_dialog()
+        self.open_row(folders, b"a1")
+        self.close_dialog(dialog, IDOK)
+        # The current folder now differs from the start folder.
+        dialog, folders = self.open_start_dialog()
+        self.open_row(folders, b"c3")
+        self.close_dialog(dialog, IDCANCEL)
+        data, moved = host / "data", host / "data-away"
+        data.rename(moved)
+        self.cleanups.append(lambda: moved.rename(data) if moved.exists() else None)
+        self.probe("post_click", "Button_StartDir")
+        box, text = self.error_box()
+        self.assertEqual(text, sjis("フォルダ ") + win_path(data) + sjis(" に移動できません."))
+        self.probe("press", box, IDOK)
+        self.wait_gone(box)
+        self.assertEqual(self.probe.find_dialog(START_DIR_CAPTION, "main", 0)["hwnd"], 0, "no dialog shown")
+        self.assertEqual(self.text("Label_StartDir"), b"a1")
+        self.assertTrue(self.probe.enabled("Button_ConfAll"))
+        moved.rename(data)
+        self.assertEqual(self.batch_and_written(host), ["a1", "a1/inner"], "the batch still starts at a1")
+        self.assertFalse((utility.cwd / SETTINGS).exists(), "nothing written in the working folder")
+        self.exit(utility)
+
     def test_exit_save_goes_to_the_start_up_folder(self):
         host = self.host_with_boards()
         reference = host / "data" / "c3" / SETTINGS
