@@ -124,7 +124,7 @@ bool TForm1::Create(int showCommand) {
 
 void TForm1::Destroy() {
     if (!window_) return;
-    ui::RunReportingErrors(window_, [this] { FormDestroy(); });
+    if (!saved_) ui::RunReportingErrors(window_, [this] { FormDestroy(); });
     DestroyWindow(window_);
     window_ = nullptr;
 }
@@ -160,6 +160,14 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         // Ends the message loop; the window is saved and destroyed afterwards.
         PostQuitMessage(0);
+        return 0;
+    case WM_ENDSESSION:
+        // At log-off the process ends without its message loop ending: save
+        // now, as at an exit.
+        if (wParam && !saved_) {
+            saved_ = true;
+            FormDestroy();
+        }
         return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);

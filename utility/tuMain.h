@@ -70,6 +70,7 @@ private:
     std::map<int, HWND> controls_;
     std::map<int, bool> painted_;  // value control -> painted in the enabled colour
     UtilityValues values_;
+    bool saved_ = false;  // the snapshot and the signature went out already
 };
 
 }  // namespace tarn

@@ -830,6 +830,18 @@ std::string CmdCloseMain(const Args& a) {
     return Reply().Int("exit_code", code).Json();
 }
 
+// end_session: tells the main window that the user's session ends, as
+// Windows does at log-off (WM_QUERYENDSESSION, then WM_ENDSESSION).
+std::string CmdEndSession(const Args&) {
+    HWND main = MainWindow();
+    if (!main) Fail("no main window");
+    DWORD_PTR agreed = 0;
+    SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &agreed);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &ignored);
+    return Reply().Bool("agreed", agreed != 0).Json();
+}
+
 std::string CmdDpi(const Args&) {
     HDC dc = GetDC(nullptr);
     int dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -953,7 +965,7 @@ const Command kCommands[] = {
     {"file_open", CmdFileOpen},       {"move", CmdMove},               {"screen_rect", CmdScreenRect},
     {"hold", CmdHold},                {"release", CmdRelease},         {"post_close", CmdPostClose},
     {"decoy", CmdDecoy},              {"sync", CmdSync},               {"alive", CmdAlive},
-    {"close_main", CmdCloseMain},     {"dpi", CmdDpi},                 {"sleep", CmdSleep},
+    {"close_main", CmdCloseMain},     {"end_session", CmdEndSession},     {"dpi", CmdDpi},                 {"sleep", CmdSleep},
 };
 
 }  // namespace

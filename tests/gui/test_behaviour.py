@@ -696,6 +696,23 @@ class StartFolderDialog(BehaviourCase):
         self.assertEqual(self.text("Label_StartDir"), b"a1")
         self.exit(utility)
 
+    def test_log_off_saves_like_an_exit(self):
+        host = self.host_with_boards()
+        cwd = self.session.new_folder("cwd")
+        utility = self.start(host, cwd=cwd)
+        dialog, folders = self.open_start_dialog()
+        self.open_row(folders, b"a1")
+        self.close_dialog(dialog, IDOK)
+        self.probe.set_text("Ref_Sign", "at log-off")
+        self.assertTrue(self.probe("end_session")["agreed"], "the window lets the session end")
+        self.assertEqual((cwd / "sign.ini").read_bytes(), b"at log-off")
+        self.assertEqual((cwd / "TarnUtil.ini").read_bytes(), crlf(*DEFAULT_BASIC))
+        self.assertIsNone(utility.process.poll(), "saved while still running, as Windows ends it only then")
+        self.probe.set_text("Ref_Sign", "later")
+        self.exit(utility)
+        self.assertEqual((cwd / "sign.ini").read_bytes(), b"at log-off", "saved once")
+        self.assertFalse((host / "data" / "a1" / "sign.ini").exists())
+
     def test_missing_data_folder_keeps_the_start_folder(self):
         # The dialog always opens at the data folder. When that folder is gone
         # the command reports it and keeps the start folder confirmed before;
