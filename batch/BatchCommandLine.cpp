@@ -56,6 +56,23 @@ void Enable(BatchInput& input, Field field, const std::string& value, bool stric
     input[field] = FieldValue{true, value};
 }
 
+bool IsAscii(const std::string& text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// A signature file is Shift-JIS, as the host writes it; on Linux a file that
+// is valid UTF-8 with other than ASCII in it was written there, and is
+// converted. A character it holds with no Shift-JIS form is refused.
+std::string SignatureInCodePage(const std::string& text) {
+    if (!platform::kNamesAreUtf8 || IsAscii(text)) return text;
+    std::string converted, missing;
+    if (platform::Utf8ToSystemText(text, converted, missing)) return converted;
+    if (!missing.empty()) throw UsageError("--sign: the signature holds " + missing + ", which has no Shift-JIS form");
+    return text;
+}
+
 std::vector<std::string> SplitCommas(const std::string& list) {
     std::vector<std::string> items;
     std::size_t start = 0;
@@ -101,7 +118,7 @@ BatchCommand ParseBatchCommand(const std::vector<std::string>& args) {
             const std::string& path = value();
             if (!platform::FileExists(path)) throw UsageError("signature file '" + path + "' does not exist");
             command.input.signatureChecked = true;
-            command.input.signatureText = ReadSignature(path);
+            command.input.signatureText = SignatureInCodePage(ReadSignature(path));
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
             throw UsageError("unknown option '" + arg + "'");
         } else {
@@ -129,6 +146,22 @@ BatchCommand ParseBatchCommand(const std::vector<std::string>& args) {
     if (!platform::DirectoryExists(command.startFolder))
         throw UsageError("start folder '" + command.startFolder + "' is not a folder");
     return command;
+}
+
+BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& args) {
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto& arg = args[i];
+        // A path that still reaches its file natively may hold such a
+        // character; a value never: it could not be written as it is.
+        const bool isValue = i > 0 && (args[i - 1].text == "--set");
+        if (!arg.missingCharacter.empty() && (isValue || !arg.pathUsable)) {
+            const std::string option = i > 0 && args[i - 1].text.rfind("--", 0) == 0 ? args[i - 1].text + " " : "";
+            throw UsageError(option + arg.shown + ": " + arg.missingCharacter + " has no Shift-JIS form");
+        }
+        texts.push_back(arg.text);
+    }
+    return ParseBatchCommand(texts);
 }
 
 }  // namespace tarn

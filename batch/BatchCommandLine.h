@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/tuConfAll.h"
+#include "platform/platform.h"
 
 namespace tarn {
 
@@ -27,6 +28,11 @@ public:
 // Reads the reference and signature files it names; a file that cannot be
 // read throws platform::FileError.
 BatchCommand ParseBatchCommand(const std::vector<std::string>& args);
+
+// The same for arguments as the platform delivers them: a value (or, where the
+// system could not use it, a path) holding a character with no Shift-JIS form
+// is refused, naming the option and the character.
+BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& args);
 
 extern const char kBatchUsage[];
 

@@ -33,7 +33,11 @@ public:
         if (options_.observer) options_.observer->FolderEntered(folder);
         if (input_.signatureChecked) {
             const std::string signPath = platform::JoinPath(folder, kSignatureFileName);
-            Report(signPath, WriteSignature(signPath, input_.signatureText, options_.mode));
+            // Written like the settings file, never in the middle of a write
+            // of the host's.
+            Report(signPath, FromUpdate(platform::UpdateFile(
+                                 signPath, [&](const auto&) { return input_.signatureText; },
+                                 options_.mode == WriteMode::DryRun)));
         }
         const std::string settingsPath = platform::JoinPath(folder, kSettingsFileName);
         Report(settingsPath, ApplyToFolder(settingsPath, input_, options_.mode));
@@ -42,6 +46,13 @@ public:
         // A folder that cannot be listed counts as having no subfolders.
         platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
             if (!entry.isFolder || entry.name == "." || entry.name == "..") return;
+            // A name the programs cannot write as it is would lead to another
+            // folder (café read as cafe), or out of this one (¥.. read as
+            // \..): it is left alone and reported.
+            if (!entry.exactName) {
+                if (options_.observer) options_.observer->FolderSkipped(platform::JoinPath(folder, entry.shownName));
+                return;
+            }
             const std::string child = platform::JoinPath(folder, entry.name);
             if (entry.isLink && !LeadsSomewhereNew(child)) return;
             Visit(child);
@@ -91,13 +102,17 @@ SectionList ApplyFields(SectionList basic, const BatchInput& input) {
 }
 
 WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& input, WriteMode mode) {
-    // The file is read once for both sections, and that read also tells
-    // whether the rewrite changes anything.
-    const std::optional<std::string> current = platform::ReadFileIfExists(settingsPath);
-    const SectionList lines = current ? SplitLines(*current) : SectionList();
-    SectionList dialog = SelectSection(lines, kDialogSection);
-    const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
-    return StoreFile(settingsPath, ComposeSections(dialog, basic), mode, current ? &*current : nullptr);
+    // The new content is made from what the file holds at the moment it is
+    // replaced, so that a write of the host's in between is never undone.
+    return FromUpdate(platform::UpdateFile(
+        settingsPath,
+        [&](const std::optional<std::string>& current) {
+            const SectionList lines = current ? SplitLines(*current) : SectionList();
+            SectionList dialog = SelectSection(lines, kDialogSection);
+            const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
+            return ComposeSections(dialog, basic);
+        },
+        mode == WriteMode::DryRun));
 }
 
 void ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options) {

@@ -35,6 +35,10 @@ public:
     virtual ~BatchObserver() = default;
     virtual void FolderEntered(const std::string& /*folder*/) {}
     virtual void FileStored(const std::string& /*path*/, WriteOutcome /*outcome*/) {}
+    // A folder whose name has no exact form in the code page: never entered,
+    // nothing written in it. `shownPath` writes the missing characters as
+    // "<U+XXXX>".
+    virtual void FolderSkipped(const std::string& /*shownPath*/) {}
 };
 
 struct BatchOptions {

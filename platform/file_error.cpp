@@ -6,6 +6,7 @@ namespace {
 std::string FormatMessage(FileError::Kind kind, const std::string& path) {
     // Shift-JIS bytes thanks to the execution character set.
     if (kind == FileError::kOpen) return "ファイル " + path + " は開けません";
+    if (kind == FileError::kBusy) return "ファイル " + path + " は他のプログラムが書き込み中です";
     return "ファイル " + path + " を作成できません";
 }
 

@@ -9,11 +9,12 @@ namespace platform {
 
 class FileError : public std::runtime_error {
 public:
-    enum Kind { kOpen, kCreate };
+    enum Kind { kOpen, kCreate, kBusy };
 
     // The message is "ファイル <path> は開けません" for kOpen and
     // "ファイル <path> を作成できません" for kCreate, with the path exactly as
-    // passed.
+    // passed; kBusy, a file another program kept writing, is
+    // "ファイル <path> は他のプログラムが書き込み中です".
     FileError(Kind kind, const std::string& path);
 
     Kind kind() const { return kind_; }

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <cstdio>
+
 namespace platform {
 
 std::size_t FolderPartLength(const std::string& path) { return FolderPartLength(path, IsPathSeparator); }
@@ -41,6 +43,23 @@ bool EndsWithSeparator(const std::string& path) {
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty() || EndsWithSeparator(folder)) return folder + name;
     return folder + kPathDelimiter + name;
+}
+
+std::string TemporaryPathFor(const std::string& target, unsigned long long unique) {
+    const std::size_t nameLength = target.size() - FolderPartLength(target);
+    const std::size_t digits = (nameLength > 6 ? nameLength : 6) - (sizeof kTemporaryMark - 1);
+    std::string name = kTemporaryMark;
+    for (std::size_t i = 0; i < digits; ++i) {
+        name += "0123456789abcdefghijklmnopqrstuvwxyz"[unique % 36];
+        unique /= 36;
+    }
+    return target.substr(0, FolderPartLength(target)) + name;
+}
+
+std::string CharacterName(char32_t codePoint) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(codePoint));
+    return buffer;
 }
 
 }  // namespace platform

@@ -18,6 +18,10 @@ namespace platform {
 // The character that joins a folder and a name: '\\' on Windows, '/' on POSIX.
 extern const char kPathDelimiter;
 
+// True where file names and typed text are UTF-8 (POSIX) and are converted at
+// this boundary; false on Windows.
+extern const bool kNamesAreUtf8;
+
 // True when `c` separates path components: '\\' and ':' on Windows, '/' on
 // POSIX. Callers must not test the second byte of a double-byte character.
 bool IsPathSeparator(char c);
@@ -56,12 +60,51 @@ bool FileHoldsExactly(const std::string& path, const std::string& bytes);
 // path) is thrown.
 void ReplaceFileContents(const std::string& path, const std::string& bytes);
 
+enum class UpdateOutcome {
+    Unchanged,     // the file already held the new bytes and was left alone
+    Replaced,      // the file now holds the new bytes
+    WouldReplace,  // dry run: the file would have been replaced (or created)
+};
+
+// What a rewrite computes from the file's current content (nothing when the
+// file is missing): the complete new content.
+using ComposeFile = std::function<std::string(const std::optional<std::string>& current)>;
+
+// Rewrites the file at `path` from what it holds at this moment, so that
+// another program writing the same file is never undone: while the file is
+// read, the new bytes composed and the file replaced, other writers are kept
+// out (Windows: the file stays open without write sharing; Linux: a read
+// lease, or where none can be had, a check that the file is still the one
+// read). A file another program is writing is waited for and read again; when
+// it stays busy for a few seconds FileError(kBusy, path) is thrown. A missing
+// file is created, but never over one that appeared meanwhile. The replace is
+// crash-safe as in ReplaceFileContents; nothing is written when the bytes do
+// not change or `dryRun` is set. Throws FileError kOpen, kCreate or kBusy.
+// On POSIX an existing file is found without regard to letter case, as on
+// Windows, and rewritten under its own name.
+UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun);
+
+// The name of the temporary file that stands beside `target` while it is
+// replaced: "~TU" and base-36 digits of `unique`, never longer than the
+// target's own name (but at least six characters), so any path the system
+// accepts for the target works for it too.
+std::string TemporaryPathFor(const std::string& target, unsigned long long unique);
+inline constexpr char kTemporaryMark[] = "~TU";
+
 // One entry of a folder listing.
 struct FolderEntry {
     std::string name;      // bare name, no path
     bool isFolder = false; // a folder, or a link that leads to one
     bool isLink = false;   // a symbolic link or junction (may lead anywhere)
     bool isHiddenOrSystem = false;  // marked hidden or system (Windows attributes)
+    // False when the name has no exact form in the code page, or would hold
+    // '\\', '/' or ':' or be "." or ".." once converted: a path built from
+    // `name` would then lead somewhere else, so such an entry is never entered.
+    bool exactName = true;
+    // The name as a report shows it: `name`, except that for an inexact name
+    // every character without a form is written "<U+XXXX>" (and a byte that
+    // is no UTF-8 "<0xNN>"), the same under every system.
+    std::string shownName;
 };
 
 // Lists the entries of `folder` whose names match the wildcard `mask` ('*' and
@@ -97,7 +140,49 @@ bool ChangeCurrentDirectory(const std::string& path);
 // Windows they are taken from the wide command line, so that no byte of a
 // double-byte character is mistaken for a quote or backslash; on POSIX they
 // are `argv` turned from UTF-8 into the code page.
-std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// An argument that holds a character with no form in the code page has it
+// named in `missingCharacter` ("U+00E9"); its `text` is then not to be used.
+// On POSIX such an argument still works as a file name (`pathUsable`): its
+// characters stay UTF-8 bytes, which lead to the same file on disk.
+struct CommandArgument {
+    std::string text;
+    std::string missingCharacter;
+    bool pathUsable = true;
+    std::string shown;  // for messages: `text` with "<U+XXXX>" for such characters
+};
+std::vector<CommandArgument> CommandLineArguments(int argc, char** argv);
+
+// UTF-8 text turned into the code page exactly. False when the text is not
+// valid UTF-8 (`missingCharacter` stays empty) or holds a character with no
+// form in the code page (named in `missingCharacter`, "U+00E9").
+bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter);
+
+// "U+00E9": how messages name a character.
+std::string CharacterName(char32_t codePoint);
+
+// Only one batch runs at a time on a machine (the window's and tarnbatch's
+// alike): a named mutex on Windows, a lock file in the user's runtime folder
+// on POSIX. Waits up to `waitMilliseconds` for a running batch to end; false
+// when it did not.
+class BatchLock {
+public:
+    BatchLock();
+    ~BatchLock();
+    BatchLock(const BatchLock&) = delete;
+    BatchLock& operator=(const BatchLock&) = delete;
+    bool Acquire(unsigned waitMilliseconds);
+
+private:
+    std::intptr_t handle_ = -1;
+    bool held_ = false;
+};
+// The Windows ANSI code page the program runs with; 932 natively, where names
+// are converted at the boundary.
+unsigned AnsiCodePage();
+
+// Writes UTF-8 text to standard error whatever the code page: on a Windows
+// console through the wide functions, elsewhere as UTF-8 bytes.
+void WriteErrorUnicode(const std::string& utf8);
 
 // Text typed by the user (command-line arguments) turned into the code page,
 // and text in the code page turned into what the terminal shows. On Windows

@@ -4,13 +4,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/fault_injection.h"
@@ -20,6 +25,8 @@
 #include "platform/wildcard.h"
 
 namespace platform {
+
+const bool kNamesAreUtf8 = true;
 
 const char kPathDelimiter = '/';
 
@@ -47,15 +54,19 @@ public:
     Converter& operator=(const Converter&) = delete;
 
     // The converted text, or the input unchanged when it does not convert.
-    std::string operator()(const std::string& in) {
-        if (IsAscii(in) || cd_ == reinterpret_cast<iconv_t>(-1)) return in;
+    std::string operator()(const std::string& in) { return Strict(in).value_or(in); }
+
+    // The converted text, or nothing when it does not convert.
+    std::optional<std::string> Strict(const std::string& in) {
+        if (IsAscii(in)) return in;
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         std::string out(in.size() * 4 + 4, '\0');
         char* src = const_cast<char*>(in.data());
         std::size_t srcLeft = in.size();
         char* dst = &out[0];
         std::size_t dstLeft = out.size();
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return in;
+        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
         out.resize(out.size() - dstLeft);
         return out;
     }
@@ -64,18 +75,82 @@ private:
     iconv_t cd_;
 };
 
-std::string ToUtf8(const std::string& sjis) {
+Converter& ToUtf8Converter() {
     static Converter convert("UTF-8", "CP932");
-    return convert(sjis);
+    return convert;
 }
 
-std::string FromUtf8(const std::string& utf8) {
+Converter& FromUtf8Converter() {
     static Converter convert("CP932", "UTF-8");
-    return convert(utf8);
+    return convert;
 }
 
-// The name the operating system knows a core path by.
-std::string Native(const std::string& path) { return ToUtf8(path); }
+std::string ToUtf8(const std::string& sjis) { return ToUtf8Converter()(sjis); }
+std::string FromUtf8(const std::string& utf8) { return FromUtf8Converter()(utf8); }
+
+// The exact Shift-JIS form of UTF-8 text: it must convert and convert back to
+// the same bytes (glibc maps some characters one way only, U+301C to 0x8160
+// among them, which Windows does not).
+std::optional<std::string> ExactForm(const std::string& utf8) {
+    auto sjis = FromUtf8Converter().Strict(utf8);
+    if (!sjis || ToUtf8Converter().Strict(*sjis) != utf8) return std::nullopt;
+    return sjis;
+}
+
+// Length of the UTF-8 sequence at `i`, or 0 when the bytes there are no UTF-8.
+std::size_t Utf8SequenceLength(const std::string& s, std::size_t i, char32_t& codePoint) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > s.size()) return 0;
+    codePoint = length == 1 ? c : c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (t & 0x3F);
+    }
+    return length;
+}
+
+// The text in the code page with every character that has no exact form
+// written "<U+XXXX>" and every byte that is no UTF-8 "<0xNN>"; the name of the
+// first character without a form in `missing`.
+std::string ShownText(const std::string& utf8, std::string* missing = nullptr) {
+    std::string shown;
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        const std::size_t length = Utf8SequenceLength(utf8, i, c);
+        if (length == 0) {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "<0x%02X>", static_cast<unsigned char>(utf8[i++]));
+            shown += byte;
+            continue;
+        }
+        if (auto form = ExactForm(utf8.substr(i, length))) {
+            shown += *form;
+        } else {
+            shown += "<" + CharacterName(c) + ">";
+            if (missing && missing->empty()) *missing = CharacterName(c);
+        }
+        i += length;
+    }
+    return shown;
+}
+
+// The name the operating system knows a core path by: each part converted on
+// its own, so that a part with no Shift-JIS form (kept as its UTF-8 bytes)
+// does not spoil the others.
+std::string Native(const std::string& path) {
+    if (IsAscii(path)) return path;
+    std::string native;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        native += ToUtf8(path.substr(start, slash - start));
+        if (slash == std::string::npos) return native;
+        native += '/';
+        start = slash + 1;
+    }
+}
 
 // ---- comparison -------------------------------------------------------------
 
@@ -152,6 +227,159 @@ struct CloseDir {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
+bool SameName(const std::string& a, const std::string& b);
+
+// The native path of a file, found as Windows finds it: when no file has
+// exactly that name, one whose name differs only in letter case is taken
+// (TARN_BBS.INI for tarn_BBS.ini), so that it is rewritten under its own name
+// instead of getting a second file beside it.
+std::string NativeFile(const std::string& path) {
+    const std::string native = Native(path);
+    struct stat st;
+    if (::lstat(native.c_str(), &st) == 0 || errno != ENOENT) return native;
+    const std::size_t slash = native.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+    const std::string wanted = FilePart(path);
+    std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
+    if (!dir) return native;
+    while (dirent* d = ::readdir(dir.get()))
+        if (SameName(FromUtf8(d->d_name), wanted))
+            return (slash == std::string::npos ? std::string() : folder) + d->d_name;
+    return native;
+}
+
+// Copies the extended attributes of the old file to its replacement: Wine
+// keeps a file's hidden and system attributes in "user.DOSATTRIB". False when
+// one that could be read could not be set.
+bool CopyExtendedAttributes(int from, int to) {
+    const ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0) return true;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    const ssize_t got = ::flistxattr(from, &names[0], names.size());
+    if (got < 0) return true;
+    names.resize(static_cast<std::size_t>(got));
+    for (std::size_t i = 0; i < names.size(); i += std::strlen(&names[i]) + 1) {
+        const char* name = &names[i];
+        const ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+        if (length < 0) continue;
+        std::string value(static_cast<std::size_t>(length), '\0');
+        const ssize_t read = ::fgetxattr(from, name, &value[0], value.size());
+        if (read < 0) continue;
+        // Only the user's own attributes must come along; the system's
+        // (security, trusted) are the system's to set.
+        if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(read), 0) != 0 &&
+            std::strncmp(name, "user.", 5) == 0)
+            return false;
+    }
+    return true;
+}
+
+// Writes `bytes` to a new temporary file beside `target` (a native path) with
+// the old file's mode, owner and extended attributes (`old` open on it, or -1
+// for a new file), flushed to disk; returns its path. Throws
+// FileError(kCreate, path), leaving no temporary file.
+std::string WriteTemporary(const std::string& path, const std::string& target, const std::string& bytes, int old) {
+    struct stat st;
+    const bool exists = old >= 0 && ::fstat(old, &st) == 0;
+    const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+    if (faults::Fire(faults::Point::CreateTemporary)) throw FileError(FileError::kCreate, path);
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const unsigned long long seed = (static_cast<unsigned long long>(::getpid()) << 20) ^ static_cast<unsigned long long>(::time(nullptr));
+    std::string temporary;
+    int raw = -1;
+    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+        temporary = folder + TemporaryPathFor(target.substr(folder.size()), seed * 2654435761ull + temporaryCounter++);
+        raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (raw < 0 && errno != EEXIST) break;
+    }
+    FileDescriptor fd(raw);
+    if (!fd.valid()) throw FileError(FileError::kCreate, path);
+    bool ok = FillTemporary(fd.get(), bytes);
+    if (ok && exists) {
+        // open() applied the umask; give the new file the old one's mode and owner.
+        ::fchmod(fd.get(), mode);
+        if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) { /* not ours to change: keep ours */ }
+        ok = CopyExtendedAttributes(old, fd.get());
+    }
+    ok = fd.Close() && ok;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        throw FileError(FileError::kCreate, path);
+    }
+    return temporary;
+}
+
+// Moves the finished temporary file into place. A file that was missing is
+// created without replacing one that appeared meanwhile (EEXIST).
+bool MoveIntoPlace(const std::string& temporary, const std::string& target, bool targetExists) {
+    if (faults::Fire(faults::Point::Replace)) {
+        errno = EIO;
+        return false;
+    }
+    if (!targetExists) {
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+        if (errno != EINVAL && errno != ENOSYS) return false;
+    }
+    return ::rename(temporary.c_str(), target.c_str()) == 0;
+}
+
+// A lease is broken by a signal to its holder, SIGIO, whose default action
+// ends the process; the holder asks for the lease's state instead.
+void IgnoreLeaseBreakSignal() {
+    static const bool done = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) ::signal(SIGIO, SIG_IGN);
+        return true;
+    }();
+    (void)done;
+}
+
+constexpr int kBusyAttempts = 60;
+
+// A writer usually holds a file for milliseconds: wait a little longer each
+// time, about five seconds in all, then give up on the file.
+void WaitBeforeRetry(int attempt, const std::string& path) {
+    if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
+    ::usleep(attempt < 10 ? 10000 : 100000);
+}
+
+bool SameState(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::optional<std::string> ReadAll(int fd, const std::string& path) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throw FileError(FileError::kOpen, path);
+    if (S_ISDIR(st.st_mode)) return std::nullopt;
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw FileError(FileError::kOpen, path);
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+// True when a converted name could be used in a path as the name it came
+// from, and the same name would be usable under Windows: no '\\' or ':', not
+// "." or "..".
+bool IsUsableName(const std::string& utf8) {
+    return !utf8.empty() && utf8 != "." && utf8 != ".." && utf8.find_first_of("\\:") == std::string::npos;
+}
+
+}  // namespace
+
+namespace {
+bool SameName(const std::string& a, const std::string& b) { return SameTextIgnoringCase(a, b); }
 }  // namespace
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -173,7 +401,7 @@ int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
 
 bool FileExists(const std::string& path) {
     struct stat st;
-    return ::stat(Native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(NativeFile(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -182,28 +410,20 @@ bool DirectoryExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileIfExists(const std::string& path) {
-    FileDescriptor fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid() && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;
-    struct stat st;
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) throw FileError(FileError::kOpen, path);
-    if (S_ISDIR(st.st_mode)) return std::nullopt;
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw FileError(FileError::kOpen, path);
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+    const std::string native = NativeFile(path);
+    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid() && (errno == ENOENT || errno == ENOTDIR)) {
+        // A link leading nowhere is there, but cannot be read.
+        struct stat st;
+        if (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) throw FileError(FileError::kOpen, path);
+        return std::nullopt;
     }
-    return bytes;
+    if (!fd.valid()) throw FileError(FileError::kOpen, path);
+    return ReadAll(fd.get(), path);
 }
 
 bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
-    FileDescriptor fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(NativeFile(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::size_t>(st.st_size) != bytes.size())
@@ -220,31 +440,63 @@ bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
 }
 
 void ReplaceFileContents(const std::string& path, const std::string& bytes) {
-    const std::string target = ResolveLink(Native(path));
-    struct stat old;
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    const std::string target = ResolveLink(NativeFile(path));
+    FileDescriptor old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    const bool exists = old.valid() ? ::fstat(old.get(), &st) == 0 : ::stat(target.c_str(), &st) == 0;
     // A file the user may not write is not replaced behind their back.
-    if (exists && (S_ISDIR(old.st_mode) || ::access(target.c_str(), W_OK) != 0))
+    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
         throw FileError(FileError::kCreate, path);
-
-    const std::string temporary = target + ".tmp~" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(temporaryCounter++);
-    const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
-    if (faults::Fire(faults::Point::CreateTemporary)) throw FileError(FileError::kCreate, path);
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-    if (!fd.valid()) throw FileError(FileError::kCreate, path);
-
-    bool ok = FillTemporary(fd.get(), bytes);
-    if (ok && exists) {
-        // open() applied the umask; give the new file the old one's mode and owner.
-        ::fchmod(fd.get(), mode);
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) { /* not ours to change: keep ours */ }
-    }
-    ok = fd.Close() && ok;
-    if (ok && faults::Fire(faults::Point::Replace)) ok = false;
-    if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    const std::string temporary = WriteTemporary(path, target, bytes, old.get());
+    if (!MoveIntoPlace(temporary, target, exists)) {
         ::unlink(temporary.c_str());
+        throw FileError(FileError::kCreate, path);
+    }
+}
+
+UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
+    IgnoreLeaseBreakSignal();
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0) WaitBeforeRetry(attempt, path);
+        const std::string native = NativeFile(path);
+        const std::string target = ResolveLink(native);
+        FileDescriptor fd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+        std::optional<std::string> current;
+        struct stat atRead {};
+        bool leased = false, exists = false;
+        if (!fd.valid()) {
+            if (errno != ENOENT && errno != ENOTDIR) throw FileError(FileError::kOpen, path);
+            struct stat link;
+            if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) throw FileError(FileError::kOpen, path);
+        } else {
+            exists = true;
+            // A read lease is refused while any program has the file open
+            // for writing, and while it is held a writer's open waits: the
+            // file is read and replaced with no writer in the middle. Only the
+            // file's owner (or root) gets one, and not on every file system;
+            // otherwise the file's state is compared before the replace.
+            leased = ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0;
+            if (!leased && errno == EAGAIN) continue;
+            if (::fstat(fd.get(), &atRead) != 0) throw FileError(FileError::kOpen, path);
+            current = ReadAll(fd.get(), path);
+        }
+        const std::string bytes = compose(current);
+        if (current && *current == bytes) return UpdateOutcome::Unchanged;
+        if (dryRun) return UpdateOutcome::WouldReplace;
+
+        if (exists && (S_ISDIR(atRead.st_mode) || ::access(target.c_str(), W_OK) != 0))
+            throw FileError(FileError::kCreate, path);
+        const std::string temporary = WriteTemporary(path, target, bytes, exists ? fd.get() : -1);
+        // A writer that began to open the file meanwhile has broken the
+        // lease (or changed the file): its write comes first, and the file is
+        // read again.
+        struct stat now;
+        const bool undisturbed = leased ? ::fcntl(fd.get(), F_GETLEASE) == F_RDLCK
+                                        : !exists || (::stat(target.c_str(), &now) == 0 && SameState(now, atRead));
+        if (undisturbed && MoveIntoPlace(temporary, target, exists)) return UpdateOutcome::Replaced;
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        if (!undisturbed || error == EEXIST) continue;
         throw FileError(FileError::kCreate, path);
     }
 }
@@ -257,21 +509,16 @@ bool ListFolder(const std::string& folder, const std::string& mask,
     const bool everything = mask == "*" || mask == "*.*";
     while (dirent* d = ::readdir(dir.get())) {
         FolderEntry entry;
-        entry.name = FromUtf8(d->d_name);
-        if (!everything && !MatchesMask(entry.name, mask)) continue;
+        const std::string utf8 = d->d_name;
+        // The same rule as the Windows programs: a name is used only when it
+        // has an exact Shift-JIS form, as a name of its own.
+        const auto exact = ExactForm(utf8);
+        entry.exactName = exact.has_value() && (IsUsableName(utf8) || utf8 == "." || utf8 == "..");
+        entry.name = exact ? *exact : std::string();
+        entry.shownName = exact ? *exact : ShownText(utf8);
+        if (!everything && !MatchesMask(entry.exactName ? entry.name : entry.shownName, mask)) continue;
         unsigned char type = d->d_type;
-        const std::string full = nativeFolder + "/" + d->d_name;
-        // A name without a Shift-JIS form (or not valid UTF-8) cannot always
-        // be reached again through a path in the code page: beneath a folder
-        // with a Japanese name the whole path would not convert. Such an
-        // entry is left out, as the Windows programs, which see '?' in place
-        // of its characters, cannot open it either.
-        if (!IsAscii(entry.name)) {
-            const std::string reached = folder.empty()             ? std::string(d->d_name)
-                                        : EndsWithSeparator(folder) ? nativeFolder + d->d_name
-                                                                    : full;
-            if (Native(JoinPath(folder, entry.name)) != reached) continue;
-        }
+        const std::string full = nativeFolder + "/" + utf8;
         struct stat st;
         if (type == DT_UNKNOWN && ::lstat(full.c_str(), &st) == 0)
             type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
@@ -302,10 +549,57 @@ bool ChangeCurrentDirectory(const std::string& path) {
 
 std::string TerminalToSystemText(const std::string& text) { return FromUtf8(text); }
 
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
+std::vector<CommandArgument> CommandLineArguments(int argc, char** argv) {
+    std::vector<CommandArgument> args;
+    for (int i = 1; i < argc; ++i) {
+        CommandArgument argument;
+        // Text that is no UTF-8 is taken byte for byte, as before.
+        if (!Utf8ToSystemText(argv[i], argument.text, argument.missingCharacter))
+            argument.text = FromUtf8(argv[i]);
+        argument.shown = ShownText(argv[i]);
+        args.push_back(argument);
+    }
     return args;
+}
+
+bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter) {
+    missingCharacter.clear();
+    if (auto exact = ExactForm(utf8)) {
+        text = *exact;
+        return true;
+    }
+    const std::string shown = ShownText(utf8, &missingCharacter);
+    if (!missingCharacter.empty()) text = shown;
+    return false;
+}
+
+unsigned AnsiCodePage() { return 932; }
+
+void WriteErrorUnicode(const std::string& utf8) { WriteAll(2, utf8.data(), utf8.size()); }
+
+BatchLock::BatchLock() = default;
+
+BatchLock::~BatchLock() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));  // also ends the lock
+}
+
+bool BatchLock::Acquire(unsigned waitMilliseconds) {
+    if (held_) return true;
+    if (handle_ < 0) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        const std::string folder = runtime && *runtime ? runtime : "/tmp";
+        const std::string path = folder + "/tarnutil-batch-" + std::to_string(::getuid()) + ".lock";
+        handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        // Without a place for the lock file the batch still runs: each file
+        // is guarded on its own all the same.
+        if (handle_ < 0) return held_ = true;
+    }
+    // The lock ends with the process, also when it is killed.
+    for (unsigned waited = 0;; waited += 50) {
+        if (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0) return held_ = true;
+        if (errno != EWOULDBLOCK || waited >= waitMilliseconds) return false;
+        ::usleep(50000);
+    }
 }
 
 std::string SystemToTerminalText(const std::string& text) { return ToUtf8(text); }

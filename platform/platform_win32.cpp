@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cwchar>
 #include <string>
 
 #include "platform/ascii.h"
@@ -12,10 +13,17 @@
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/win32_handle.h"
+#include "platform/win32_text.h"
 
 namespace platform {
 
+const bool kNamesAreUtf8 = false;
+
 const char kPathDelimiter = '\\';
+
+namespace {
+constexpr int kBusyAttempts = 60;
+}
 
 bool IsPathSeparator(char c) { return c == '\\' || c == ':'; }
 
@@ -89,11 +97,141 @@ bool MoveIntoPlace(const std::string& temporary, const std::string& target, bool
         // name: finish the move rather than leave no file under that name.
         if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) return false;
     }
+    // A file that was missing is created without replacing one that
+    // appeared meanwhile.
     return MoveFileExA(temporary.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+                       (targetExists ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 std::atomic<unsigned> temporaryCounter{0};
+
+bool IsSharingError(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+// A read-only file is not replaced behind the user's back, nor a folder.
+void RefuseUnwritable(const std::string& path, DWORD attributes) {
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) throw FileError(FileError::kCreate, path);
+}
+
+// True when another program has the file open for writing right now.
+bool IsHeldByWriter(const std::string& path) {
+    UniqueHandle probe(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    return !probe.valid() && IsSharingError(GetLastError());
+}
+
+std::string ReadAll(HANDLE file, const std::string& path) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) throw FileError(FileError::kOpen, path);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buffer[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) throw FileError(FileError::kOpen, path);
+        if (read == 0) break;
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
+// Writes `bytes` to a new temporary file beside `path`, born with the
+// attributes the target has, flushed to disk; returns its path. Throws
+// FileError(kCreate, path), leaving no temporary file.
+std::string WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes) {
+    const DWORD kept = targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    std::string temporary;
+    UniqueHandle file;
+    if (!faults::Fire(faults::Point::CreateTemporary)) {
+        // A stale temporary file of a crashed run only costs a new name.
+        const unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^ GetTickCount64();
+        for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
+            temporary = TemporaryPathFor(path, seed * 2654435761ull + temporaryCounter++);
+            file.reset(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   kept ? kept : FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) break;
+        }
+    }
+    if (!file.valid()) throw FileError(FileError::kCreate, path);
+    bool ok = FillTemporary(file.get(), bytes);
+    ok = file.Close() && ok;
+    if (!ok) {
+        DeleteFileA(temporary.c_str());
+        throw FileError(FileError::kCreate, path);
+    }
+    return temporary;
+}
+
+// A writer usually holds a file for milliseconds: wait a little longer each
+// time, about five seconds in all, then give up on the file.
+void WaitBeforeRetry(int attempt, const std::string& path) {
+    if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
+    Sleep(static_cast<DWORD>(attempt < 10 ? 10 : 100));
+}
+
+// ---- text in the code page and in UTF-16 -------------------------------------
+
+std::wstring ToWide(const std::string& text, UINT codePage = CP_ACP, DWORD flags = 0) {
+    if (text.empty()) return std::wstring();
+    const int size = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(size > 0 ? size : 0, L'\0');
+    if (size > 0) MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+
+// The code point at `i` (a surrogate pair is one), stepping past it.
+char32_t NextCodePoint(const wchar_t* text, std::size_t length, std::size_t& i) {
+    const char32_t c = text[i++];
+    if (c >= 0xD800 && c < 0xDC00 && i < length && text[i] >= 0xDC00 && text[i] < 0xE000)
+        return 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
+    return c;
+}
+
+// The exact form of wide characters in the code page, or nothing: no "best
+// fit" (é is not e, ¥ is not \\), checked by converting back.
+std::optional<std::string> ExactForm(const wchar_t* text, std::size_t length) {
+    if (length == 0) return std::string();
+    BOOL usedDefault = FALSE;
+    const int n = static_cast<int>(length);
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, n, nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(size, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, n, &bytes[0], size, nullptr, &usedDefault);
+    if (usedDefault || ToWide(bytes) != std::wstring(text, length)) return std::nullopt;
+    return bytes;
+}
+
+// The text in the code page with every character that has no exact form
+// written "<U+XXXX>"; the name of the first such character in `missing`.
+std::string ShownText(const wchar_t* text, std::size_t length, std::string* missing = nullptr) {
+    std::string shown;
+    for (std::size_t i = 0; i < length;) {
+        const std::size_t start = i;
+        const char32_t c = NextCodePoint(text, length, i);
+        if (auto form = ExactForm(text + start, i - start)) {
+            shown += *form;
+        } else {
+            shown += "<" + CharacterName(c) + ">";
+            if (missing && missing->empty()) *missing = CharacterName(c);
+        }
+    }
+    return shown;
+}
+
+// True when a converted name could be used in a path as the name it came
+// from: no separator of its own, not "." or "..".
+bool IsUsableName(const std::string& name) {
+    if (name == "." || name == ".." || name.empty()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (IsLeadByte(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '\\' || c == '/' || c == ':') return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -132,19 +270,7 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
         if (error == ERROR_ACCESS_DENIED && DirectoryExists(path)) return std::nullopt;
         throw FileError(FileError::kOpen, path);
     }
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size)) throw FileError(FileError::kOpen, path);
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-    char buffer[65536];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr))
-            throw FileError(FileError::kOpen, path);
-        if (read == 0) break;
-        bytes.append(buffer, read);
-    }
-    return bytes;
+    return ReadAll(file.get(), path);
 }
 
 bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
@@ -168,51 +294,83 @@ bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
 void ReplaceFileContents(const std::string& path, const std::string& bytes) {
     const DWORD attributes = Attributes(path);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    // A read-only file is not replaced behind the user's back, nor a folder.
-    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        throw FileError(FileError::kCreate, path);
-
-    // The new file is born with the attributes the old one had.
-    const DWORD kept = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
-                              : 0;
-    std::string temporary;
-    UniqueHandle file;
-    if (!faults::Fire(faults::Point::CreateTemporary)) {
-        // A stale temporary file of a crashed run only costs a new name.
-        for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-            temporary = path + ".tmp~" + std::to_string(GetCurrentProcessId()) + "-" +
-                        std::to_string(temporaryCounter++);
-            file.reset(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   kept ? kept : FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) break;
-        }
-    }
-    if (!file.valid()) throw FileError(FileError::kCreate, path);
-
-    bool ok = FillTemporary(file.get(), bytes);
-    ok = file.Close() && ok;
-    if (ok) ok = MoveIntoPlace(temporary, path, exists);
-    if (!ok) {
+    RefuseUnwritable(path, exists ? attributes : 0);
+    const std::string temporary = WriteTemporary(path, bytes, exists ? attributes : 0);
+    if (!MoveIntoPlace(temporary, path, exists)) {
         DeleteFileA(temporary.c_str());
+        throw FileError(FileError::kCreate, path);
+    }
+}
+
+UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0) WaitBeforeRetry(attempt, path);
+        // Opened without write sharing: nobody else writes the file while it
+        // is read and its new content is made.
+        UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        std::optional<std::string> current;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!file.valid()) {
+            const DWORD error = GetLastError();
+            if (IsSharingError(error)) continue;  // another program is writing it
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+                // Something that is there but cannot be opened (a link
+                // leading nowhere) is not a missing file.
+                if (Attributes(path) != INVALID_FILE_ATTRIBUTES) throw FileError(FileError::kOpen, path);
+            } else if (!(error == ERROR_ACCESS_DENIED && DirectoryExists(path))) {
+                throw FileError(FileError::kOpen, path);
+            } else {
+                info.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+            }
+        } else {
+            if (!GetFileInformationByHandle(file.get(), &info)) throw FileError(FileError::kOpen, path);
+            current = ReadAll(file.get(), path);
+        }
+        const std::string bytes = compose(current);
+        if (current && *current == bytes) return UpdateOutcome::Unchanged;
+        if (dryRun) return UpdateOutcome::WouldReplace;
+
+        const bool exists = file.valid() || info.dwFileAttributes != 0;
+        RefuseUnwritable(path, info.dwFileAttributes);
+        const std::string temporary = WriteTemporary(path, bytes, info.dwFileAttributes);
+        // The rename cannot take the place of a file that is still open, so
+        // the guard ends here, a moment before the replace; a writer that
+        // opens the file in that moment makes the replace fail, and the file
+        // is read again.
+        file.Close();
+        if (MoveIntoPlace(temporary, path, exists)) return UpdateOutcome::Replaced;
+        const DWORD error = GetLastError();
+        DeleteFileA(temporary.c_str());
+        // A file that appeared meanwhile, or one another program holds open,
+        // is read again; any other failure is final.
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || IsHeldByWriter(path)) continue;
         throw FileError(FileError::kCreate, path);
     }
 }
 
 bool ListFolder(const std::string& folder, const std::string& mask,
                 const std::function<void(const FolderEntry&)>& visit) {
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileExA(JoinPath(folder, mask).c_str(), FindExInfoBasic, &data,
+    // Listed through the W functions: the A functions would hand back a name
+    // without a Shift-JIS form in "best fit" (café as cafe, a¥b as a\\b),
+    // which leads to another folder or out of this one.
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW(ToWide(JoinPath(folder, mask)).c_str(), FindExInfoBasic, &data,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!find.valid()) return false;
     do {
         FolderEntry entry;
-        entry.name = data.cFileName;
+        const std::size_t length = wcslen(data.cFileName);
+        const std::wstring wideName(data.cFileName, length);
+        const auto exact = ExactForm(data.cFileName, length);
+        entry.exactName = exact.has_value() && (IsUsableName(*exact) || wideName == L"." || wideName == L"..");
+        entry.name = exact ? *exact : std::string();
+        entry.shownName = exact ? *exact : ShownText(data.cFileName, length);
         entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entry.isHiddenOrSystem = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         visit(entry);
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFileW(find.get(), &data));
     return true;
 }
 
@@ -243,20 +401,78 @@ bool ChangeCurrentDirectory(const std::string& path) {
 
 std::string TerminalToSystemText(const std::string& text) { return text; }
 
-std::vector<std::string> CommandLineArguments(int, char**) {
-    std::vector<std::string> args;
+std::vector<CommandArgument> CommandLineArguments(int, char**) {
+    std::vector<CommandArgument> args;
     int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!wide) return args;
+    LocalOwner<LPWSTR*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!wide.get()) return args;
     for (int i = 1; i < count; ++i) {
-        const int size = WideCharToMultiByte(CP_ACP, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string arg(size > 0 ? size : 1, '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide[i], -1, &arg[0], size, nullptr, nullptr);
-        arg.resize(arg.size() - 1);
-        args.push_back(arg);
+        const wchar_t* arg = wide.get()[i];
+        CommandArgument argument;
+        argument.text = ShownText(arg, wcslen(arg), &argument.missingCharacter);
+        argument.pathUsable = argument.missingCharacter.empty();
+        argument.shown = argument.text;
+        args.push_back(argument);
     }
-    LocalFree(wide);
     return args;
+}
+
+bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter) {
+    missingCharacter.clear();
+    const std::wstring wide = ToWide(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (wide.empty() && !utf8.empty()) return false;
+    text = ShownText(wide.data(), wide.size(), &missingCharacter);
+    return missingCharacter.empty();
+}
+
+unsigned AnsiCodePage() { return GetACP(); }
+
+std::optional<std::string> ExactSystemText(const std::wstring& text, std::string& missing) {
+    missing.clear();
+    const std::string shown = ShownText(text.data(), text.size(), &missing);
+    if (!missing.empty()) return std::nullopt;
+    return shown;
+}
+
+std::wstring WideWindowText(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+void WriteErrorUnicode(const std::string& utf8) {
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    const std::wstring wide = ToWide(utf8, CP_UTF8);
+    DWORD done = 0;
+    if (WriteConsoleW(error, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr)) return;
+    WriteAll(error, utf8.data(), utf8.size());
+}
+
+BatchLock::BatchLock() = default;
+
+BatchLock::~BatchLock() {
+    if (handle_ == -1) return;
+    HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+    if (held_) ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
+bool BatchLock::Acquire(unsigned waitMilliseconds) {
+    if (held_) return true;
+    if (handle_ == -1) {
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, "KolvexTarnUtilBatch");
+        // Without the lock the batch still runs: each file is guarded on its
+        // own all the same.
+        if (!mutex) return held_ = true;
+        handle_ = reinterpret_cast<std::intptr_t>(mutex);
+    }
+    // An abandoned mutex is a batch that was killed: its files are whole, and
+    // this one may go on.
+    const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), waitMilliseconds);
+    held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return held_;
 }
 
 std::string SystemToTerminalText(const std::string& text) { return text; }

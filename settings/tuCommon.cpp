@@ -4,6 +4,15 @@
 
 namespace tarn {
 
+WriteOutcome FromUpdate(platform::UpdateOutcome outcome) {
+    switch (outcome) {
+    case platform::UpdateOutcome::Unchanged: return WriteOutcome::Unchanged;
+    case platform::UpdateOutcome::WouldReplace: return WriteOutcome::WouldWrite;
+    case platform::UpdateOutcome::Replaced: break;
+    }
+    return WriteOutcome::Written;
+}
+
 WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode,
                        const std::string* current) {
     const bool unchanged = current ? *current == bytes : platform::FileHoldsExactly(path, bytes);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "settings/qvComFunctions.h"
 
 namespace tarn {
@@ -17,6 +18,9 @@ enum class WriteOutcome {
     Unchanged,   // the file already held exactly these bytes and was left alone
     WouldWrite,  // dry run: the file would have been written
 };
+
+// The outcome of a platform file update in the terms of the settings files.
+WriteOutcome FromUpdate(platform::UpdateOutcome outcome);
 
 // Stores `bytes` as the whole content of the file at `path`. A file that
 // already holds exactly these bytes is not touched (its time stamps stay);

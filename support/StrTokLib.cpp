@@ -48,7 +48,8 @@ void FindFilesByMasks(const std::string& path, const std::string& masks, TStrArr
     for (std::string mask = StrTokFirst(masks, semicolon, rec); !mask.empty();
          mask = StrTokNext(semicolon, rec)) {
         platform::ListFolder(folder, mask, [&](const platform::FolderEntry& entry) {
-            if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
+            // A name without an exact Shift-JIS form could not be used as it is.
+            if (entry.exactName && entry.name != "." && entry.name != "..") names.push_back(entry.name);
         });
     }
 }

@@ -76,7 +76,9 @@ std::vector<FolderRow> BuildFolderRows(const std::string& current, std::vector<s
 std::vector<std::string> ListVisibleSubfolders(const std::string& folder) {
     std::vector<std::string> names;
     platform::ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
-        if (!entry.isFolder || entry.isHiddenOrSystem || entry.name == "." || entry.name == "..") return;
+        // A folder whose name has no exact Shift-JIS form cannot be entered.
+        if (!entry.isFolder || entry.isHiddenOrSystem || !entry.exactName || entry.name == "." || entry.name == "..")
+            return;
         names.push_back(entry.name);
     });
     return names;
