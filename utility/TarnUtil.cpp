@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "platform/win32_handle.h"
 #include "utility/tuLayout.h"
 #include "utility/tuMain.h"
@@ -18,22 +20,47 @@ void RaiseRunningInstance() {
     if (HWND running = FindWindowA(tarn::kWindowClass, tarn::kWindowTitle)) SetForegroundWindow(running);
 }
 
+// The loop takes messages in their wide form, so that a character typed into
+// a field reaches it as typed, not already turned into the code page ("?" or
+// a look-alike for one that has no Shift-JIS form); the batch then refuses it
+// by name instead of writing something else.
 int RunMessageLoop(HWND window) {
     MSG msg;
     BOOL got;
-    while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
         // Tab and Shift+Tab move through the controls as in a dialog.
-        if (IsDialogMessageA(window, &msg)) continue;
+        if (IsDialogMessageW(window, &msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     return 0;
+}
+
+// Every name and text is handled in code page 932; under another ANSI code
+// page the window would show garbage and write "?" for Japanese. The message
+// goes through the wide functions, which show Japanese on any system.
+bool RefuseOtherCodePage() {
+    if (GetACP() == 932) return false;
+    const std::wstring text =
+        L"TarnUtil \u306f\u65e5\u672c\u8a9e\u306e Windows (ANSI \u30b3\u30fc\u30c9\u30da\u30fc\u30b8 932) "
+        L"\u3067\u3060\u3051\u52d5\u304d\u307e\u3059\u3002\u4f55\u3082\u66f8\u304d\u8fbc\u307e\u305a\u306b"
+        L"\u7d42\u4e86\u3057\u307e\u3059\u3002\n"
+        L"\u30b7\u30b9\u30c6\u30e0 \u30ed\u30b1\u30fc\u30eb\u3092\u65e5\u672c\u8a9e\u306b\u3057\u3066"
+        L"\u304f\u3060\u3055\u3044\u3002Wine \u3067\u306f LC_ALL=ja_JP.UTF-8 \u3092\u4ed8\u3051\u3066"
+        L"\u8d77\u52d5\u3057\u3066\u304f\u3060\u3055\u3044\u3002\n\n"
+        L"TarnUtil runs only with the Japanese ANSI code page (932); this system uses " +
+        std::to_wstring(GetACP()) +
+        L". Nothing was changed.\nSet the system locale to Japanese; under Wine start it as: "
+        L"LC_ALL=ja_JP.UTF-8 wine TarnUtil.exe";
+    MessageBoxW(nullptr, text.c_str(), L"TarnUtil", MB_OK | MB_ICONSTOP);
+    return true;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    if (RefuseOtherCodePage()) return 3;
     // Testing for the marker and creating it is one call, so that two starts
     // at the same moment cannot both go on. The handle stays open until the
     // process is gone: a start during the exit save is a second start too.

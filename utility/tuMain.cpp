@@ -8,6 +8,7 @@
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "platform/win32_text.h"
 #include "settings/BoardSettings.h"
 #include "support/StrTokLib.h"
 #include "utility/tuControlIds.h"
@@ -65,12 +66,32 @@ private:
 };
 
 // The batch's view of the window's controls.
+// The caption that names a value control to the user.
+int CaptionOf(int valueControl) {
+    if (valueControl == ids::ComboBox1_1) return ids::Label1_1;
+    if (valueControl == ids::Ref_Sign) return ids::Label3_1;
+    for (const auto& field : ReferenceFields())
+        if (field.valueControl == valueControl) return field.captionControl;
+    return valueControl;
+}
+
 class WindowControls : public ControlReader {
 public:
     explicit WindowControls(const std::map<int, HWND>& controls) : controls_(controls) {}
     bool IsEnabled(int id) const override { return IsWindowEnabled(Find(id)) != FALSE; }
     bool IsChecked(int id) const override { return SendMessageA(Find(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    std::string Text(int id) const override { return ui::WindowText(Find(id)); }
+
+    // A value the batch writes must have an exact Shift-JIS form: one typed
+    // with a character that has none (é, ♡, 한) would be written as "?" or
+    // as another character. The batch is then refused, naming the field.
+    std::string Text(int id) const override {
+        const bool written = id == ids::Ref_Sign ? IsChecked(ids::CheckBox3_1) : IsEnabled(id);
+        if (!written) return ui::WindowText(Find(id));
+        std::string missing;
+        if (auto exact = platform::ExactSystemText(platform::WideWindowText(Find(id)), missing)) return *exact;
+        throw std::runtime_error("「" + ui::WindowText(Find(CaptionOf(id))) + "」の値に Shift-JIS で書けない文字 " +
+                                 missing + " があります。一括設定は行いませんでした");
+    }
 
 private:
     HWND Find(int id) const {
@@ -356,13 +377,46 @@ void TForm1::Button_RefClick() {
     }
 }
 
+namespace {
+
+// Collects the folders the batch left alone because of their names.
+class SkippedFolders : public BatchObserver {
+public:
+    void FolderSkipped(const std::string& shownPath) override { paths.push_back(shownPath); }
+    std::vector<std::string> paths;
+};
+
+// The report of skipped folders: as many as fit on a screen, then a count.
+std::string SkippedReport(const std::vector<std::string>& paths) {
+    constexpr std::size_t kShown = 25;
+    std::string text = "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
+                       std::to_string(paths.size()) + " 件):\r\n";
+    for (std::size_t i = 0; i < paths.size() && i < kShown; ++i) text += "\r\n" + paths[i];
+    if (paths.size() > kShown) text += "\r\n… ほか " + std::to_string(paths.size() - kShown) + " 件";
+    return text;
+}
+
+// How long a batch waits for another one (TarnUtil's or tarnbatch's) to end.
+constexpr unsigned kBatchLockWait = 5000;
+
+}  // namespace
+
 void TForm1::Button_ConfAllClick() {
     const BatchInput input = BatchInputFromControls(WindowControls(controls_));
+    SkippedFolders skipped;
     {
         WaitCursor wait;
-        ApplyToTree(values_.StartDir, input);
+        // Two batches over one tree would undo each other's writes.
+        platform::BatchLock lock;
+        if (!lock.Acquire(kBatchLockWait))
+            throw std::runtime_error("ほかの一括設定 (TarnUtil または tarnbatch) が実行中です。終わってからもう一度押してください");
+        BatchOptions options;
+        options.observer = &skipped;
+        ApplyToTree(values_.StartDir, input, options);
     }
     SetText(ids::Label_ConfAll, kBatchFinished);
+    if (!skipped.paths.empty())
+        MessageBoxA(window_, SkippedReport(skipped.paths).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
 }
 
 void TForm1::Button_CancelClick() { SendMessageA(window_, WM_CLOSE, 0, 0); }
