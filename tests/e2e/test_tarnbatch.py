@@ -29,7 +29,7 @@ import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
 
 SUMMARY = re.compile(r"^folders visited: (\d+), files (written|to write): (\d+), "
-                     r"files already up to date: (\d+)( \(dry run: nothing was written\))?$")
+                     r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
 OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09, far from "now"
 
 
@@ -48,7 +48,13 @@ class Result:
         match = SUMMARY.match(lines[-1]) if lines else None
         if not match:
             raise AssertionError("no summary line in %r" % self.out)
-        return int(match.group(1)), int(match.group(3)), int(match.group(4)), bool(match.group(5))
+        return int(match.group(1)), int(match.group(3)), int(match.group(4)), bool(match.group(6))
+
+    def skipped(self):
+        """The folders reported as skipped, as printed, and the summary's count."""
+        match = SUMMARY.match(self.lines()[-1])
+        shown = [line.split("form): ", 1)[1] for line in self.err.splitlines() if line.startswith("tarnbatch: skipped")]
+        return shown, int(match.group(5) or 0)
 
     def __repr__(self):
         return "status %d\n--- stdout\n%s--- stderr\n%s" % (self.status, self.out, self.err)
@@ -551,6 +557,11 @@ class CommandLineTest(DriverTest):
             (["--set", "BBSFOLDER=2", root], "BBSFOLDER"),
             ([DRIVER.arg(missing)], "無い"),
             ([DRIVER.arg(a_file)], "memo.txt"),
+            # Values with a character that has no Shift-JIS form would be
+            # written as another character ("e", "\\", "?").
+            (["--set", "NAME=山田é", root], "--set NAME=山田<U+00E9>: U+00E9"),
+            (["--set", "HP=価格¥100", root], "U+00A5"),
+            (["--set", "USER=〜♡", root], "U+301C"),
         ]
         before = Snapshot(self.root)
         for args, mentioned in cases:
@@ -563,6 +574,188 @@ class CommandLineTest(DriverTest):
         after = Snapshot(self.root)
         self.assertEqual(after.files, before.files)
         self.assertEqual(after.stats, before.stats)
+
+
+class OddTreeTest(DriverTest):
+    """Trees as users have them: names and files the code page cannot hold, or
+    only in another letter case, long paths, attributes kept by Wine."""
+
+    FIELDS = Fields({"NAME": "名前"})
+    ARGS = ["--set", "NAME=名前"]
+
+    def test_names_without_a_shift_jis_form_are_skipped_and_reported(self):
+        # Each would once have been read in "best fit": café as cafe (written
+        # twice), a¥b as a\\b (another folder), ¥.. as \\.. (out of the start
+        # folder), the others with "?" (the run stopped there).
+        skipped = {"café": "caf<U+00E9>", "a¥b": "a<U+00A5>b", "¥..": "<U+00A5>..", "ハート♡": "ハート<U+2661>",
+                   "한국": "<U+D55C><U+AD6D>", "😀": "<U+1F600>", "〜波": "<U+301C>波"}
+        folders = {"": None, "cafe": crlf("[BASIC]", "NAME=cafe"), "a": None, "a/b": crlf("[BASIC]", "NAME=ab"),
+                   "普通": None, "普通/下": crlf("[BASIC]", "NAME=下")}
+        for name in skipped:
+            folders[name] = crlf("[BASIC]", "NAME=" + name.encode("utf-8").hex())
+            folders[name + "/中"] = None
+        build_tree(self.root, folders, {})
+        (self.base / SETTINGS_FILE).write_bytes(crlf("[BASIC]", "NAME=outside"))
+        outside = Snapshot(self.base)
+        before = Snapshot(self.root)
+        result = self.run_driver(*self.ARGS, DRIVER.arg(self.root))
+        self.assert_success(result)
+        reached = [f for f in folders if f.split("/")[0] not in skipped]
+        expected = expected_files(before, self.FIELDS)
+        for folder in before.folders:
+            if folder.parts and folder.parts[0] in skipped:
+                expected.pop(folder / SETTINGS_FILE)
+                if (folder / SETTINGS_FILE) in before.files:
+                    expected[folder / SETTINGS_FILE] = before.files[folder / SETTINGS_FILE]
+        self.assert_files(Snapshot(self.root).files, expected)
+        self.assertEqual(result.summary()[:3], (len(reached), len(reached), 0))
+        shown, count = result.skipped()
+        self.assertEqual(count, len(skipped))
+        self.assertEqual(sorted(shown), sorted(DRIVER.arg(self.root / name) for name in skipped.values()))
+        # Nothing above the start folder was written.
+        self.assertEqual(Snapshot(self.base).files[Path(SETTINGS_FILE)], outside.files[Path(SETTINGS_FILE)])
+        self.assertEqual(sorted(p.name for p in self.base.iterdir()), sorted(["data", SETTINGS_FILE]))
+
+    def test_settings_file_in_other_letter_case_is_rewritten_under_its_name(self):
+        build_tree(self.root, {"": None, "板": None}, {})
+        upper = self.root / "板" / "TARN_BBS.INI"
+        upper.write_bytes(crlf("[DIALOG]", "_NAME=名前", "[BASIC]", "URL=http://x/", "NAME=old"))
+        result = self.run_driver(*self.ARGS, DRIVER.arg(self.root))
+        self.assert_success(result)
+        self.assertEqual(sorted(p.name for p in upper.parent.iterdir()), ["TARN_BBS.INI"])
+        self.assertEqual(upper.read_bytes(), crlf("[DIALOG]", "_NAME=名前", "[BASIC]", "URL=http://x/", "NAME=名前"))
+
+    def test_hidden_and_system_attributes_survive_the_rewrite(self):
+        build_tree(self.root, {"": crlf("[BASIC]", "NAME=old")}, {})
+        settings = self.root / SETTINGS_FILE
+        if DRIVER.wine:
+            done = DRIVER.wine_command("attrib", "+h", "+s", DRIVER.arg(settings))
+            self.assertEqual(done.returncode, 0, done.stderr)
+        else:
+            os.setxattr(settings, "user.DOSATTRIB", b"0x6")  # as Wine keeps hidden + system
+        kept = os.getxattr(settings, "user.DOSATTRIB")
+        self.assert_success(self.run_driver(*self.ARGS, DRIVER.arg(self.root)))
+        self.assertEqual(settings.read_bytes(), crlf("[BASIC]", "NAME=名前"))
+        self.assertEqual(os.getxattr(settings, "user.DOSATTRIB"), kept)
+
+    def test_paths_up_to_the_windows_limit(self):
+        # The temporary file's name is no longer than the file's, so a path
+        # of 259 characters (MAX_PATH less its NUL) still works.
+        for length in (255, 259):
+            with self.subTest(length=length):
+                settings_length = len(DRIVER.arg(self.root)) + 1 + len(SETTINGS_FILE)
+                folder = self.root / ("f%d" % length).ljust(length - settings_length - 1, "x")
+                folder.mkdir()
+                self.assertEqual(len(DRIVER.arg(folder / SETTINGS_FILE)), length)
+                (folder / SETTINGS_FILE).write_bytes(crlf("[BASIC]", "NAME=old"))
+                result = self.run_driver(*self.ARGS, DRIVER.arg(folder))
+                self.assert_success(result)
+                self.assertEqual(sorted(p.name for p in folder.iterdir()), [SETTINGS_FILE])
+                self.assertEqual((folder / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=名前"))
+
+    def test_utf8_signature_file_on_linux(self):
+        if DRIVER.wine:
+            self.skipTest("the Windows programs take a signature file byte for byte")
+        build_tree(self.root, {"": None}, {})
+        sign = self.base / "sign.txt"
+        sign.write_bytes("署名です\n―山田\n".encode("utf-8"))
+        self.assert_success(self.run_driver("--sign", str(sign), str(self.root)))
+        self.assertEqual((self.root / SIGNATURE_FILE).read_bytes(), "署名です\r\n―山田\r\n".encode("cp932"))
+        sign.write_bytes("ハート♡\n".encode("utf-8"))
+        result = self.run_driver("--sign", str(sign), str(self.root))
+        self.assertEqual(result.status, 2, result)
+        self.assertIn("U+2661", result.err)
+
+    def test_other_code_page_is_refused(self):
+        if not DRIVER.wine:
+            self.skipTest("only the Windows programs depend on the ANSI code page")
+        build_tree(self.root, {"": crlf("[BASIC]", "NAME=old")}, {})
+        before = Snapshot(self.root)
+        env = dict(os.environ, WINEPREFIX=DRIVER.prefix, WINEDEBUG="-all", LC_ALL="C.UTF-8")
+        proc = subprocess.run(["wine", DRIVER.program, *self.ARGS, DRIVER.arg(self.root)], env=env,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        self.assertEqual(proc.returncode, 3, proc)
+        err = proc.stderr.decode("utf-8", "replace")
+        self.assertIn("not Japanese (932)", err)
+        self.assertIn("LC_ALL=ja_JP.UTF-8", err)
+        self.assertIn("日本語", err)
+        self.assertEqual(Snapshot(self.root).files, before.files)
+        self.assertEqual(Snapshot(self.root).stats, before.stats)
+
+
+class OtherWritersTest(DriverTest):
+    """Batches while the host rewrites the same files in place, and two batches
+    at once: no file torn, none older than the host's last complete write, no
+    batch's update lost."""
+
+    BOARDS = 20
+    ROUNDS = 1000  # files rewritten by batches while the host writes them
+    BUSY = "は他のプログラムが書き込み中です"
+
+    def boards(self):
+        files = []
+        for i in range(self.BOARDS):
+            folder = self.root / ("板%02d" % i)
+            folder.mkdir()
+            files.append(folder / SETTINGS_FILE)
+        return files
+
+    def writer_command(self, files):
+        program = os.environ["TARN_HOST_WRITER"]
+        runner = [DRIVER.wine_run, DRIVER.prefix] if DRIVER.wine else []
+        return runner + [program] + [DRIVER.arg(f) for f in files]
+
+    def test_batches_while_the_host_rewrites_the_files(self):
+        files = self.boards()
+        for f in files:
+            shown = DRIVER.arg(f)
+            f.write_bytes(("[DIALOG]\r\n_NAME=name\r\n[BASIC]\r\nURL=http://host/%s\r\nNAME=host\r\n"
+                           "PARAM2=0\r\nEND=0\r\n" % shown[-20:]).encode("cp932"))
+        writer = subprocess.Popen(self.writer_command(files), cwd=self.base, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        rounds = busy_runs = run = 0
+        try:
+            while rounds < self.ROUNDS:
+                run += 1
+                result = self.run_driver("--set", "USER=batch%d" % run, DRIVER.arg(self.root))
+                if result.status == 1 and self.BUSY in result.err:
+                    busy_runs += 1
+                    continue
+                self.assert_success(result)
+                rounds += self.BOARDS
+        finally:
+            (self.base / "stop").write_bytes(b"")
+            out, _ = writer.communicate(timeout=120)
+        stats = [line.split() for line in out.decode(DRIVER.encoding).splitlines()]
+        self.assertEqual(len(stats), self.BOARDS, out)
+        rewrites = sum(int(s[2]) for s in stats)
+        print("other writers: %d batch runs (%d stopped busy), %d file rounds, %d host rewrites"
+              % (run, busy_runs, rounds, rewrites), file=sys.stderr)
+        self.assertGreater(rewrites, self.BOARDS, "the host wrote while the batches ran")
+        for path, last, _, torn, older, _ in stats:
+            self.assertEqual((torn, older), ("0", "0"), "%s: torn or older content written back" % path)
+        # The last state: whole, and the host's last write in it.
+        for f, (_, last, *_) in zip(files, stats):
+            text = f.read_bytes().decode("cp932")
+            self.assertIn("\r\nPARAM2=%s\r\nEND=%s\r\n" % (last, last), text, f)
+
+    def test_two_batches_at_once(self):
+        files = self.boards()
+        for f in files:
+            f.write_bytes(crlf("[BASIC]", "URL=http://x/"))
+        commands = [DRIVER.command(["--set", key, DRIVER.arg(self.root)]) for key in ("NAME=一", "USER=二")]
+        runs = [subprocess.Popen(c, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                for c in commands]
+        statuses = [(r.wait(timeout=120), r.stderr.read().decode(DRIVER.encoding, "replace")) for r in runs]
+        for status, err in statuses:
+            self.assertIn(status, (0, 3), err)
+            if status == 3:
+                self.assertIn("another batch", err)
+        self.assertIn(0, [s for s, _ in statuses])
+        for f in files:
+            lines = f.read_bytes().split(CRLF)
+            self.assertEqual(sjis("NAME=一") in lines, statuses[0][0] == 0, f)
+            self.assertEqual(sjis("USER=二") in lines, statuses[1][0] == 0, f)
 
 
 # ---- file errors -------------------------------------------------------------

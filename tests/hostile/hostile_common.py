@@ -46,7 +46,7 @@ rules.is_header = _is_header_fast
 # The account the permission tests run the driver as when they run as root
 # (root reads and writes whatever the mode bits say).
 NOBODY = 65534
-TEMPORARY_MARK = ".tmp~"
+TEMPORARY_MARK = "~TU"  # temporary files are named "~TU" and base-36 digits
 
 
 def crlf(*lines):

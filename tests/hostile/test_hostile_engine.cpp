@@ -51,7 +51,7 @@ public:
 std::vector<std::string> Temporaries(const fs::path& root) {
     std::vector<std::string> found;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
-        if (it->path().filename().string().find(".tmp~") != std::string::npos) found.push_back(it->path().string());
+        if (it->path().filename().string().rfind(platform::kTemporaryMark, 0) == 0) found.push_back(it->path().string());
     return found;
 }
 

@@ -204,28 +204,43 @@ class StructureTest(HostileTest):
         self.assertEqual(after_links, links)
         self.assertEqual(self.assert_old_or_new(before, FIELDS, after), {Path(SETTINGS_FILE)})
 
+    def test_settings_file_that_is_a_dangling_link(self):
+        # A link leading nowhere is not a missing file: it is not replaced by
+        # a regular file, and the run stops naming it.
+        self.make_tree({"": crlf("[BASIC]", "NAME=r"), "一": None})
+        os.symlink("nowhere/" + SETTINGS_FILE, self.root / "一" / SETTINGS_FILE)
+        before, links = tree_files(self.root)
+        run = run_driver(*SET_ARGS, self.root)
+        self.assert_file_error(run, self.root / "一" / SETTINGS_FILE, ("open",))
+        self.assertEqual(tree_files(self.root)[1], links)
+
     def test_odd_names(self):
-        names = ["with space", " leading space", "new\nline", "tab\there", "back\\slash", "quote\"'s",
-                 "-dash", "表ソ\\", "x" * 255, "ソ" * 85, "テスト.ini", SETTINGS_FILE + ".d"]
+        names = ["with space", " leading space", "new\nline", "tab\there", "quote\"'s",
+                 "-dash", "x" * 255, "ソ" * 85, "テスト.ini", SETTINGS_FILE + ".d"]
         folders = {"": None}
         for i, name in enumerate(names):
             folders[name] = crlf("[BASIC]", "NAME=%d" % i)
-        # Names with no Shift-JIS form, or not valid UTF-8: beneath a
-        # Japanese folder name no Shift-JIS path reaches them, so they are
-        # left alone (as the Windows programs cannot open them either).
-        unreachable = ["掲示板/😀", "掲示板/한국어", "掲示板/" + os.fsdecode(b"bad\xff")]
+        # Names with no Shift-JIS form, not valid UTF-8, or holding a
+        # Windows separator are never entered, wherever they stand (the
+        # Windows programs could not reach them as they are), and are
+        # reported.
+        skipped = {"掲示板/😀": "掲示板/<U+1F600>", "掲示板/한국어": "掲示板/<U+D55C><U+AD6D><U+C5B4>",
+                   "掲示板/" + os.fsdecode(b"bad\xff"): "掲示板/bad<0xFF>", "back\\slash": "back\\slash",
+                   "表ソ\\": "表ソ\\", "한국": "<U+D55C><U+AD6D>"}
         folders["掲示板"] = crlf("[BASIC]", "NAME=jp")
-        for rel in unreachable:
+        for rel in skipped:
             folders[rel] = crlf("[BASIC]", "NAME=unreachable")
         folders["掲示板/😀/下"] = None
         self.make_tree(folders)
         before, _ = tree_files(self.root)
         run = run_driver(*SET_ARGS, self.root)
         self.assertEqual(run.status, 0, run)
-        reached = [f for f in folders if not any(f.startswith(u) for u in unreachable)]
+        reached = [f for f in folders if not any(f.startswith(u) for u in skipped)]
         self.assert_all_as_the_rules_give(before, FIELDS, reached)
-        self.assertEqual(summary(run), "folders visited: %d, files written: %d, files already up to date: 0"
-                         % (len(reached), len(reached)))
+        self.assertEqual(summary(run), "folders visited: %d, files written: %d, files already up to date: 0, "
+                         "skipped: %d" % (len(reached), len(reached), len(skipped)))
+        reported = sorted(line.split("form): ", 1)[1] for line in run.err.splitlines() if "skipped" in line)
+        self.assertEqual(reported, sorted(str(self.root / shown) for shown in skipped.values()))
 
 
 class PermissionTest(HostileTest):

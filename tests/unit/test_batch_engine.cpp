@@ -174,14 +174,17 @@ TEST_F(ApplyToFolderTest, DryRunTellsButDoesNotWrite) {
     EXPECT_FALSE(std::filesystem::exists(dir.Fs("sub.ini")));
 }
 
-TEST_F(ApplyToFolderTest, UnreadableFileRaisesTheOpenError) {
+// Natively the file cannot be opened at all (a socket); under Windows it is
+// held open by another writer, which the engine waits for a few seconds and
+// then reports as busy.
+TEST_F(ApplyToFolderTest, UnreadableFileRaisesTheOpenErrorOrBusyWhenHeldByAWriter) {
     tarn_test::UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
     try {
         tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}}));
         FAIL() << "no error";
     } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kOpen);
+        EXPECT_EQ(e.kind(), platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy);
         EXPECT_EQ(e.path(), file.path());
     }
 }
