@@ -268,8 +268,8 @@ void TForm1::FormCreate() {
     SendMessageA(plugins, CB_RESETCONTENT, 0, 0);
     TStrArray names;
     FindFilesByMasks(programFolder + kPluginFolder, kPluginMasks, names);
-    for (const std::string& name : names)
-        SendMessageA(plugins, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(PluginEntryName(name).c_str()));
+    for (const std::string& entry : PluginEntries(names))
+        SendMessageA(plugins, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     if (SendMessageA(plugins, CB_GETCOUNT, 0, 0) > 0) SendMessageA(plugins, CB_SETCURSEL, 0, 0);
 
     TCITEMA tab{};

@@ -182,6 +182,16 @@ TEST(PluginEntries, ExtensionAndPrefixCut) {
     EXPECT_EQ(PluginEntryName("qv"), "");
 }
 
+TEST(PluginEntries, TheCompanionIsLeftOutInAnyLetterCase) {
+    EXPECT_EQ(PluginEntries({"qv_news.exe", "qv_TarnUtil.exe", "qv_bbs.pl"}),
+              (std::vector<std::string>{"news", "bbs"}));
+    EXPECT_EQ(PluginEntries({"QV_TARNUTIL.EXE", "qv_tarnutil.exe", "qv_a.exe"}), (std::vector<std::string>{"a"}));
+    // Only the companion's own file: other kinds and longer names stay.
+    EXPECT_EQ(PluginEntries({"qv_TarnUtil.pl", "qv_TarnUtil2.exe", "qv_TarnUtil.exe.js"}),
+              (std::vector<std::string>{"TarnUtil", "TarnUtil2", "TarnUtil.exe"}));
+    EXPECT_EQ(PluginEntries({}), std::vector<std::string>{});
+}
+
 TEST(StatusLabels, FolderOfTheReferenceFile) {
     EXPECT_EQ(ContainingFolderName("C:\\host\\data\\board7\\tarn_BBS.ini"), "board7");
     EXPECT_EQ(ContainingFolderName("C:\\tarn_BBS.ini"), "");
