@@ -96,7 +96,8 @@ bool ChangeCurrentDirectory(const std::string& path);
 // The program's arguments (without the program's name) in the code page. On
 // Windows they are taken from the wide command line, so that no byte of a
 // double-byte character is mistaken for a quote or backslash; on POSIX they
-// are `argv` turned from UTF-8 into the code page.
+// are `argv` turned from UTF-8 into the code page. On Windows it is in the
+// library tarn_command_line, which a program using it links.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Text typed by the user (command-line arguments) turned into the code page,

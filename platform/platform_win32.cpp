@@ -1,7 +1,6 @@
 // Win32 implementation of the platform layer: the A functions throughout, so
 // every path is in the ANSI code page exactly as the core holds it.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <atomic>
 #include <string>
@@ -242,22 +241,6 @@ bool ChangeCurrentDirectory(const std::string& path) {
 }
 
 std::string TerminalToSystemText(const std::string& text) { return text; }
-
-std::vector<std::string> CommandLineArguments(int, char**) {
-    std::vector<std::string> args;
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!wide) return args;
-    for (int i = 1; i < count; ++i) {
-        const int size = WideCharToMultiByte(CP_ACP, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string arg(size > 0 ? size : 1, '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide[i], -1, &arg[0], size, nullptr, nullptr);
-        arg.resize(arg.size() - 1);
-        args.push_back(arg);
-    }
-    LocalFree(wide);
-    return args;
-}
 
 std::string SystemToTerminalText(const std::string& text) { return text; }
 
