@@ -332,4 +332,16 @@ TEST(LayoutTable, EveryTickBoxHasARuleAndNoRuleSwitchesATickBox) {
     EXPECT_EQ(ruled, std::set<int>(kAllTickBoxes.begin(), kAllTickBoxes.end()));
 }
 
+TEST(LayoutTable, LabelKeepsItsDesignedLeftWhereItFitsElseMovesLeftJustEnough) {
+    // The version label at 120 DPI on a page 808 wide, 8 to spare.
+    EXPECT_EQ(FittedLabelLeft(696, 100, 808, 8), 696);  // ends at 796
+    EXPECT_EQ(FittedLabelLeft(696, 104, 808, 8), 696);  // ends at 800, exactly fitting
+    EXPECT_EQ(FittedLabelLeft(696, 105, 808, 8), 695);
+    EXPECT_EQ(FittedLabelLeft(696, 115, 808, 8), 685);
+    // Never further left than the page's edge, even when too wide for it.
+    EXPECT_EQ(FittedLabelLeft(696, 800, 808, 8), 0);
+    EXPECT_EQ(FittedLabelLeft(696, 900, 808, 8), 0);
+    EXPECT_EQ(FittedLabelLeft(0, 50, 808, 8), 0);
+}
+
 }  // namespace
