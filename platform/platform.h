@@ -139,7 +139,8 @@ bool ChangeCurrentDirectory(const std::string& path);
 // The program's arguments (without the program's name) in the code page. On
 // Windows they are taken from the wide command line, so that no byte of a
 // double-byte character is mistaken for a quote or backslash; on POSIX they
-// are `argv` turned from UTF-8 into the code page.
+// are `argv` turned from UTF-8 into the code page. On Windows it is in the
+// library tarn_command_line, which a program using it links.
 // An argument that holds a character with no form in the code page has it
 // named in `missingCharacter` ("U+00E9"); its `text` is then not to be used.
 // On POSIX such an argument still works as a file name (`pathUsable`): its

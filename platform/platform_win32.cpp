@@ -1,7 +1,6 @@
 // Win32 implementation of the platform layer: the A functions throughout, so
 // every path is in the ANSI code page exactly as the core holds it.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <atomic>
 #include <cwchar>
@@ -401,22 +400,6 @@ bool ChangeCurrentDirectory(const std::string& path) {
 
 std::string TerminalToSystemText(const std::string& text) { return text; }
 
-std::vector<CommandArgument> CommandLineArguments(int, char**) {
-    std::vector<CommandArgument> args;
-    int count = 0;
-    LocalOwner<LPWSTR*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
-    if (!wide.get()) return args;
-    for (int i = 1; i < count; ++i) {
-        const wchar_t* arg = wide.get()[i];
-        CommandArgument argument;
-        argument.text = ShownText(arg, wcslen(arg), &argument.missingCharacter);
-        argument.pathUsable = argument.missingCharacter.empty();
-        argument.shown = argument.text;
-        args.push_back(argument);
-    }
-    return args;
-}
-
 bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter) {
     missingCharacter.clear();
     const std::wstring wide = ToWide(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);
@@ -427,6 +410,11 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
 
 unsigned AnsiCodePage() { return GetACP(); }
 
+std::string ShownSystemText(const wchar_t* text, std::size_t length, std::string& missing) {
+    missing.clear();
+    return ShownText(text, length, &missing);
+}
+
 std::optional<std::string> ExactSystemText(const std::wstring& text, std::string& missing) {
     missing.clear();
     const std::string shown = ShownText(text.data(), text.size(), &missing);
@@ -434,13 +422,6 @@ std::optional<std::string> ExactSystemText(const std::wstring& text, std::string
     return shown;
 }
 
-std::wstring WideWindowText(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<std::size_t>(copied));
-    return text;
-}
 
 void WriteErrorUnicode(const std::string& utf8) {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);

@@ -58,20 +58,4 @@ private:
     HANDLE handle_;
 };
 
-// Memory the system allocated with LocalAlloc (CommandLineToArgvW's array).
-template <typename T>
-class LocalOwner {
-public:
-    explicit LocalOwner(T p) : pointer_(p) {}
-    ~LocalOwner() {
-        if (pointer_) LocalFree(pointer_);
-    }
-    LocalOwner(const LocalOwner&) = delete;
-    LocalOwner& operator=(const LocalOwner&) = delete;
-    T get() const { return pointer_; }
-
-private:
-    T pointer_;
-};
-
 }  // namespace platform

@@ -13,8 +13,8 @@ namespace platform {
 // the first character without one ("U+00E9").
 std::optional<std::string> ExactSystemText(const std::wstring& text, std::string& missing);
 
-// The whole text of a window (an edit field, a combo box) read through the
-// wide functions, so that what the user typed is not yet converted.
-std::wstring WideWindowText(HWND window);
+// `text` in the code page with every character that has no exact form
+// written "<U+XXXX>"; `missing` names the first such character, or is empty.
+std::string ShownSystemText(const wchar_t* text, std::size_t length, std::string& missing);
 
 }  // namespace platform

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Benchmark of the batch driver tarnbatch, natively and under Wine:
-#   scripts/bench.sh [--folders N] [--small N] [--repeat N]
+#   scripts/bench.sh [--folders N] [--small N] [--repeat N] [--starts N]
 # Builds the Release programs if needed (native in build/bench-native, Windows
 # with the windows preset), generates the board folders under build/bench
 # (kept for later runs), and prints folders per second of the driver and of
-# the I/O floor (tests/bench/io_floor.cpp), and the driver's peak memory.
+# the I/O floor (tests/bench/io_floor.cpp), the driver's peak memory, and the
+# companion's start time under Wine against a no-op console program
+# (tests/bench/noop_console.cpp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,7 +14,7 @@ bash scripts/setup.sh
 cmake -S . -B build/bench-native -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/bench-native --target tarnbatch io_floor >/dev/null
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target tarnbatch io_floor >/dev/null
+cmake --build --preset windows --target tarnbatch io_floor qv_TarnUtil noop_console >/dev/null
 
 # A prefix of the benchmark's own, so that it neither waits for nor ends the
 # wineserver of a test run.

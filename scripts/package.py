@@ -2,20 +2,26 @@
 """Builds the release archive TarnUtil-<version>-win64.zip.
 
     package.py --version V --utility TarnUtil.exe --companion qv_TarnUtil.exe
-               --docs DOCS_FOLDER --strip STRIP --objdump OBJDUMP --out ZIP
+               --batch tarnbatch.exe --docs DOCS_FOLDER --strip STRIP
+               --objdump OBJDUMP --out ZIP
 
 The archive is laid out like the host's application folder, so that unpacking
 it there installs the utility:
 
     TarnUtil.exe                  beside the host, above "data"
+    tarnbatch.exe                 the same batch from the command line, beside it
     plugins/qv_TarnUtil.exe       among the host's plug-ins
+    TarnUtil-guide/guide.html     the user guide as one page, pictures inside
+    TarnUtil-guide/wine-fonts.reg the font substitution Wine needs for the window
     TarnUtil-guide/ja/*.md        the user guide (UTF-8 Markdown) ...
     TarnUtil-guide/*.png          ... and the pictures it shows
 
 TarnUtil-guide/ mirrors the project's docs/ folder, so the guide's relative
-links to its pictures work in both places.
+links to its pictures work in both places. The HTML page is made here from
+docs/ja/guide.md (guide_html.py), so that a Windows user opens the guide with
+a double click.
 
-Both programs are stripped (copies; the build's own files stay as they are)
+The programs are stripped (copies; the build's own files stay as they are)
 and must import no DLL beyond Windows' own: a program linked against the
 compiler's runtime DLLs would not start on a user's machine.
 
@@ -36,6 +42,8 @@ import time
 import zipfile
 from pathlib import Path
 
+from guide_html import GuideError, convert_file
+
 FIXED_DATE = (2025, 1, 1, 0, 0, 0)
 GUIDE_FOLDER = "TarnUtil-guide"
 
@@ -46,6 +54,19 @@ WINDOWS_DLLS = {
     "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
     "uxtheme.dll", "version.dll", "winmm.dll", "ws2_32.dll", "ntdll.dll",
 }
+
+# Under Wine the window's fonts "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are shown
+# in the IPA fonts of the same kind, as scripts/wine-prefix.sh sets up its
+# prefixes. A registry file of Windows' Unicode kind: UTF-16LE with a byte
+# order mark and CR LF line ends, which regedit reads whatever the code page.
+WINE_FONTS_REG = b"\xff\xfe" + "\r\n".join([
+    "Windows Registry Editor Version 5.00",
+    "",
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]",
+    '"ＭＳ Ｐゴシック"="IPAPGothic"',
+    '"ＭＳ ゴシック"="IPAGothic"',
+    "",
+]).encode("utf-16-le")
 
 IMAGE_LINK = re.compile(r"!\[[^\]]*\]\(\s*<?([^)\s>]+)>?(?:\s+\"[^\"]*\")?\s*\)")
 
@@ -103,7 +124,8 @@ def stripped_copy(strip, objdump, program, folder):
 
 def guide_files(docs):
     """(archive name, bytes) of the guide: docs/ja/*.md and the pictures they
-    link to. A linked picture that does not exist yet is reported and left out."""
+    link to, each page also as HTML, and the registry file for Wine. A linked
+    picture that does not exist yet is reported and left out."""
     pages = sorted((docs / "ja").glob("*.md"))
     if not pages:
         raise PackageError("no guide pages in %s" % (docs / "ja"))
@@ -127,6 +149,12 @@ def guide_files(docs):
                 missing.add(name)
     for name in sorted(missing):
         print("package: warning: the guide shows %s, which does not exist yet; left out" % name, file=sys.stderr)
+    for page in pages:
+        try:
+            files[page.stem + ".html"] = convert_file(page)
+        except GuideError as e:
+            raise PackageError(str(e))
+    files["wine-fonts.reg"] = WINE_FONTS_REG
     return {GUIDE_FOLDER + "/" + name: data for name, data in files.items()}
 
 
@@ -178,6 +206,7 @@ def main(argv=None):
     parser.add_argument("--version", required=True)
     parser.add_argument("--utility", required=True, type=Path, help="TarnUtil.exe")
     parser.add_argument("--companion", required=True, type=Path, help="qv_TarnUtil.exe")
+    parser.add_argument("--batch", required=True, type=Path, help="tarnbatch.exe")
     parser.add_argument("--docs", required=True, type=Path, help="the docs folder (guide in docs/ja)")
     parser.add_argument("--strip", default="x86_64-w64-mingw32-strip")
     parser.add_argument("--objdump", default="x86_64-w64-mingw32-objdump")
@@ -192,10 +221,12 @@ def main(argv=None):
             work = Path(work)
             (work / "utility").mkdir()
             (work / "companion").mkdir()
+            (work / "batch").mkdir()
             entries = {
                 "TarnUtil.exe": (stripped_copy(args.strip, args.objdump, args.utility, work / "utility"), 0o755),
                 "plugins/qv_TarnUtil.exe":
                     (stripped_copy(args.strip, args.objdump, args.companion, work / "companion"), 0o755),
+                "tarnbatch.exe": (stripped_copy(args.strip, args.objdump, args.batch, work / "batch"), 0o755),
             }
             for name, data in guide_files(args.docs).items():
                 entries[name] = (data, 0o644)

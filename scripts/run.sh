@@ -66,7 +66,12 @@ demo=$root/build/demo
 host=$demo/host
 prefix=$demo/wineprefix
 screenshot=$demo/main-window.png
-export LC_ALL=ja_JP.UTF-8 PYTHONUTF8=1
+# Not LC_ALL here: on a fresh machine this shell started before setup.sh
+# generated ja_JP.UTF-8, and a process that has read the locale archive does
+# not see locales added to it later, so bash would warn that it cannot change
+# the locale. Wine gets LC_ALL from wine-run.sh and wine-prefix.sh, processes
+# started after the setup; Python needs only its UTF-8 mode for the folder names.
+export PYTHONUTF8=1
 
 rm -rf "$host"
 mkdir -p "$host/plugins" "$host/data"

@@ -1,5 +1,6 @@
 #include "utility/tuFormRules.h"
 
+#include "platform/ascii.h"
 #include "platform/paths.h"
 #include "settings/BoardSettings.h"
 #include "utility/tuControlIds.h"
@@ -25,6 +26,14 @@ std::string PluginEntryName(const std::string& fileName) {
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     return name.size() > 3 ? name.substr(3) : std::string();
+}
+
+std::vector<std::string> PluginEntries(const std::vector<std::string>& fileNames) {
+    static const std::string companion = "qv_TarnUtil.exe";
+    std::vector<std::string> entries;
+    for (const std::string& name : fileNames)
+        if (!platform::SameAsciiTextIgnoringCase(name, companion)) entries.push_back(PluginEntryName(name));
+    return entries;
 }
 
 std::string ContainingFolderName(const std::string& filePath) {

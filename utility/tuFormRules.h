@@ -32,6 +32,12 @@ ControlStates ComputeControlStates(const std::function<bool(int tickBox)>& ticke
 // (from the last ".") and without its first three characters ("qv_").
 std::string PluginEntryName(const std::string& fileName);
 
+// The plug-in list's entries for the files found in the plug-ins folder, in
+// the order found. The companion qv_TarnUtil.exe stands there too (the host
+// runs it on a board), but it handles no board: it is left out, its name
+// compared without regard to letter case.
+std::vector<std::string> PluginEntries(const std::vector<std::string>& fileNames);
+
 // The name of the folder holding `filePath`: "board7" for
 // "C:\host\data\board7\tarn_BBS.ini".
 std::string ContainingFolderName(const std::string& filePath);

@@ -85,4 +85,10 @@ const ControlLayout* FindLayout(int id) {
 
 const std::vector<TickRule>& TickRules() { return kTickRules; }
 
+int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin) {
+    const int lastFitting = parentWidth - margin - width;
+    if (designedLeft <= lastFitting) return designedLeft;
+    return std::max(0, lastFitting);
+}
+
 }  // namespace tarn

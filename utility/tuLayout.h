@@ -50,6 +50,13 @@ extern const char kFontFace[];          // "ＭＳ Ｐゴシック"
 extern const char kWindowTitle[];       // "TarnUtil", how a second start finds the window
 extern const char kWindowClass[];       // "TForm1"
 inline constexpr int kLabelGap = 3;     // between a caption label and its field
+inline constexpr int kPageMargin = 8;   // between the page's edge and what stands on it
+
+// Where a label sized to its text stands in its parent: at its designed left
+// edge when it ends at least `margin` inside the parent's right edge there,
+// otherwise moved left just far enough to do so, but never left of the
+// parent's left edge. All in the same pixels.
+int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin);
 
 // What one tick box switches: the controls enabled with it, the value
 // controls painted in the enabled or disabled colour with it, and whether a

@@ -88,7 +88,7 @@ public:
         const bool written = id == ids::Ref_Sign ? IsChecked(ids::CheckBox3_1) : IsEnabled(id);
         if (!written) return ui::WindowText(Find(id));
         std::string missing;
-        if (auto exact = platform::ExactSystemText(platform::WideWindowText(Find(id)), missing)) return *exact;
+        if (auto exact = platform::ExactSystemText(ui::WideWindowText(Find(id)), missing)) return *exact;
         throw std::runtime_error("「" + ui::WindowText(Find(CaptionOf(id))) + "」の値に Shift-JIS で書けない文字 " +
                                  missing + " があります。一括設定は行いませんでした");
     }
@@ -289,8 +289,8 @@ void TForm1::FormCreate() {
     SendMessageA(plugins, CB_RESETCONTENT, 0, 0);
     TStrArray names;
     FindFilesByMasks(programFolder + kPluginFolder, kPluginMasks, names);
-    for (const std::string& name : names)
-        SendMessageA(plugins, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(PluginEntryName(name).c_str()));
+    for (const std::string& entry : PluginEntries(names))
+        SendMessageA(plugins, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     if (SendMessageA(plugins, CB_GETCOUNT, 0, 0) > 0) SendMessageA(plugins, CB_SETCURSEL, 0, 0);
 
     TCITEMA tab{};

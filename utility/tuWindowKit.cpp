@@ -164,6 +164,18 @@ void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Moves a control left as far as it must to end `margin` inside its parent.
+void KeepInsideParent(HWND control, int margin) {
+    HWND parent = GetParent(control);
+    RECT own{}, area{};
+    GetWindowRect(control, &own);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&own), 2);
+    GetClientRect(parent, &area);
+    const int left = FittedLabelLeft(own.left, own.right - own.left, area.right, margin);
+    if (left != own.left)
+        SetWindowPos(control, nullptr, left, own.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 Scaler::Scaler() {
@@ -218,6 +230,10 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
         break;
     case ControlKind::Label:
         SetLabelText(control, layout.text);
+        // The version label's text is fixed, but its width is that of the
+        // font at hand (a stand-in under Wine, another DPI): it stays inside
+        // the page. The status labels show folder names of any length.
+        if (layout.id == ids::Label1) KeepInsideParent(control, scale(kPageMargin));
         break;
     case ControlKind::LabeledEdit:
         CreateEditLabel(layout, parent, font, scale, r);
@@ -239,6 +255,14 @@ void SetLabelText(HWND label, const std::string& text) {
     GetTextExtentPoint32A(dc.get(), text.data(), static_cast<int>(text.size()), &extent);
     SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
+}
+
+std::wstring WideWindowText(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
 }
 
 std::string WindowText(HWND window) {

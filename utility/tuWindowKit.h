@@ -90,6 +90,10 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
 void SetLabelText(HWND label, const std::string& text);
 
 // The window's text, read through WM_GETTEXT.
+// The whole text of a window read through the wide functions, so that what
+// the user typed is not yet converted to the code page.
+std::wstring WideWindowText(HWND window);
+
 std::string WindowText(HWND window);
 
 // Shows an error the way the utility reports every error of a command: a

@@ -11,7 +11,11 @@ keys with Shift-JIS values) and measures, natively and under Wine:
   temporary file / flush / rename loop over the same files: the floor any
   crash-safe rewrite of these files stands on;
 * the driver's peak memory (maximum resident set) over a small tree and over
-  the large one.
+  the large one;
+* under Wine, the start time of the companion qv_TarnUtil.exe, which the host
+  runs once per board, against noop_console.exe, a console program that does
+  nothing, built the same way (target: at most 1.5 times). The companion gets
+  an argument that makes it do nothing, so both runs are start-up and exit.
 
 Times are wall-clock times of whole program runs (start-up included), driver
 and floor runs interleaved; the table gives the median of --repeat runs and,
@@ -283,6 +287,30 @@ class Series:
         return max(run.rss for run in self.runs)
 
 
+def start_times(runner, work, starts):
+    """Median wall-clock seconds of a whole run of the companion (doing
+    nothing) and of the no-op console program, started alternately."""
+    folder = work / "starts"
+    folder.mkdir(parents=True, exist_ok=True)
+    programs = {"qv_TarnUtil": ["x"], "noop_console": []}
+    times = {name: [] for name in programs}
+    for _ in range(starts):
+        for name, args in programs.items():
+            start = time.perf_counter()
+            # The programs by full path: they run in a folder of their own.
+            command = [str(Path(runner.program(name)).resolve())] + args
+            if runner.wine_run:
+                command = [runner.wine_run, runner.prefix] + command
+            status = subprocess.call(command, cwd=str(folder), stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            times[name].append(time.perf_counter() - start)
+            if status != 0:
+                raise SystemExit("%s %s ended with status %d" % (runner.name, name, status))
+    if list(folder.iterdir()):
+        raise SystemExit("the companion wrote into %s, where it was to do nothing" % folder)
+    return {name: statistics.median(t) for name, t in times.items()}
+
+
 def measure(runner, big, big_count, small, small_count, repeat):
     driver, floor, replace = Series(), Series(big_count), Series(big_count)
     small_driver, small_floor = Series(), Series(small_count)
@@ -313,6 +341,7 @@ def main():
     parser.add_argument("--folders", type=int, default=10000)
     parser.add_argument("--small", type=int, default=100)
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--starts", type=int, default=50, help="starts of the companion and of the no-op program")
     args = parser.parse_args()
     if sys.getfilesystemencoding().lower() not in ("utf-8", "utf8"):
         raise SystemExit("run with PYTHONUTF8=1")
@@ -330,13 +359,16 @@ def main():
             raise SystemExit("--windows needs --wine-run and --wine-prefix")
         runners.append(Runner("wine", args.windows, ".exe", args.wine_run, str(Path(args.wine_prefix).resolve())))
 
-    results, server = {}, {}
+    results, server, starts = {}, {}, {}
     for runner in runners:
         print("running %s (%d rounds)" % (runner.name, args.repeat), flush=True)
         before = process_memory(runner.server) if runner.server else None
         results[runner.name] = measure(runner, big, args.folders, small, args.small, args.repeat)
         if runner.server:
             server[runner.name] = (before, process_memory(runner.server))
+        if runner.wine_run:
+            print("starting the companion and a no-op program %d times each" % args.starts, flush=True)
+            starts[runner.name] = start_times(runner, work, args.starts)
 
     names = [runner.name for runner in runners]
     r = results
@@ -366,6 +398,9 @@ def main():
         rows.append(row("wineserver RSS before / after (peak)", lambda n: "%d / %d KiB (%d)" % (
             server[n][0][0], server[n][1][0], server[n][1][1]) if n in server and all(server[n]) else "-"))
 
+    if starts:
+        rows.append(row("companion start, ms (median): qv_TarnUtil / no-op", lambda n: "%.1f / %.1f" % (
+            1000 * starts[n]["qv_TarnUtil"], 1000 * starts[n]["noop_console"]) if n in starts else "-"))
     widths = [max(len(line[i]) for line in rows) for i in range(len(rows[0]))]
     print()
     for index, line in enumerate(rows):
@@ -380,6 +415,10 @@ def main():
               "%d KiB at %d folders, %d KiB at %d" % (
                   n, ratio(n), "met" if ratio(n) <= 1.3 else "MISSED", r[n]["small_driver"].rss(),
                   r[n]["small_driver"].folders, r[n]["driver"].rss(), visited))
+    for n, t in starts.items():
+        factor = t["qv_TarnUtil"] / t["noop_console"]
+        print("%s: the companion starts in %.2fx the time of a no-op console program (median of %d; "
+              "target 1.5x: %s)" % (n, factor, args.starts, "met" if factor <= 1.5 else "MISSED"))
 
 
 if __name__ == "__main__":

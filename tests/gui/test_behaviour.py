@@ -216,6 +216,13 @@ class PluginList(BehaviourCase):
         self.assertEqual((selected, text), (0, items[0]))
         self.assertEqual(items[0], b"", "the empty entry sorts first")
 
+    def test_the_companion_is_left_out(self):
+        # The companion stands among the plug-ins and would sort first here;
+        # listed and selected, a ticked box would write LIB=TarnUtil.
+        self.assertEqual(self.run_with(["qv_TarnUtil.exe", "qv_zbbs.exe", "qv_news.pl"]),
+                         ([b"news", b"zbbs"], 0, b"news"))
+        self.assertEqual(self.run_with(["QV_TARNUTIL.EXE"]), ([], -1, b""), "in any letter case")
+
     def test_no_plugins(self):
         self.assertEqual(self.run_with([]), ([], -1, b""))
         self.assertEqual(self.run_with(None), ([], -1, b""), "no plugins folder")

@@ -74,7 +74,8 @@ DESIGN = {
     "Label_StartDir": ("Static", PAGE, (624, 336, None, None), "", True),
     "Label_Ref": ("Static", PAGE, (624, 376, None, None), "", True),
     "Label_ConfAll": ("Static", PAGE, (624, 416, None, None), "", True),
-    "Label1": ("Static", PAGE, (696, 464, None, None), "TarnUtil Ver. 0.2", True),
+    # Its left edge is checked with the page's width (test_version_label_fits_in_the_page).
+    "Label1": ("Static", PAGE, (None, 464, None, None), "TarnUtil Ver. 0.2", True),
 }
 for _row, _top in EDIT_ROWS.items():
     DESIGN[f"LabeledEdit2_{_row}"] = ("Edit", G2, (40, _top, 400 if _row <= 6 else 230, 23), "", False)
@@ -176,6 +177,28 @@ class LayoutChecks:
         self.assertEqual(self.probe.text("LabeledEdit2_5.EditLabel"),
                          b"\x83\x7a\x81\x5b\x83\x80\x83\x79\x81\x5b\x83\x57:")
         self.assertEqual(self.probe.text("Label1"), b"TarnUtil Ver. 0.2")
+
+    def test_version_label_fits_in_the_page(self):
+        # Sized to its text in the window's font (under Wine a stand-in for
+        # the design's), it ends at least 8 design pixels inside the page: at
+        # its designed left 696 where that is room enough, else moved left
+        # no further than that.
+        text = "TarnUtil Ver. 0.2"
+        # The prefix widths of the text and one more character: the last is the whole text's.
+        edges = self.probe("font_extents", to_hex(FONT_FACE), -self.px(15), SHIFTJIS_CHARSET,
+                           to_hex(text + "x"))["edges"]
+        text_width = edges[-1]
+        self.assertGreater(text_width, 0)
+        page_width = self.probe.info("TabSheet1")["client"][2]
+        left, top, width, height = self.probe.info("Label1")["rect"]
+        self.assertGreaterEqual(width, text_width, "the whole text is shown")
+        self.assertGreater(height, 0)
+        self.assertLessEqual(left + width, page_width - self.px(8), "inside the page")
+        self.assertLessEqual(left, self.px(696))
+        if left < self.px(696):
+            self.assertEqual(left + width, page_width - self.px(8), "moved left only as far as needed")
+        # It stays to the right of the buttons and of where the status labels start.
+        self.assertGreater(left, self.px(624))
 
     def test_window_page_and_containers(self):
         main = self.probe.info("main")

@@ -19,6 +19,8 @@ Named by the environment (tests/package/CMakeLists.txt sets them):
 Folder names on disk are UTF-8; the programs see them in code page 932.
 """
 
+import base64
+import html.parser
 import os
 import re
 import shutil
@@ -48,6 +50,14 @@ EMPTY_SNAPSHOT = b"".join(k + CRLF for k in [b"[BASIC]", b"URL=", b"UPURL=", b"N
 WINDOWS_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll",
                 "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
                 "uxtheme.dll", "version.dll", "winmm.dll"}
+
+# The registry file for Wine, spelled out: UTF-16LE with a byte order mark, CR LF.
+WINE_FONTS_REG = (
+    b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n\r\n".encode("utf-16-le")
+    + "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n".encode("utf-16-le")
+    + '"\uff2d\uff33 \uff30\u30b4\u30b7\u30c3\u30af"="IPAPGothic"\r\n'.encode("utf-16-le")
+    + '"\uff2d\uff33 \u30b4\u30b7\u30c3\u30af"="IPAGothic"\r\n'.encode("utf-16-le"))
+FONTS_KEY = "HKCU\\Software\\Wine\\Fonts\\Replacements"
 
 IMAGE_LINK = re.compile(r"!\[[^\]]*\]\(\s*<?([^)\s>]+)>?(?:\s+\"[^\"]*\")?\s*\)")
 
@@ -143,7 +153,7 @@ class ArchiveTest(unittest.TestCase):
             os.chmod(target, 0o600)
             os.utime(target, (1_000_000_000 + i * 3600, 1_000_000_000 + i * 3600))
         (copies / "bin").mkdir()
-        for key in ("--utility", "--companion"):
+        for key in ("--utility", "--companion", "--batch"):
             target = copies / "bin" / Path(ENV.arg(key)).name
             shutil.copyfile(ENV.arg(key), target)
             os.chmod(target, 0o700)
@@ -158,6 +168,7 @@ class ArchiveTest(unittest.TestCase):
         proc, second = package(self.base / "second", cwd=copies, env=env, umask=0o077,
                                utility=copies / "bin" / Path(ENV.arg("--utility")).name,
                                companion=copies / "bin" / Path(ENV.arg("--companion")).name,
+                               batch=copies / "bin" / Path(ENV.arg("--batch")).name,
                                docs=copies / "docs")
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertEqual(second.read_bytes(), self.zip.read_bytes())
@@ -174,11 +185,13 @@ class ArchiveTest(unittest.TestCase):
         for name in names:
             self.assertNotIn("\\", name)
             self.assertFalse(name.startswith("/") or ".." in name.split("/"), name)
-        # Nothing that could overwrite the host's own files: the utility, one
-        # plug-in, and the guide in a folder of its own.
-        self.assertEqual({n.split("/")[0] for n in names}, {"TarnUtil.exe", "plugins", "TarnUtil-guide"})
+        # Nothing that could overwrite the host's own files: the utility and
+        # the batch driver, one plug-in, and the guide in a folder of its own.
+        self.assertEqual({n.split("/")[0] for n in names},
+                         {"TarnUtil.exe", "tarnbatch.exe", "plugins", "TarnUtil-guide"})
         self.assertEqual([n for n in names if n.startswith("plugins/")], ["plugins/", "plugins/qv_TarnUtil.exe"])
-        self.assertIn("TarnUtil.exe", names)
+        for name in ("TarnUtil.exe", "tarnbatch.exe", "TarnUtil-guide/guide.html", "TarnUtil-guide/wine-fonts.reg"):
+            self.assertIn(name, names)
         # Every folder of a file has its own entry.
         for name in names:
             parts = name.rstrip("/").split("/")
@@ -206,8 +219,59 @@ class ArchiveTest(unittest.TestCase):
                 if source.is_file():
                     self.assertIn(target, guide, "picture %s is in docs/ but not in the archive" % link)
                     self.assertEqual(self.archive.read(target), source.read_bytes())
-        extra = {n for n in guide if not n.endswith("/") and not n.endswith(".md")} - linked
+            # Everything the guide sends the reader to is in the archive.
+            self.assertFalse("README" in text.upper(), "the guide points to a README, which is not in the archive")
+            for name in ("tarnbatch.exe", "guide.html", "wine-fonts.reg"):
+                self.assertIn(name, text)
+            self.assertIn("wine regedit", text, "how to import the registry file")
+        made = {"TarnUtil-guide/guide.html", "TarnUtil-guide/wine-fonts.reg"}
+        extra = {n for n in guide if not n.endswith("/") and not n.endswith(".md")} - linked - made
         self.assertEqual(extra, set(), "files the guide does not show")
+
+    def test_guide_as_one_html_page(self):
+        data = self.archive.read("TarnUtil-guide/guide.html")
+        text = data.decode("utf-8")
+        self.assertNotIn(b"\n", data.replace(b"\r\n", b""), "CR LF line ends only")
+        page = PageParser()
+        page.feed(text)
+        page.close()
+        self.assertEqual(page.charset, "utf-8")
+        self.assertEqual(page.open_tags, [], "every element closed")
+        # Every picture is inside the page, byte for byte one the Markdown guide shows.
+        docs = Path(ENV.arg("--docs"))
+        guide = (docs / "ja" / "guide.md").read_text(encoding="utf-8")
+        shown = [(docs / "ja" / link).resolve().read_bytes() for link in IMAGE_LINK.findall(guide)]
+        self.assertTrue(shown)
+        embedded = []
+        for src in page.images:
+            self.assertTrue(src.startswith("data:image/png;base64,"), src[:40])
+            embedded.append(base64.b64decode(src.split(",", 1)[1], validate=True))
+        self.assertEqual(embedded, shown)
+        # No link leads out of the page, and every link inside it has its target.
+        self.assertTrue(page.links)
+        for href in page.links:
+            self.assertTrue(href.startswith("#") or re.match(r"^https?:", href), href)
+            if href.startswith("#"):
+                self.assertIn(href[1:], page.ids, "a link to a missing heading")
+        # The guide's sections, in order, with the texts of the Markdown.
+        headings = [h[3:].strip() for h in guide.splitlines() if h.startswith("## ")]
+        self.assertEqual(page.headings["h2"], [h.replace("`", "") for h in headings])
+        self.assertEqual(len(page.tables), guide.count("\n|---"))
+        self.assertIn("一括設定が終了しました", page.text)
+        self.assertNotIn("**", page.text, "bold text converted")
+        self.assertNotIn("`", page.text, "code converted")
+
+    def test_wine_fonts_registry_file(self):
+        data = self.archive.read("TarnUtil-guide/wine-fonts.reg")
+        self.assertEqual(data, WINE_FONTS_REG)
+        # The same substitutions as the project's own Wine prefixes get.
+        script = (Path(ENV.packager).parent / "wine-prefix.sh").read_text(encoding="utf-8")
+        pairs = re.findall(r"printf '\"((?:\\x[0-9a-f]{2}| )+)\"=\"(\w+)\"\\n'", script)
+        self.assertEqual(len(pairs), 2)
+        for name, font in pairs:
+            sjis_name = bytes(int(x, 16) if x else 0x20 for x in re.findall(r"\\x([0-9a-f]{2})| ", name))
+            line = '"%s"="%s"\r\n' % (sjis_name.decode("cp932"), font)
+            self.assertIn(line.encode("utf-16-le"), data)
 
     def test_fixed_dates_and_permissions(self):
         dates = {i.date_time for i in self.infos}
@@ -228,7 +292,8 @@ class ArchiveTest(unittest.TestCase):
         folder = self.base / "programs"
         self.archive.extractall(folder)
         for name, built, subsystem in [("TarnUtil.exe", ENV.arg("--utility"), "(Windows GUI)"),
-                                       ("plugins/qv_TarnUtil.exe", ENV.arg("--companion"), "(Windows CUI)")]:
+                                       ("plugins/qv_TarnUtil.exe", ENV.arg("--companion"), "(Windows CUI)"),
+                                       ("tarnbatch.exe", ENV.arg("--batch"), "(Windows CUI)")]:
             with self.subTest(program=name):
                 path = folder / name
                 header = objdump(path)
@@ -240,6 +305,10 @@ class ArchiveTest(unittest.TestCase):
                 dlls = {d.lower() for d in re.findall(r"DLL Name:\s*(\S+)", header)}
                 self.assertIn("kernel32.dll", dlls)
                 self.assertEqual(dlls - WINDOWS_DLLS, set())
+                if name == "plugins/qv_TarnUtil.exe":
+                    # The host starts it for every board: nothing it does not use
+                    # (SHELL32 would bring USER32, GDI32 and more along).
+                    self.assertEqual(dlls, {"kernel32.dll", "msvcrt.dll"})
 
     def test_version_in_name_is_the_programs_version(self):
         self.assertEqual(self.zip.name, "TarnUtil-%s-win64.zip" % ENV.version)
@@ -259,6 +328,50 @@ class ArchiveTest(unittest.TestCase):
         self.assertIn(b"libstdc++-6.dll", proc.stderr)
         self.assertFalse((self.base / "refused").exists() and os.listdir(self.base / "refused"),
                          "no archive, not even a part of one")
+
+
+class PageParser(html.parser.HTMLParser):
+    """What the guide's HTML page holds: its charset, pictures, links,
+    identifiers, headings, tables and text; elements left open."""
+
+    VOID = {"meta", "img", "br", "hr", "link", "input"}
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.charset, self.images, self.links, self.ids, self.tables = None, [], [], set(), []
+        self.headings = {"h1": [], "h2": [], "h3": []}
+        self.open_tags, self.text, self.heading = [], "", None
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        if tag == "meta" and "charset" in attrs:
+            self.charset = attrs["charset"].lower()
+        if tag == "img":
+            self.images.append(attrs.get("src", ""))
+        if tag == "a":
+            self.links.append(attrs.get("href", ""))
+        if "id" in attrs:
+            self.ids.add(attrs["id"])
+        if tag == "table":
+            self.tables.append(tag)
+        if tag in self.headings:
+            self.heading = [tag, ""]
+        if tag not in self.VOID:
+            self.open_tags.append(tag)
+
+    def handle_endtag(self, tag):
+        if not self.open_tags or self.open_tags[-1] != tag:
+            raise AssertionError("</%s> closes <%s>" % (tag, self.open_tags[-1:] or "nothing"))
+        self.open_tags.pop()
+        if self.heading and tag == self.heading[0]:
+            self.headings[tag].append(self.heading[1])
+            self.heading = None
+
+    def handle_data(self, data):
+        if "style" not in self.open_tags:
+            self.text += data
+        if self.heading:
+            self.heading[1] += data
 
 
 # ---- the unpacked archive at work under Wine ----------------------------------
@@ -290,6 +403,7 @@ class InstalledTest(unittest.TestCase):
         self.host_files = {
             "Host.exe": b"MZ host program",
             "plugins/readme.txt": b"the host's own file\r\n",
+            "plugins/qv_2ch.exe": b"MZ the host's own plug-in",
             "data/雑談ボード/tarn_BBS.ini": crlf("[BASIC]", "NAME=雑談"),
             "data/ソフト板/tarn_BBS.ini": self.BOARD_SETTINGS,
         }
@@ -361,9 +475,10 @@ class InstalledTest(unittest.TestCase):
         status, out = self.wine(self.companion, cwd=self.board)
         self.assertEqual((status, out), (0, b""))
         self.wait_window()
-        # The plug-in list comes from the plugins folder beside the utility.
+        # The plug-in list comes from the plugins folder beside the utility,
+        # without the companion itself.
         status, text = self.probe("text", WINDOW_CLASS, WINDOW_TITLE, "152")
-        self.assertEqual((status, text), (0, b"TarnUtil\n"))
+        self.assertEqual((status, text), (0, b"2ch\n"))
         self.close_window()
         # Read from the board folder at start, written back there at exit.
         self.assertEqual((self.board / "TarnUtil.ini").read_bytes(),
@@ -382,6 +497,32 @@ class InstalledTest(unittest.TestCase):
         self.assertEqual((self.host / "sign.ini").read_bytes(), CRLF)
         self.assertFalse((self.board / "TarnUtil.ini").exists())
         self.assert_host_files_kept()
+
+    def test_batch_driver_beside_the_utility(self):
+        status, _ = self.wine(self.host / "tarnbatch.exe", "--set", "URL=http://new.example/", "data", cwd=self.host)
+        self.assertEqual(status, 0)
+        self.assertEqual((self.board / "tarn_BBS.ini").read_bytes(),
+                         crlf("[DIALOG]", "URL=1", "_NAME=お名前:", "[BASIC]", "URL=http://new.example/",
+                              "NAME=名無しさん", "LIB=2ch"))
+        self.assertEqual((self.host / "data" / "雑談ボード" / "tarn_BBS.ini").read_bytes(),
+                         crlf("[BASIC]", "NAME=雑談", "URL=http://new.example/"))
+        self.assertEqual((self.host / "data" / "tarn_BBS.ini").read_bytes(), crlf("[BASIC]", "URL=http://new.example/"))
+        self.assert_host_files_kept("data/ソフト板/tarn_BBS.ini", "data/雑談ボード/tarn_BBS.ini")
+
+    def test_wine_fonts_registry_file_imports_as_the_guide_says(self):
+        def query():
+            return subprocess.run([ENV.wine_run, str(ENV.prefix), "reg", "query", FONTS_KEY],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                  timeout=60).stdout.decode("cp932")
+
+        subprocess.run([ENV.wine_run, str(ENV.prefix), "reg", "delete", FONTS_KEY, "/f"],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        self.assertNotIn("IPAPGothic", query())
+        status, _ = self.wine("regedit", "TarnUtil-guide\\wine-fonts.reg", cwd=self.host)
+        self.assertEqual(status, 0)
+        values = {tuple(line.split()[-2:]): " ".join(line.split()[:-2]) for line in query().splitlines()
+                  if "REG_SZ" in line}
+        self.assertEqual(values, {("REG_SZ", "IPAPGothic"): "ＭＳ Ｐゴシック", ("REG_SZ", "IPAGothic"): "ＭＳ ゴシック"})
 
 
 if __name__ == "__main__":

@@ -182,6 +182,16 @@ TEST(PluginEntries, ExtensionAndPrefixCut) {
     EXPECT_EQ(PluginEntryName("qv"), "");
 }
 
+TEST(PluginEntries, TheCompanionIsLeftOutInAnyLetterCase) {
+    EXPECT_EQ(PluginEntries({"qv_news.exe", "qv_TarnUtil.exe", "qv_bbs.pl"}),
+              (std::vector<std::string>{"news", "bbs"}));
+    EXPECT_EQ(PluginEntries({"QV_TARNUTIL.EXE", "qv_tarnutil.exe", "qv_a.exe"}), (std::vector<std::string>{"a"}));
+    // Only the companion's own file: other kinds and longer names stay.
+    EXPECT_EQ(PluginEntries({"qv_TarnUtil.pl", "qv_TarnUtil2.exe", "qv_TarnUtil.exe.js"}),
+              (std::vector<std::string>{"TarnUtil", "TarnUtil2", "TarnUtil.exe"}));
+    EXPECT_EQ(PluginEntries({}), std::vector<std::string>{});
+}
+
 TEST(StatusLabels, FolderOfTheReferenceFile) {
     EXPECT_EQ(ContainingFolderName("C:\\host\\data\\board7\\tarn_BBS.ini"), "board7");
     EXPECT_EQ(ContainingFolderName("C:\\tarn_BBS.ini"), "");
@@ -320,6 +330,18 @@ TEST(LayoutTable, EveryTickBoxHasARuleAndNoRuleSwitchesATickBox) {
         for (int c : rule.enables) EXPECT_NE(FindLayout(c)->kind, ControlKind::TickBox) << c;
     }
     EXPECT_EQ(ruled, std::set<int>(kAllTickBoxes.begin(), kAllTickBoxes.end()));
+}
+
+TEST(LayoutTable, LabelKeepsItsDesignedLeftWhereItFitsElseMovesLeftJustEnough) {
+    // The version label at 120 DPI on a page 808 wide, 8 to spare.
+    EXPECT_EQ(FittedLabelLeft(696, 100, 808, 8), 696);  // ends at 796
+    EXPECT_EQ(FittedLabelLeft(696, 104, 808, 8), 696);  // ends at 800, exactly fitting
+    EXPECT_EQ(FittedLabelLeft(696, 105, 808, 8), 695);
+    EXPECT_EQ(FittedLabelLeft(696, 115, 808, 8), 685);
+    // Never further left than the page's edge, even when too wide for it.
+    EXPECT_EQ(FittedLabelLeft(696, 800, 808, 8), 0);
+    EXPECT_EQ(FittedLabelLeft(696, 900, 808, 8), 0);
+    EXPECT_EQ(FittedLabelLeft(0, 50, 808, 8), 0);
 }
 
 }  // namespace
