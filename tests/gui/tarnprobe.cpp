@@ -200,10 +200,15 @@ LRESULT SendW(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
 }
 
 std::string GetText(HWND hwnd) {
-    LRESULT length = Send(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::vector<char> buffer(static_cast<std::size_t>(length) * 2 + 16, '\0');
-    LRESULT got = Send(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return std::string(buffer.data(), static_cast<std::size_t>(got));
+    // The text may change between the two messages (a label set by the
+    // window meanwhile): a buffer that came back full is read again, larger.
+    for (std::size_t extra = 16;; extra *= 4) {
+        LRESULT length = Send(hwnd, WM_GETTEXTLENGTH, 0, 0);
+        std::vector<char> buffer(static_cast<std::size_t>(length) * 2 + extra, '\0');
+        LRESULT got = Send(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+        if (static_cast<std::size_t>(got) + 2 < buffer.size() || extra > 4096)
+            return std::string(buffer.data(), static_cast<std::size_t>(got));
+    }
 }
 
 std::string WideTo932(const std::wstring& wide) {
@@ -678,6 +683,20 @@ std::string CmdSetText(const Args& a) {
     return Reply().Json();
 }
 
+// set_text_utf16 WINDOW HEX: WM_SETTEXT with UTF-16LE text, as typed text
+// that may hold characters the code page does not have.
+std::string CmdSetTextUtf16(const Args& a) {
+    HWND hwnd = Resolve(Arg(a, 1));
+    std::string bytes = ArgText(a, 2);
+    std::wstring text(bytes.size() / 2, L'\0');
+    std::memcpy(&text[0], bytes.data(), text.size() * 2);
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                             &result) || !result)
+        Fail("WM_SETTEXT refused");
+    return Reply().Json();
+}
+
 std::string CmdKey(const Args& a) {
     HWND hwnd = Resolve(Arg(a, 1));
     WPARAM vk = static_cast<WPARAM>(ArgInt(a, 2));
@@ -767,9 +786,14 @@ std::string CmdMessageBox(const Args& a) {
     std::vector<std::string> buttons;
     for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO})
         if (GetDlgItem(box, id)) buttons.push_back(std::to_string(id));
+    // The text also as UTF-16LE: a box written through the wide functions
+    // under another code page.
+    wchar_t wide[2048] = L"";
+    GetDlgItemTextW(box, 0xFFFF, wide, 2048);
     return Reply()
         .Text("caption", caption)
         .Text("text", text ? std::string(body) : std::string())
+        .Text("text_utf16", std::string(reinterpret_cast<const char*>(wide), wcslen(wide) * 2))
         .Raw("buttons", List(buttons))
         .Json();
 }
@@ -959,7 +983,7 @@ const Command kCommands[] = {
     {"item_height", CmdItemHeight},   {"tabs", CmdTabs},               {"work_area", CmdWorkArea},                {"password_char", CmdPasswordChar}, {"combo", CmdCombo},
     {"listbox", CmdListBox},          {"checked", CmdChecked},         {"tab_cycle", CmdTabCycle},
     {"foreground", CmdForeground},    {"version", CmdVersion},         {"click", CmdClick},
-    {"post_click", CmdPostClick},     {"set_text", CmdSetText},        {"key", CmdKey},
+    {"post_click", CmdPostClick},     {"set_text", CmdSetText}, {"set_text_utf16", CmdSetTextUtf16},        {"key", CmdKey},
     {"char", CmdChar},                {"click_row", CmdClickRow},      {"double_click_row", CmdDoubleClickRow},
     {"find_dialog", CmdFindDialog},   {"message_box", CmdMessageBox},  {"press", CmdPress},
     {"file_open", CmdFileOpen},       {"move", CmdMove},               {"screen_rect", CmdScreenRect},

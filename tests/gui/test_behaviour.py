@@ -587,6 +587,76 @@ class Batch(BehaviourCase):
         self.exit(utility)
 
 
+class UnsafeInput(BehaviourCase):
+    """Values and folder names the code page cannot hold, and a system whose
+    ANSI code page is not Japanese: refused or reported, nothing written."""
+
+    def tree_files(self, root):
+        return {p: p.read_bytes() for p in root.rglob("*") if p.is_file()}
+
+    def test_value_without_a_shift_jis_form_is_refused_by_field(self):
+        host = self.session.host(plugins=[], boards=["板"])
+        (host / "data" / "板" / SETTINGS).write_bytes(b"[BASIC]\r\nNAME=old\r\n")
+        before = self.tree_files(host / "data")
+        utility = self.start(host)
+        self.click("CheckBox2_3")
+        # As typed: the text reaches the field in UTF-16, é included.
+        self.probe("set_text_utf16", "LabeledEdit2_3", "山田é".encode("utf-16-le").hex())
+        self.confirm_start_folder()
+        self.probe("post_click", "Button_ConfAll")
+        box, text = self.error_box(timeout_ms=20000)
+        self.assertIn(b"U+00E9", text)
+        self.assertIn(self.text("LabeledEdit2_3.EditLabel"), text, "the field is named")
+        self.probe("press", box, IDOK)
+        self.wait_gone(box)
+        self.assertEqual(self.text("Label_ConfAll"), b"", "no batch ran")
+        self.assertEqual(self.tree_files(host / "data"), before)
+        self.exit(utility)
+
+    def test_folders_skipped_for_their_names_are_listed_after_the_batch(self):
+        skipped = {"café": b"caf<U+00E9>", "ハート♡": sjis("ハート") + b"<U+2661>"}
+        host = self.session.host(plugins=[], boards=["cafe", *skipped])
+        data = host / "data"
+        for name in skipped:
+            (data / name / SETTINGS).write_bytes(b"[BASIC]\r\nNAME=keep\r\n")
+        utility = self.start(host)
+        self.click("CheckBox2_3")
+        self.probe.set_text("LabeledEdit2_3", "new")
+        self.confirm_start_folder()
+        self.probe("post_click", "Button_ConfAll")
+        box = self.probe.find_dialog(b"TarnUtil", "*", 30000)["hwnd"]
+        self.assertTrue(box, "the skipped folders are reported")
+        self.assertEqual(self.text("Label_ConfAll"), DONE, "after the completion message")
+        text = from_hex(self.probe("message_box", box)["text"])
+        for shown in skipped.values():
+            self.assertIn(win_path(data) + b"\\" + shown, text)
+        self.assertIn(b"(2 ", text)
+        self.probe("press", box, IDOK)
+        self.wait_gone(box)
+        for name in skipped:
+            self.assertEqual((data / name / SETTINGS).read_bytes(), b"[BASIC]\r\nNAME=keep\r\n")
+        self.assertEqual((data / "cafe" / SETTINGS).read_bytes(), b"[BASIC]\r\nNAME=new\r\n")
+        self.exit(utility)
+
+    def test_another_code_page_refuses_to_start(self):
+        host = self.session.host(plugins=[])
+        cwd = self.session.new_folder("cwd")
+        env = dict(self.session.env, LC_ALL="C.UTF-8")
+        process = subprocess.Popen(["wine", win_path(host / "TarnUtil.exe")], cwd=str(cwd), env=env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.cleanups.append(lambda: process.kill() if process.poll() is None else None)
+        box = self.probe.find_dialog(b"TarnUtil", "*", 20000)["hwnd"]
+        self.assertTrue(box, "the refusal is shown")
+        text = bytes.fromhex(self.probe("message_box", box)["text_utf16"]).decode("utf-16-le")
+        self.assertIn("日本語", text)
+        self.assertIn("932", text)
+        self.assertIn("LC_ALL=ja_JP.UTF-8", text)
+        self.assertEqual(self.probe("count_main")["count"], 0, "no main window")
+        self.probe("press", box, IDOK)
+        self.assertEqual(process.wait(timeout=20), 3)
+        self.assertEqual(list(cwd.iterdir()), [], "no snapshot or signature written")
+
+
 class StartFolderDialog(BehaviourCase):
     def host_with_boards(self):
         # Wine gives names that start with "." the hidden attribute.
