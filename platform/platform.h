@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,22 +68,58 @@ enum class UpdateOutcome {
 };
 
 // What a rewrite computes from the file's current content (nothing when the
-// file is missing): the complete new content.
-using ComposeFile = std::function<std::string(const std::optional<std::string>& current)>;
+// file is missing): the complete new content, or nothing when the file is to
+// be removed (undoing a file a batch created).
+using ComposeFile = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
+
+// A rewrite made ready: the file read with other writers kept out (Windows:
+// the file stays open without write sharing; Linux: a read lease, or where
+// none can be had, a check before the replace that the file is still the one
+// read), its new content composed and, when it differs, written to a
+// temporary file beside it and flushed. The guard lasts until Commit() or
+// until the object is dropped (which also removes the temporary file), so a
+// caller can record the old content durably first.
+class PreparedRewrite {
+public:
+    struct State;
+    PreparedRewrite();
+    explicit PreparedRewrite(std::unique_ptr<State> state);
+    PreparedRewrite(PreparedRewrite&&) noexcept;
+    PreparedRewrite& operator=(PreparedRewrite&&) noexcept;
+    ~PreparedRewrite();
+
+    const std::string& Path() const;
+    const std::optional<std::string>& Old() const;  // nothing: there was no file
+    const std::optional<std::string>& New() const;  // nothing: the file goes
+    bool Changed() const;
+
+    // Moves the new content into place (or removes the file) and ends the
+    // guard. False when another writer came in between: nothing was changed
+    // and the rewrite must be prepared again. Throws FileError(kCreate).
+    bool Commit();
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Prepares the rewrite of the file at `path` from what it holds now. A file
+// another program is writing is waited for; one that stays busy for a few
+// seconds throws FileError(kBusy, path). Nothing is written for a dry run.
+// On POSIX an existing file is found without regard to letter case, as on
+// Windows, and rewritten under its own name. Throws FileError kOpen, kCreate
+// or kBusy.
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun);
 
 // Rewrites the file at `path` from what it holds at this moment, so that
-// another program writing the same file is never undone: while the file is
-// read, the new bytes composed and the file replaced, other writers are kept
-// out (Windows: the file stays open without write sharing; Linux: a read
-// lease, or where none can be had, a check that the file is still the one
-// read). A file another program is writing is waited for and read again; when
-// it stays busy for a few seconds FileError(kBusy, path) is thrown. A missing
-// file is created, but never over one that appeared meanwhile. The replace is
-// crash-safe as in ReplaceFileContents; nothing is written when the bytes do
-// not change or `dryRun` is set. Throws FileError kOpen, kCreate or kBusy.
-// On POSIX an existing file is found without regard to letter case, as on
-// Windows, and rewritten under its own name.
+// another program writing the same file is never undone: PrepareRewrite, then
+// Commit, again while other writers come in between (up to a few seconds,
+// then FileError(kBusy)). A missing file is created, but never over one that
+// appeared meanwhile. The replace is crash-safe as in ReplaceFileContents.
 UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun);
+
+// Waits before the next attempt at a busy file; throws FileError(kBusy,
+// path) after about five seconds of attempts.
+void WaitForBusyFile(int attempt, const std::string& path);
 
 // The name of the temporary file that stands beside `target` while it is
 // replaced: "~TU" and base-36 digits of `unique`, never longer than the

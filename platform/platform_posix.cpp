@@ -22,6 +22,7 @@
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "platform/rewrite_state.h"
 #include "platform/wildcard.h"
 
 namespace platform {
@@ -177,6 +178,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    void swap(FileDescriptor& other) noexcept { std::swap(fd_, other.fd_); }
     bool Close() {
         if (fd_ < 0) return true;
         const int rc = ::close(fd_);
@@ -335,15 +337,6 @@ void IgnoreLeaseBreakSignal() {
     (void)done;
 }
 
-constexpr int kBusyAttempts = 60;
-
-// A writer usually holds a file for milliseconds: wait a little longer each
-// time, about five seconds in all, then give up on the file.
-void WaitBeforeRetry(int attempt, const std::string& path) {
-    if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
-    ::usleep(attempt < 10 ? 10000 : 100000);
-}
-
 bool SameState(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
@@ -454,51 +447,76 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
     }
 }
 
-UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
-    IgnoreLeaseBreakSignal();
-    for (int attempt = 0;; ++attempt) {
-        if (attempt > 0) WaitBeforeRetry(attempt, path);
-        const std::string native = NativeFile(path);
-        const std::string target = ResolveLink(native);
-        FileDescriptor fd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-        std::optional<std::string> current;
-        struct stat atRead {};
-        bool leased = false, exists = false;
-        if (!fd.valid()) {
-            if (errno != ENOENT && errno != ENOTDIR) throw FileError(FileError::kOpen, path);
-            struct stat link;
-            if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) throw FileError(FileError::kOpen, path);
-        } else {
-            exists = true;
-            // A read lease is refused while any program has the file open
-            // for writing, and while it is held a writer's open waits: the
-            // file is read and replaced with no writer in the middle. Only the
-            // file's owner (or root) gets one, and not on every file system;
-            // otherwise the file's state is compared before the replace.
-            leased = ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0;
-            if (!leased && errno == EAGAIN) continue;
-            if (::fstat(fd.get(), &atRead) != 0) throw FileError(FileError::kOpen, path);
-            current = ReadAll(fd.get(), path);
-        }
-        const std::string bytes = compose(current);
-        if (current && *current == bytes) return UpdateOutcome::Unchanged;
-        if (dryRun) return UpdateOutcome::WouldReplace;
+namespace {
 
-        if (exists && (S_ISDIR(atRead.st_mode) || ::access(target.c_str(), W_OK) != 0))
-            throw FileError(FileError::kCreate, path);
-        const std::string temporary = WriteTemporary(path, target, bytes, exists ? fd.get() : -1);
+struct PosixRewrite : PreparedRewrite::State {
+    ~PosixRewrite() override {
+        if (!temporary.empty()) ::unlink(temporary.c_str());
+    }
+
+    bool Commit() override {
         // A writer that began to open the file meanwhile has broken the
         // lease (or changed the file): its write comes first, and the file is
         // read again.
         struct stat now;
         const bool undisturbed = leased ? ::fcntl(fd.get(), F_GETLEASE) == F_RDLCK
                                         : !exists || (::stat(target.c_str(), &now) == 0 && SameState(now, atRead));
-        if (undisturbed && MoveIntoPlace(temporary, target, exists)) return UpdateOutcome::Replaced;
+        bool done = false;
+        if (undisturbed) done = next ? MoveIntoPlace(temporary, target, exists) : ::unlink(target.c_str()) == 0;
         const int error = errno;
-        ::unlink(temporary.c_str());
-        if (!undisturbed || error == EEXIST) continue;
+        if (done) temporary.clear();
+        fd.Close();  // ends the lease
+        if (done) return true;
+        if (!undisturbed || error == EEXIST) return false;
         throw FileError(FileError::kCreate, path);
     }
+
+    std::string target, temporary;
+    FileDescriptor fd{-1};
+    bool leased = false, exists = false;
+    struct stat atRead {};
+};
+
+}  // namespace
+
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun) {
+    IgnoreLeaseBreakSignal();
+    auto state = std::make_unique<PosixRewrite>();
+    state->path = path;
+    state->dryRun = dryRun;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0) WaitForBusyFile(attempt, path);
+        const std::string native = NativeFile(path);
+        state->target = ResolveLink(native);
+        FileDescriptor fd(::open(state->target.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.valid()) {
+            if (errno != ENOENT && errno != ENOTDIR) throw FileError(FileError::kOpen, path);
+            struct stat link;
+            if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) throw FileError(FileError::kOpen, path);
+            break;
+        }
+        // A read lease is refused while any program has the file open for
+        // writing, and while it is held a writer's open waits: the file is
+        // read and replaced with no writer in the middle. Only the file's
+        // owner (or root) gets one, and not on every file system; otherwise
+        // the file's state is compared before the replace.
+        state->leased = ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0;
+        if (!state->leased && errno == EAGAIN) continue;
+        if (::fstat(fd.get(), &state->atRead) != 0) throw FileError(FileError::kOpen, path);
+        state->exists = true;
+        state->old = ReadAll(fd.get(), path);
+        state->fd.swap(fd);
+        break;
+    }
+    state->next = compose(state->old);
+    state->changed = state->next != state->old;
+    if (!state->changed || dryRun) return PreparedRewrite(std::move(state));
+
+    if (state->exists && (S_ISDIR(state->atRead.st_mode) || ::access(state->target.c_str(), W_OK) != 0))
+        throw FileError(FileError::kCreate, path);
+    if (state->next)
+        state->temporary = WriteTemporary(path, state->target, *state->next, state->exists ? state->fd.get() : -1);
+    return PreparedRewrite(std::move(state));
 }
 
 bool ListFolder(const std::string& folder, const std::string& mask,

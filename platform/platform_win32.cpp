@@ -11,6 +11,7 @@
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "platform/rewrite_state.h"
 #include "platform/win32_handle.h"
 #include "platform/win32_text.h"
 
@@ -20,9 +21,7 @@ const bool kNamesAreUtf8 = false;
 
 const char kPathDelimiter = '\\';
 
-namespace {
-constexpr int kBusyAttempts = 60;
-}
+
 
 bool IsPathSeparator(char c) { return c == '\\' || c == ':'; }
 
@@ -161,13 +160,6 @@ std::string WriteTemporary(const std::string& path, const std::string& bytes, DW
     return temporary;
 }
 
-// A writer usually holds a file for milliseconds: wait a little longer each
-// time, about five seconds in all, then give up on the file.
-void WaitBeforeRetry(int attempt, const std::string& path) {
-    if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
-    Sleep(static_cast<DWORD>(attempt < 10 ? 10 : 100));
-}
-
 // ---- text in the code page and in UTF-16 -------------------------------------
 
 std::wstring ToWide(const std::string& text, UINT codePage = CP_ACP, DWORD flags = 0) {
@@ -301,51 +293,79 @@ void ReplaceFileContents(const std::string& path, const std::string& bytes) {
     }
 }
 
-UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
-    for (int attempt = 0;; ++attempt) {
-        if (attempt > 0) WaitBeforeRetry(attempt, path);
-        // Opened without write sharing: nobody else writes the file while it
-        // is read and its new content is made.
-        UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        std::optional<std::string> current;
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!file.valid()) {
-            const DWORD error = GetLastError();
-            if (IsSharingError(error)) continue;  // another program is writing it
-            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-                // Something that is there but cannot be opened (a link
-                // leading nowhere) is not a missing file.
-                if (Attributes(path) != INVALID_FILE_ATTRIBUTES) throw FileError(FileError::kOpen, path);
-            } else if (!(error == ERROR_ACCESS_DENIED && DirectoryExists(path))) {
-                throw FileError(FileError::kOpen, path);
-            } else {
-                info.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
-            }
-        } else {
-            if (!GetFileInformationByHandle(file.get(), &info)) throw FileError(FileError::kOpen, path);
-            current = ReadAll(file.get(), path);
-        }
-        const std::string bytes = compose(current);
-        if (current && *current == bytes) return UpdateOutcome::Unchanged;
-        if (dryRun) return UpdateOutcome::WouldReplace;
+namespace {
 
-        const bool exists = file.valid() || info.dwFileAttributes != 0;
-        RefuseUnwritable(path, info.dwFileAttributes);
-        const std::string temporary = WriteTemporary(path, bytes, info.dwFileAttributes);
+struct Win32Rewrite : PreparedRewrite::State {
+    ~Win32Rewrite() override {
+        if (!temporary.empty()) DeleteFileA(temporary.c_str());
+    }
+
+    bool Commit() override {
         // The rename cannot take the place of a file that is still open, so
         // the guard ends here, a moment before the replace; a writer that
         // opens the file in that moment makes the replace fail, and the file
         // is read again.
         file.Close();
-        if (MoveIntoPlace(temporary, path, exists)) return UpdateOutcome::Replaced;
+        const bool done = next ? MoveIntoPlace(temporary, path, exists) : DeleteFileA(path.c_str()) != FALSE;
         const DWORD error = GetLastError();
-        DeleteFileA(temporary.c_str());
+        if (done) {
+            temporary.clear();
+            return true;
+        }
         // A file that appeared meanwhile, or one another program holds open,
         // is read again; any other failure is final.
-        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || IsHeldByWriter(path)) continue;
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || IsHeldByWriter(path)) return false;
         throw FileError(FileError::kCreate, path);
     }
+
+    UniqueHandle file;
+    std::string temporary;
+    bool exists = false;
+};
+
+}  // namespace
+
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun) {
+    auto state = std::make_unique<Win32Rewrite>();
+    state->path = path;
+    state->dryRun = dryRun;
+    DWORD attributes = 0;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0) WaitForBusyFile(attempt, path);
+        // Opened without write sharing: nobody else writes the file while it
+        // is read and its new content is made.
+        state->file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (state->file.valid()) {
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (!GetFileInformationByHandle(state->file.get(), &info)) throw FileError(FileError::kOpen, path);
+            attributes = info.dwFileAttributes;
+            state->exists = true;
+            state->old = ReadAll(state->file.get(), path);
+            break;
+        }
+        const DWORD error = GetLastError();
+        if (IsSharingError(error)) continue;  // another program is writing it
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            // Something that is there but cannot be opened (a link leading
+            // nowhere) is not a missing file.
+            if (Attributes(path) != INVALID_FILE_ATTRIBUTES) throw FileError(FileError::kOpen, path);
+            break;
+        }
+        if (error == ERROR_ACCESS_DENIED && DirectoryExists(path)) {
+            attributes = FILE_ATTRIBUTE_DIRECTORY;  // replaced by nothing: refused below
+            state->exists = true;
+            break;
+        }
+        throw FileError(FileError::kOpen, path);
+    }
+    state->next = compose(state->old);
+    state->changed = state->next != state->old;
+    if (!state->changed || dryRun) return PreparedRewrite(std::move(state));
+
+    RefuseUnwritable(path, attributes);
+    if (state->next) state->temporary = WriteTemporary(path, *state->next, attributes);
+    return PreparedRewrite(std::move(state));
 }
 
 bool ListFolder(const std::string& folder, const std::string& mask,

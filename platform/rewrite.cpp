@@ -1,0 +1,54 @@
+// The part of guarded rewriting that is the same on every system.
+#include <chrono>
+#include <thread>
+
+#include "platform/file_error.h"
+#include "platform/rewrite_state.h"
+
+namespace platform {
+
+namespace {
+
+// A writer usually holds a file for milliseconds: about five seconds of
+// attempts in all.
+constexpr int kBusyAttempts = 60;
+
+const std::optional<std::string> kNothing;
+const std::string kNoPath;
+
+}  // namespace
+
+PreparedRewrite::PreparedRewrite() = default;
+PreparedRewrite::PreparedRewrite(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PreparedRewrite::PreparedRewrite(PreparedRewrite&&) noexcept = default;
+PreparedRewrite& PreparedRewrite::operator=(PreparedRewrite&&) noexcept = default;
+PreparedRewrite::~PreparedRewrite() = default;
+
+const std::string& PreparedRewrite::Path() const { return state_ ? state_->path : kNoPath; }
+const std::optional<std::string>& PreparedRewrite::Old() const { return state_ ? state_->old : kNothing; }
+const std::optional<std::string>& PreparedRewrite::New() const { return state_ ? state_->next : kNothing; }
+bool PreparedRewrite::Changed() const { return state_ && state_->changed; }
+
+bool PreparedRewrite::Commit() {
+    if (!state_ || !state_->changed || state_->dryRun) return true;
+    const bool done = state_->Commit();
+    if (done) state_->changed = false;  // a second Commit does nothing
+    return done;
+}
+
+void WaitForBusyFile(int attempt, const std::string& path) {
+    if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 10 : 100));
+}
+
+UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0) WaitForBusyFile(attempt, path);
+        PreparedRewrite rewrite = PrepareRewrite(path, compose, dryRun);
+        if (!rewrite.Changed()) return UpdateOutcome::Unchanged;
+        if (dryRun) return UpdateOutcome::WouldReplace;
+        if (rewrite.Commit()) return UpdateOutcome::Replaced;
+    }
+}
+
+}  // namespace platform
