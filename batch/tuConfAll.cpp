@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "batch/tuJournal.h"
 
 namespace tarn {
 namespace {
@@ -25,22 +26,61 @@ struct Ancestor {
     }
 };
 
+// Thrown inside the walk when it is cancelled.
+struct Cancelled {};
+
+// The settings file's new content from its current one.
+std::string RewrittenSettings(const std::optional<std::string>& current, const BatchInput& input) {
+    const SectionList lines = current ? SplitLines(*current) : SectionList();
+    SectionList dialog = SelectSection(lines, kDialogSection);
+    const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
+    return ComposeSections(dialog, basic);
+}
+
 class TreeWalk {
 public:
-    TreeWalk(const BatchInput& input, const BatchOptions& options) : input_(input), options_(options) {}
+    TreeWalk(const BatchInput& input, const BatchOptions& options)
+        : input_(input), options_(options), writer_(options) {
+        if (!options.excludedFolder.empty()) {
+            excludedName_ = platform::FilePart(options.excludedFolder);
+            excluded_ = platform::FolderIdentity(options.excludedFolder);
+        }
+    }
 
+    bool Run(const std::string& folder) {
+        try {
+            Visit(folder);
+        } catch (const Cancelled&) {
+            writer_.Commit();
+            return false;
+        } catch (...) {
+            // What was prepared before the error is still written, as the
+            // folders before it are.
+            try {
+                writer_.Commit();
+            } catch (...) {
+            }
+            throw;
+        }
+        writer_.Commit();
+        return true;
+    }
+
+private:
     void Visit(const std::string& folder) {
         if (options_.observer) options_.observer->FolderEntered(folder);
         if (input_.signatureChecked) {
-            const std::string signPath = platform::JoinPath(folder, kSignatureFileName);
             // Written like the settings file, never in the middle of a write
             // of the host's.
-            Report(signPath, FromUpdate(platform::UpdateFile(
-                                 signPath, [&](const auto&) { return input_.signatureText; },
-                                 options_.mode == WriteMode::DryRun)));
+            const std::string text = input_.signatureText;
+            writer_.Rewrite(platform::JoinPath(folder, kSignatureFileName), [text](const auto&) { return text; });
         }
-        const std::string settingsPath = platform::JoinPath(folder, kSettingsFileName);
-        Report(settingsPath, ApplyToFolder(settingsPath, input_, options_.mode));
+        const BatchInput& input = input_;
+        writer_.Rewrite(platform::JoinPath(folder, kSettingsFileName),
+                        [&input](const std::optional<std::string>& current) {
+                            return RewrittenSettings(current, input);
+                        });
+        if (options_.cancel && options_.cancel->load()) throw Cancelled{};
 
         ancestors_.push_back({folder, std::nullopt, false});
         // A folder that cannot be listed counts as having no subfolders.
@@ -55,14 +95,16 @@ public:
             }
             const std::string child = platform::JoinPath(folder, entry.name);
             if (entry.isLink && !LeadsSomewhereNew(child)) return;
+            if (IsExcluded(entry.name, child)) return;
             Visit(child);
         });
         ancestors_.pop_back();
     }
 
-private:
-    void Report(const std::string& path, WriteOutcome outcome) {
-        if (options_.observer) options_.observer->FileStored(path, outcome);
+    // The journals' folder, when it lies in the tree, is no board.
+    bool IsExcluded(const std::string& name, const std::string& child) const {
+        return excluded_ && platform::SameTextIgnoringCase(name, excludedName_) &&
+               platform::FolderIdentity(child) == excluded_;
     }
 
     // False for a dangling link and for one that leads back to a folder on
@@ -77,10 +119,78 @@ private:
 
     const BatchInput& input_;
     const BatchOptions& options_;
+    JournaledWriter writer_;
     std::vector<Ancestor> ancestors_;
+    std::string excludedName_;
+    std::optional<platform::FileIdentity> excluded_;
 };
 
+// Prepared rewrites are grouped up to this many files or bytes before their
+// old bytes are flushed to the journal at once.
+constexpr std::size_t kGroupFiles = 64;
+constexpr std::size_t kGroupBytes = 8u << 20;
+
 }  // namespace
+
+struct JournaledWriter::Pending {
+    platform::PreparedRewrite rewrite;
+    platform::ComposeFile compose;
+};
+
+JournaledWriter::JournaledWriter(const BatchOptions& options) : options_(options) {}
+JournaledWriter::~JournaledWriter() = default;
+
+void JournaledWriter::Report(const std::string& path, WriteOutcome outcome) {
+    if (options_.observer) options_.observer->FileStored(path, outcome);
+}
+
+void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFile& compose) {
+    const bool dryRun = options_.mode == WriteMode::DryRun;
+    if (dryRun || !options_.journal) {
+        Report(path, FromUpdate(platform::UpdateFile(path, compose, dryRun)));
+        return;
+    }
+    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
+    if (!rewrite.Changed()) {
+        Report(path, WriteOutcome::Unchanged);
+        return;
+    }
+    pendingBytes_ += rewrite.Old().value_or("").size() + rewrite.New().value_or("").size();
+    pending_.push_back({std::move(rewrite), compose});
+    if (pending_.size() >= kGroupFiles || pendingBytes_ >= kGroupBytes) Commit();
+}
+
+void JournaledWriter::Commit() {
+    if (pending_.empty()) return;
+    std::vector<Pending> group;
+    group.swap(pending_);
+    pendingBytes_ = 0;
+    for (const auto& p : group) options_.journal->Record(p.rewrite);
+    options_.journal->Flush();
+    for (auto& p : group) {
+        if (p.rewrite.Commit())
+            Report(p.rewrite.Path(), WriteOutcome::Written);
+        else
+            RewriteAlone(p.rewrite.Path(), p.compose);  // another writer came in between
+    }
+}
+
+void JournaledWriter::RewriteAlone(const std::string& path, const platform::ComposeFile& compose) {
+    for (int attempt = 1;; ++attempt) {
+        platform::WaitForBusyFile(attempt, path);
+        platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
+        if (!rewrite.Changed()) {
+            Report(path, WriteOutcome::Unchanged);
+            return;
+        }
+        options_.journal->Record(rewrite);
+        options_.journal->Flush();
+        if (rewrite.Commit()) {
+            Report(path, WriteOutcome::Written);
+            return;
+        }
+    }
+}
 
 void SetIfEnabled(SectionList& basic, const std::string& key, bool enabled, const std::string& value) {
     if (!enabled) return;
@@ -105,18 +215,12 @@ WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& in
     // The new content is made from what the file holds at the moment it is
     // replaced, so that a write of the host's in between is never undone.
     return FromUpdate(platform::UpdateFile(
-        settingsPath,
-        [&](const std::optional<std::string>& current) {
-            const SectionList lines = current ? SplitLines(*current) : SectionList();
-            SectionList dialog = SelectSection(lines, kDialogSection);
-            const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
-            return ComposeSections(dialog, basic);
-        },
+        settingsPath, [&](const std::optional<std::string>& current) { return RewrittenSettings(current, input); },
         mode == WriteMode::DryRun));
 }
 
-void ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options) {
-    TreeWalk(input, options).Visit(folder);
+bool ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options) {
+    return TreeWalk(input, options).Run(folder);
 }
 
 }  // namespace tarn

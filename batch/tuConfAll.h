@@ -3,8 +3,11 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <vector>
 #include <string>
 
+#include "platform/platform.h"
 #include "settings/BoardSettings.h"
 
 namespace tarn {
@@ -39,11 +42,51 @@ public:
     // nothing written in it. `shownPath` writes the missing characters as
     // "<U+XXXX>".
     virtual void FolderSkipped(const std::string& /*shownPath*/) {}
+    // Undo: a file changed since the batch by someone else, left as it is.
+    virtual void FileLeftAlone(const std::string& /*path*/) {}
 };
+
+class Journal;
 
 struct BatchOptions {
     WriteMode mode = WriteMode::Write;
     BatchObserver* observer = nullptr;
+    // Where the old bytes of every file are recorded before it changes (no
+    // journal: files are replaced one by one, unrecorded).
+    Journal* journal = nullptr;
+    // A folder never entered (the journals' own folder, when it lies in the
+    // tree); empty for none.
+    std::string excludedFolder;
+    // Set from another thread to stop after the file being written: every
+    // file whole, the journal covering what was done.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Rewrites files with their old bytes recorded first: the rewrites of a group
+// of files are prepared (each file read with other writers kept out, its new
+// content in a flushed temporary file), their old bytes recorded and flushed
+// once, then the group is moved into place. Reports each file to the
+// observer when it is done.
+class JournaledWriter {
+public:
+    JournaledWriter(const BatchOptions& options);
+    ~JournaledWriter();
+    JournaledWriter(const JournaledWriter&) = delete;
+    JournaledWriter& operator=(const JournaledWriter&) = delete;
+
+    void Rewrite(const std::string& path, const platform::ComposeFile& compose);
+    // Moves what is prepared into place; called at the end of a run, also
+    // when it stops.
+    void Commit();
+
+private:
+    struct Pending;
+    void RewriteAlone(const std::string& path, const platform::ComposeFile& compose);
+    void Report(const std::string& path, WriteOutcome outcome);
+
+    const BatchOptions& options_;
+    std::vector<Pending> pending_;
+    std::size_t pendingBytes_ = 0;
 };
 
 // Sets one key of a [BASIC] list when `enabled`: to `value`, or to a single
@@ -64,7 +107,8 @@ WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& in
 // its subfolders: writes the signature when it is checked, then the settings
 // file. Hidden and system folders are visited too; a link that leads back to
 // a folder on the way down is not entered again. The first file error stops
-// the walk and is thrown; folders written before it stay written.
-void ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options = {});
+// the walk and is thrown; folders written before it stay written. False when
+// the walk was cancelled.
+bool ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options = {});
 
 }  // namespace tarn

@@ -128,6 +128,41 @@ void WaitForBusyFile(int attempt, const std::string& path);
 std::string TemporaryPathFor(const std::string& target, unsigned long long unique);
 inline constexpr char kTemporaryMark[] = "~TU";
 
+// A file that only grows, for records that must survive a crash: Append
+// adds bytes at the end, Flush makes everything appended durable. Created
+// when missing. Every call is false on failure.
+class AppendFile {
+public:
+    explicit AppendFile(const std::string& path);
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+    bool IsOpen() const { return handle_ != -1; }
+    bool Append(const std::string& bytes);
+    bool Flush();
+    std::uint64_t Size() const { return size_; }
+
+private:
+    std::intptr_t handle_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// Creates a folder and the folders above it that are missing; true when the
+// folder exists afterwards.
+bool MakeFolders(const std::string& path);
+
+// Removes a file, or an empty folder; false when it could not be removed.
+bool RemoveFile(const std::string& path);
+bool RemoveEmptyFolder(const std::string& path);
+
+// Makes the entries of a folder (new files in it) durable, where the system
+// needs that separately (POSIX); true elsewhere.
+bool SyncFolder(const std::string& path);
+
+// The folder where a program keeps its own state for this user:
+// %LOCALAPPDATA% on Windows, $XDG_STATE_HOME or ~/.local/state on POSIX.
+std::string UserStateFolder();
+
 // One entry of a folder listing.
 struct FolderEntry {
     std::string name;      // bare name, no path

@@ -593,6 +593,49 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
 
 unsigned AnsiCodePage() { return 932; }
 
+AppendFile::AppendFile(const std::string& path) {
+    handle_ = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    struct stat st;
+    if (handle_ >= 0 && ::fstat(static_cast<int>(handle_), &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+AppendFile::~AppendFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool AppendFile::Append(const std::string& bytes) {
+    if (handle_ < 0 || !WriteAll(static_cast<int>(handle_), bytes.data(), bytes.size())) return false;
+    size_ += bytes.size();
+    return true;
+}
+
+bool AppendFile::Flush() { return handle_ >= 0 && ::fdatasync(static_cast<int>(handle_)) == 0; }
+
+bool MakeFolders(const std::string& path) {
+    const std::string native = Native(path);
+    for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
+        const std::string part = native.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return DirectoryExists(path);
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(Native(path).c_str()) == 0; }
+bool RemoveEmptyFolder(const std::string& path) { return ::rmdir(Native(path).c_str()) == 0; }
+
+bool SyncFolder(const std::string& path) {
+    FileDescriptor fd(::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.valid() && ::fsync(fd.get()) == 0;
+}
+
+std::string UserStateFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state == '/') return FromUtf8(state);
+    const char* home = std::getenv("HOME");
+    return FromUtf8(std::string(home && *home ? home : "/tmp") + "/.local/state");
+}
+
 void WriteErrorUnicode(const std::string& utf8) { WriteAll(2, utf8.data(), utf8.size()); }
 
 BatchLock::BatchLock() = default;

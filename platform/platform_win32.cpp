@@ -430,6 +430,45 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
 
 unsigned AnsiCodePage() { return GetACP(); }
 
+AppendFile::AppendFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size)) size_ = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+AppendFile::~AppendFile() {
+    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool AppendFile::Append(const std::string& bytes) {
+    if (handle_ == -1 || !WriteAll(reinterpret_cast<HANDLE>(handle_), bytes.data(), bytes.size())) return false;
+    size_ += bytes.size();
+    return true;
+}
+
+bool AppendFile::Flush() { return handle_ != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)); }
+
+bool MakeFolders(const std::string& path) {
+    if (DirectoryExists(path)) return true;
+    const std::string parent = FolderPart(path);
+    if (parent.size() > 3 && parent.size() < path.size()) MakeFolders(parent.substr(0, parent.size() - 1));
+    return CreateDirectoryA(path.c_str(), nullptr) || DirectoryExists(path);
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool RemoveEmptyFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != FALSE; }
+bool SyncFolder(const std::string&) { return true; }
+
+std::string UserStateFolder() {
+    char buffer[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", buffer, sizeof buffer);
+    if (length > 0 && length < sizeof buffer) return std::string(buffer, length);
+    return CurrentDirectory();
+}
+
 std::string ShownSystemText(const wchar_t* text, std::size_t length, std::string& missing) {
     missing.clear();
     return ShownText(text, length, &missing);

@@ -1,0 +1,194 @@
+#include "batch/tuJournal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <unordered_map>
+
+#include "platform/file_error.h"
+#include "platform/paths.h"
+
+namespace tarn {
+namespace {
+
+const char kIndexName[] = "journal.txt";
+const char kOldBytesName[] = "old.bin";
+const char kHeader[] = "TarnUtil journal 1";
+
+std::string Hex(std::uint64_t value) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line, std::size_t fields) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    // The path comes last and may hold anything but CR and LF.
+    while (parts.size() + 1 < fields) {
+        const std::size_t tab = line.find('\t', start);
+        if (tab == std::string::npos) break;
+        parts.push_back(line.substr(start, tab - start));
+        start = tab + 1;
+    }
+    parts.push_back(line.substr(start));
+    return parts;
+}
+
+bool IsJournalName(const std::string& name);
+
+// A journal's name: the local time it began, then a number one above every
+// journal of the same second, so that names sort in the order journals
+// began (the first free number would not: old ones are removed).
+std::string NewJournalName(const std::string& journalsFolder) {
+    const std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    unsigned long highest = 0;
+    platform::ListFolder(journalsFolder, "*", [&](const platform::FolderEntry& entry) {
+        if (entry.exactName && IsJournalName(entry.name) && entry.name.compare(0, 15, stamp) == 0)
+            highest = std::max(highest, std::stoul(entry.name.substr(16)));
+    });
+    return std::string(stamp) + "-" + std::to_string(highest + 1);
+}
+
+bool IsJournalName(const std::string& name) {
+    // "YYYYMMDD-HHMMSS-N"
+    if (name.size() < 17 || name[8] != '-' || name[15] != '-') return false;
+    return std::all_of(name.begin(), name.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-'; });
+}
+
+// Journal names sort by time, then by their number.
+bool Older(const std::string& a, const std::string& b) {
+    const std::string stampA = a.substr(0, 15), stampB = b.substr(0, 15);
+    if (stampA != stampB) return stampA < stampB;
+    return std::stoul(a.substr(16)) < std::stoul(b.substr(16));
+}
+
+void RemoveJournal(const std::string& folder) {
+    platform::RemoveFile(platform::JoinPath(folder, kIndexName));
+    platform::RemoveFile(platform::JoinPath(folder, kOldBytesName));
+    platform::RemoveEmptyFolder(folder);
+}
+
+}  // namespace
+
+std::uint64_t ContentHash(const std::string& bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+Journal::Journal(std::string journalsFolder, std::string kind, std::string subject)
+    : journalsFolder_(std::move(journalsFolder)), kind_(std::move(kind)), subject_(std::move(subject)) {}
+
+void Journal::Open() {
+    if (!platform::MakeFolders(journalsFolder_)) throw platform::FileError(platform::FileError::kCreate, journalsFolder_);
+    folder_ = platform::JoinPath(journalsFolder_, NewJournalName(journalsFolder_));
+    const std::string indexPath = platform::JoinPath(folder_, kIndexName);
+    if (!platform::MakeFolders(folder_)) throw platform::FileError(platform::FileError::kCreate, indexPath);
+    index_.emplace(indexPath);
+    oldBytes_.emplace(platform::JoinPath(folder_, kOldBytesName));
+    if (!index_->IsOpen() || !oldBytes_->IsOpen() ||
+        !index_->Append(std::string(kHeader) + "\r\n" + kind_ + "\t" + subject_ + "\r\n"))
+        throw platform::FileError(platform::FileError::kCreate, indexPath);
+    platform::SyncFolder(journalsFolder_);
+}
+
+void Journal::Record(const platform::PreparedRewrite& rewrite) {
+    if (!index_) Open();
+    const auto& old = rewrite.Old();
+    const auto& next = rewrite.New();
+    std::string line = !old ? "created\t-\t-" : next ? "replaced\t" : "removed\t";
+    if (old) {
+        line += std::to_string(oldBytes_->Size()) + "\t" + std::to_string(old->size());
+        if (!oldBytes_->Append(*old)) throw platform::FileError(platform::FileError::kCreate, folder_);
+    }
+    line += next ? "\t" + std::to_string(next->size()) + "\t" + Hex(ContentHash(*next)) : "\t-\t-";
+    line += "\t" + rewrite.Path() + "\r\n";
+    if (!index_->Append(line)) throw platform::FileError(platform::FileError::kCreate, folder_);
+    ++records_;
+}
+
+void Journal::Flush() {
+    if (!index_) return;
+    // The old bytes first: a record is only ever read with its bytes there.
+    if (!oldBytes_->Flush() || !index_->Flush() || !platform::SyncFolder(folder_))
+        throw platform::FileError(platform::FileError::kCreate, platform::JoinPath(folder_, kIndexName));
+}
+
+void Journal::Finish(const std::string& how) {
+    if (index_) {
+        index_->Append("end\t" + how + "\t" + std::to_string(records_) + "\r\n");
+        index_->Flush();
+        index_.reset();
+        oldBytes_.reset();
+    }
+    std::vector<std::string> journals = ListJournals(journalsFolder_);
+    for (std::size_t i = 0; i + kJournalsKept < journals.size(); ++i) RemoveJournal(journals[i]);
+}
+
+JournalContents ReadJournal(const std::string& journalFolder) {
+    const std::string index = platform::ReadWholeFile(platform::JoinPath(journalFolder, kIndexName));
+    const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
+    JournalContents contents;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = index.find("\r\n", start);
+        if (end == std::string::npos) break;  // a line without its end was cut short
+        lines.push_back(index.substr(start, end - start));
+        start = end + 2;
+    }
+    if (lines.size() < 2 || lines[0] != kHeader)
+        throw platform::FileError(platform::FileError::kOpen, platform::JoinPath(journalFolder, kIndexName));
+    std::unordered_map<std::string, std::size_t> latest;
+    std::vector<bool> superseded;
+    const auto head = SplitTabs(lines[1], 2);
+    contents.kind = head[0];
+    contents.subject = head.size() > 1 ? head[1] : "";
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        const auto f = SplitTabs(lines[i], 6);
+        if (f.size() != 6) continue;
+        JournalRecord record;
+        if (f[0] == "replaced") record.kind = JournalRecord::Replaced;
+        else if (f[0] == "created") record.kind = JournalRecord::Created;
+        else if (f[0] == "removed") record.kind = JournalRecord::Removed;
+        else continue;
+        record.path = f[5];
+        if (record.kind != JournalRecord::Created) {
+            const unsigned long long offset = std::stoull(f[1]), length = std::stoull(f[2]);
+            if (!oldBytes || offset + length > oldBytes->size()) continue;  // bytes never made durable
+            record.old = oldBytes->substr(offset, length);
+        }
+        if (record.kind != JournalRecord::Removed) {
+            record.newSize = std::stoull(f[3]);
+            record.newHash = std::stoull(f[4], nullptr, 16);
+        }
+        // Only the last record of a path counts.
+        const auto known = latest.find(record.path);
+        if (known != latest.end()) superseded[known->second] = true;
+        latest[record.path] = contents.records.size();
+        contents.records.push_back(std::move(record));
+        superseded.push_back(false);
+    }
+    std::vector<JournalRecord> kept;
+    for (std::size_t i = 0; i < contents.records.size(); ++i)
+        if (!superseded[i]) kept.push_back(std::move(contents.records[i]));
+    contents.records = std::move(kept);
+    return contents;
+}
+
+std::vector<std::string> ListJournals(const std::string& journalsFolder) {
+    std::vector<std::string> names;
+    platform::ListFolder(journalsFolder, "*", [&](const platform::FolderEntry& entry) {
+        if (entry.isFolder && entry.exactName && IsJournalName(entry.name)) names.push_back(entry.name);
+    });
+    std::sort(names.begin(), names.end(), Older);
+    for (auto& name : names) name = platform::JoinPath(journalsFolder, name);
+    return names;
+}
+
+}  // namespace tarn

@@ -1,0 +1,86 @@
+// The journal of a batch: before a file is replaced, created or removed, its
+// old bytes (or its absence) are recorded durably, so that the batch can be
+// taken back, also after it stopped on an error, was cancelled or killed.
+//
+// A journal is a folder of its own under the journals' folder, named by the
+// time it began ("20261208-093015-1"), holding two plain files:
+//   journal.txt  Shift-JIS text, CR LF: "TarnUtil journal 1", then
+//                "batch<TAB>START_FOLDER" or "undo<TAB>JOURNAL", then one line
+//                per file before it is changed:
+//                KIND<TAB>OFFSET<TAB>LENGTH<TAB>NEW_LENGTH<TAB>NEW_HASH<TAB>PATH
+//                KIND is "replaced" (the old bytes are LENGTH bytes at OFFSET
+//                of old.bin), "created" (there was no file) or "removed" (the
+//                file was removed; its old bytes are in old.bin); NEW_LENGTH
+//                and NEW_HASH (FNV-1a, 64 bits, hex) tell the bytes written,
+//                "-" when the file was removed. At the end "end<TAB>HOW<TAB>N".
+//   old.bin      the old bytes, one file after another.
+// Only the last line of a path counts: it holds the state just before the
+// change that was made.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tarn {
+
+inline constexpr std::size_t kJournalsKept = 10;
+
+// FNV-1a of the bytes, as the journal records what a batch wrote.
+std::uint64_t ContentHash(const std::string& bytes);
+
+class Journal {
+public:
+    // A journal of one batch (`kind` "batch" or "undo", `subject` the start
+    // folder or the journal undone) in `journalsFolder`; nothing is created
+    // on disk until the first record.
+    Journal(std::string journalsFolder, std::string kind, std::string subject);
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Adds the old state of a prepared rewrite; durable after Flush.
+    void Record(const platform::PreparedRewrite& rewrite);
+    // Makes every record durable. Throws FileError(kCreate) naming the
+    // journal's file when it cannot: then no file may be changed.
+    void Flush();
+    // Closes the journal with how the run ended; a journal without records is
+    // removed again, so that the last journal is the last batch that changed
+    // something. Older journals beyond the last ten are removed.
+    void Finish(const std::string& how);
+
+    std::size_t Records() const { return records_; }
+    const std::string& Folder() const { return folder_; }  // empty until the first record
+
+private:
+    void Open();
+
+    std::string journalsFolder_, kind_, subject_, folder_;
+    std::optional<platform::AppendFile> index_, oldBytes_;
+    std::size_t records_ = 0;
+};
+
+// One recorded change, as read back from a journal.
+struct JournalRecord {
+    enum Kind { Replaced, Created, Removed } kind = Replaced;
+    std::string path;
+    std::optional<std::string> old;       // nothing for Created
+    std::optional<std::uint64_t> newSize;  // nothing for Removed
+    std::uint64_t newHash = 0;
+};
+
+struct JournalContents {
+    std::string kind, subject;
+    std::vector<JournalRecord> records;  // one per path, the last one, in file order
+};
+
+// Reads a journal folder; a line cut short by a crash is left out. Throws
+// FileError(kOpen) when the journal cannot be read.
+JournalContents ReadJournal(const std::string& journalFolder);
+
+// The journal folders in `journalsFolder`, oldest first.
+std::vector<std::string> ListJournals(const std::string& journalsFolder);
+
+}  // namespace tarn

@@ -1,0 +1,204 @@
+// The journal of a batch and undo: what a batch changed is recorded before it
+// changes, and taking it back restores every file it wrote, leaves alone what
+// someone changed since, and can itself be taken back.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+
+#include "batch/tuConfAll.h"
+#include "batch/tuJournal.h"
+#include "batch/tuUndo.h"
+#include "platform/file_error.h"
+#include "temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarn::BatchInput;
+using tarn::Field;
+using tarn_test::ReadBytes;
+using tarn_test::TempFolder;
+using tarn_test::WriteBytes;
+
+using Tree = std::map<std::string, std::string>;  // relative path -> bytes
+
+class JournalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* folder : {"data", "data/a", "data/a/deep", "data/b", "data/new"}) dir.MakeFolder(folder);
+        WriteBytes(dir.Fs("data/tarn_BBS.ini"), "[BASIC]\r\nNAME=root\r\n");
+        WriteBytes(dir.Fs("data/a/tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=a\r\nPARAM2=7\r\n");
+        WriteBytes(dir.Fs("data/a/deep/tarn_BBS.ini"), "[BASIC]\nname=lf\n");
+        WriteBytes(dir.Fs("data/b/tarn_BBS.ini"), "[BASIC]\r\nNAME=b\r\n");
+        WriteBytes(dir.Fs("data/b/sign.ini"), "old signature\r\n");
+    }
+
+    Tree Files() const {
+        Tree files;
+        for (auto it = fs::recursive_directory_iterator(dir.Fs("data")); it != fs::recursive_directory_iterator(); ++it)
+            if (it->is_regular_file()) files[fs::relative(it->path(), dir.Fs("data")).generic_u8string()] = ReadBytes(it->path());
+        return files;
+    }
+
+    BatchInput Input(const std::string& name) const {
+        BatchInput input;
+        input[Field::NAME] = {true, name};
+        input.signatureChecked = true;
+        input.signatureText = "署名\r\n";
+        return input;
+    }
+
+    // A batch with its journal; returns the journal's folder.
+    std::string Batch(const std::string& name, tarn::BatchObserver* observer = nullptr) {
+        tarn::Journal journal(journals, "batch", dir.Path("data"));
+        tarn::BatchOptions options;
+        options.journal = &journal;
+        options.observer = observer;
+        tarn::ApplyToTree(dir.Path("data"), Input(name), options);
+        journal.Finish("finished");
+        return journal.Folder();
+    }
+
+    tarn::UndoResult Undo(const std::string& journalFolder, tarn::BatchObserver* observer = nullptr,
+                          std::string* undoFolder = nullptr) {
+        tarn::Journal journal(journals, "undo", journalFolder);
+        tarn::BatchOptions options;
+        options.journal = &journal;
+        options.observer = observer;
+        const tarn::UndoResult result = tarn::UndoJournal(journalFolder, options);
+        journal.Finish("finished");
+        if (undoFolder) *undoFolder = journal.Folder();
+        return result;
+    }
+
+    TempFolder dir;
+    std::string journals = dir.Path("journals");
+};
+
+class LeftAlone : public tarn::BatchObserver {
+public:
+    void FileLeftAlone(const std::string& path) override { paths.push_back(path); }
+    std::vector<std::string> paths;
+};
+
+TEST_F(JournalTest, UndoRestoresEveryFileAndRemovesTheOnesTheBatchCreated) {
+    const Tree before = Files();
+    const std::string journal = Batch("新");
+    const Tree after = Files();
+    ASSERT_NE(after, before);
+    ASSERT_EQ(after.count("new/tarn_BBS.ini"), 1u);
+    // Ten files changed: five settings files and five signatures, one of
+    // them replaced, four created; the first one created is the root's sign.ini.
+    EXPECT_EQ(tarn::ReadJournal(journal).records.size(), 10u);
+
+    const tarn::UndoResult result = Undo(journal);
+    EXPECT_EQ(Files(), before);
+    EXPECT_EQ(result.restored, 10u);
+    EXPECT_EQ(result.leftAlone, 0u);
+}
+
+TEST_F(JournalTest, AFileChangedSinceIsLeftAloneAndReported) {
+    const Tree before = Files();
+    const std::string journal = Batch("新");
+    WriteBytes(dir.Fs("data/a/tarn_BBS.ini"), "[BASIC]\r\nNAME=host wrote this\r\n");
+    fs::remove(dir.Fs("data/b/sign.ini"));
+    LeftAlone observer;
+    const tarn::UndoResult result = Undo(journal, &observer);
+    EXPECT_EQ(result.leftAlone, 2u);
+    EXPECT_EQ(result.restored, 8u);
+    std::sort(observer.paths.begin(), observer.paths.end());
+    EXPECT_EQ(observer.paths, (std::vector<std::string>{dir.Path("data/a/tarn_BBS.ini"), dir.Path("data/b/sign.ini")}));
+    Tree expected = before;
+    expected["a/tarn_BBS.ini"] = "[BASIC]\r\nNAME=host wrote this\r\n";
+    expected.erase("b/sign.ini");
+    EXPECT_EQ(Files(), expected);
+}
+
+TEST_F(JournalTest, AnUndoCanBeUndoneAndASecondUndoChangesNothing) {
+    const std::string journal = Batch("新");
+    const Tree afterBatch = Files();
+    std::string undoJournal;
+    Undo(journal, nullptr, &undoJournal);
+    ASSERT_FALSE(undoJournal.empty());
+    EXPECT_EQ(tarn::ReadJournal(undoJournal).kind, "undo");
+    // Undoing the same batch again finds every file as before it.
+    std::string nothing;
+    const tarn::UndoResult again = Undo(journal, nullptr, &nothing);
+    EXPECT_EQ(again.alreadyBack, 10u);
+    EXPECT_TRUE(nothing.empty()) << "a run that changed nothing leaves no journal";
+    Undo(undoJournal);
+    EXPECT_EQ(Files(), afterBatch);
+}
+
+TEST_F(JournalTest, TheLastTenJournalsAreKept) {
+    std::vector<std::string> made;
+    for (int i = 0; i < 12; ++i) made.push_back(Batch("name" + std::to_string(i)));
+    const auto kept = tarn::ListJournals(journals);
+    EXPECT_EQ(kept, std::vector<std::string>(made.end() - 10, made.end()));
+    EXPECT_FALSE(fs::exists(dir.Fs("journals") / fs::path(made[0]).filename()));
+}
+
+TEST_F(JournalTest, ABatchStoppedByAnErrorIsTakenBackWhole) {
+    Tree expected = Files();
+    expected.erase("b/tarn_BBS.ini");
+    fs::remove(dir.Fs("data/b/tarn_BBS.ini"));
+    tarn::Journal journal(journals, "batch", dir.Path("data"));
+    {
+        // A settings file that cannot be read stops the walk part way.
+        tarn_test::UnreadableFile unreadable(dir, "data/b/tarn_BBS.ini");
+        if (!unreadable.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
+        tarn::BatchOptions options;
+        options.journal = &journal;
+        EXPECT_THROW(tarn::ApplyToTree(dir.Path("data"), Input("新"), options), platform::FileError);
+        journal.Finish("stopped");
+    }
+    ASSERT_FALSE(journal.Folder().empty());
+    Undo(journal.Folder());
+    Tree now = Files();
+    now.erase("b/tarn_BBS.ini");  // what is left of the blocker, where it is a file
+    EXPECT_EQ(now, expected);
+}
+
+TEST_F(JournalTest, ACancelledBatchStopsAfterTheFileBeingWrittenAndIsTakenBack) {
+    const Tree before = Files();
+    std::atomic<bool> cancel{true};
+    tarn::Journal journal(journals, "batch", dir.Path("data"));
+    tarn::BatchOptions options;
+    options.journal = &journal;
+    options.cancel = &cancel;
+    EXPECT_FALSE(tarn::ApplyToTree(dir.Path("data"), Input("新"), options));
+    journal.Finish("cancelled");
+    // Only the start folder was written: its signature and settings file.
+    EXPECT_EQ(tarn::ReadJournal(journal.Folder()).records.size(), 2u);
+    EXPECT_EQ(ReadBytes(dir.Fs("data/a/tarn_BBS.ini")), before.at("a/tarn_BBS.ini"));
+    Undo(journal.Folder());
+    EXPECT_EQ(Files(), before);
+}
+
+TEST_F(JournalTest, TheJournalsFolderInsideTheTreeIsNoBoard) {
+    journals = dir.Path("data/journals");
+    const std::string journal = [&] {
+        tarn::Journal j(journals, "batch", dir.Path("data"));
+        tarn::BatchOptions options;
+        options.journal = &j;
+        options.excludedFolder = journals;
+        platform::MakeFolders(journals);
+        tarn::ApplyToTree(dir.Path("data"), Input("新"), options);
+        j.Finish("finished");
+        return j.Folder();
+    }();
+    EXPECT_FALSE(fs::exists(dir.Fs("data/journals/tarn_BBS.ini")));
+    EXPECT_FALSE(fs::exists(fs::path(dir.Fs("data/journals")) / fs::path(journal).filename() / "tarn_BBS.ini"));
+}
+
+TEST_F(JournalTest, ALineCutShortByACrashIsLeftOut) {
+    const std::string journal = Batch("新");
+    const fs::path index = fs::path(dir.Fs("journals")) / fs::path(journal).filename() / "journal.txt";
+    std::string text = ReadBytes(index);
+    text = text.substr(0, text.rfind("end\t"));  // killed before the end line
+    WriteBytes(index, text + "replaced\t0\t5\t3\t00");
+    EXPECT_EQ(tarn::ReadJournal(journal).records.size(), 10u);
+}
+
+}  // namespace
