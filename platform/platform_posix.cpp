@@ -462,6 +462,13 @@ struct PosixRewrite : PreparedRewrite::State {
         const bool undisturbed = leased ? ::fcntl(fd.get(), F_GETLEASE) == F_RDLCK
                                         : !exists || (::stat(target.c_str(), &now) == 0 && SameState(now, atRead));
         bool done = false;
+        if (undisturbed && next && exists && leased) {
+            switch (ExchangeUnderLease()) {
+            case Exchange::Done: return true;
+            case Exchange::WriterWaiting: return false;
+            case Exchange::Unsupported: break;
+            }
+        }
         if (undisturbed) done = next ? MoveIntoPlace(temporary, target, exists) : ::unlink(target.c_str()) == 0;
         const int error = errno;
         if (done) temporary.clear();
@@ -469,6 +476,30 @@ struct PosixRewrite : PreparedRewrite::State {
         if (done) return true;
         if (!undisturbed || error == EEXIST) return false;
         throw FileError(FileError::kCreate, path);
+    }
+
+    enum class Exchange { Done, WriterWaiting, Unsupported };
+
+    // A writer whose open began before the replace waits for the lease on
+    // the old file and would then write into it after it was replaced: its
+    // write would be lost. So the new file and the old one trade places
+    // atomically, and if a writer is waiting by then they trade back, the
+    // writer gets its file and the rewrite is prepared again.
+    Exchange ExchangeUnderLease() {
+        if (faults::Fire(faults::Point::Replace)) throw FileError(FileError::kCreate, path);
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+            if (errno == EINVAL || errno == ENOSYS) return Exchange::Unsupported;  // a file system without it
+            throw FileError(FileError::kCreate, path);
+        }
+        if (::fcntl(fd.get(), F_GETLEASE) != F_RDLCK &&
+            ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+            fd.Close();  // the waiting writer goes on, in its own file
+            return Exchange::WriterWaiting;
+        }
+        ::unlink(temporary.c_str());  // the old file, now under the temporary name
+        temporary.clear();
+        fd.Close();
+        return Exchange::Done;
     }
 
     std::string target, temporary;
