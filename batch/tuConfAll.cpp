@@ -9,6 +9,15 @@
 namespace tarn {
 namespace {
 
+// A folder's settings file after the batch, from what it holds now (nothing
+// when it is missing).
+std::string ComposeSettings(const std::optional<std::string>& current, const BatchInput& input) {
+    const SectionList lines = current ? SplitLines(*current) : SectionList();
+    SectionList dialog = SelectSection(lines, kDialogSection);
+    const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
+    return ComposeSections(dialog, basic);
+}
+
 // A folder on the current way down, with its identity worked out only when a
 // link makes it needed.
 struct Ancestor {
@@ -35,12 +44,10 @@ public:
             const std::string signPath = platform::JoinPath(folder, kSignatureFileName);
             // Written like the settings file, never in the middle of a write
             // of the host's.
-            Report(signPath, FromUpdate(platform::UpdateFile(
-                                 signPath, [&](const auto&) { return input_.signatureText; },
-                                 options_.mode == WriteMode::DryRun)));
+            Store(signPath, [&](const std::optional<std::string>&) { return input_.signatureText; });
         }
         const std::string settingsPath = platform::JoinPath(folder, kSettingsFileName);
-        Report(settingsPath, ApplyToFolder(settingsPath, input_, options_.mode));
+        Store(settingsPath, [&](const std::optional<std::string>& current) { return ComposeSettings(current, input_); });
 
         ancestors_.push_back({folder, std::nullopt, false});
         // A folder that cannot be listed counts as having no subfolders.
@@ -61,8 +68,27 @@ public:
     }
 
 private:
-    void Report(const std::string& path, WriteOutcome outcome) {
-        if (options_.observer) options_.observer->FileStored(path, outcome);
+    // Rewrites one file and tells the observer, with the old and new content
+    // when it asks for them (as the last attempt of the update saw them).
+    void Store(const std::string& path, const platform::ComposeFile& compose) {
+        BatchObserver* observer = options_.observer;
+        const bool keep = observer && observer->WantsContent();
+        std::optional<std::string> before;
+        std::string after;
+        const WriteOutcome outcome = FromUpdate(platform::UpdateFile(
+            path,
+            [&](const std::optional<std::string>& current) {
+                std::string bytes = compose(current);
+                if (keep) {
+                    before = current;
+                    after = bytes;
+                }
+                return bytes;
+            },
+            options_.mode == WriteMode::DryRun));
+        if (!observer) return;
+        if (keep && outcome != WriteOutcome::Unchanged) observer->FileChanged(path, before, after);
+        observer->FileStored(path, outcome);
     }
 
     // False for a dangling link and for one that leads back to a folder on
@@ -105,13 +131,7 @@ WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& in
     // The new content is made from what the file holds at the moment it is
     // replaced, so that a write of the host's in between is never undone.
     return FromUpdate(platform::UpdateFile(
-        settingsPath,
-        [&](const std::optional<std::string>& current) {
-            const SectionList lines = current ? SplitLines(*current) : SectionList();
-            SectionList dialog = SelectSection(lines, kDialogSection);
-            const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
-            return ComposeSections(dialog, basic);
-        },
+        settingsPath, [&](const std::optional<std::string>& current) { return ComposeSettings(current, input); },
         mode == WriteMode::DryRun));
 }
 
