@@ -1,10 +1,14 @@
 #include "batch/BatchCommandLine.h"
 
+#include <array>
+
 #include "platform/platform.h"
 
 namespace tarn {
 
-const char kBatchUsage[] =
+namespace {
+
+const char kUsageEnglish[] =
     "Usage: tarnbatch [OPTION]... START_FOLDER\n"
     "\n"
     "Writes the chosen fields into the tarn_BBS.ini of START_FOLDER and of every\n"
@@ -13,7 +17,8 @@ const char kBatchUsage[] =
     "keep their lines; [DIALOG] is copied unchanged; other sections are dropped.\n"
     "\n"
     "Fields (KEY is one of LIB BBSFOLDER URL UPURL NAME EMAIL HP KEY PARAM1\n"
-    "PARAM2 USER PASS, in any letter case):\n"
+    "PARAM2 USER PASS, in any letter case; each key at most once, by --set or\n"
+    "by --take):\n"
     "  --set KEY=VALUE      write KEY with VALUE; an empty VALUE empties the key\n"
     "                       (the key stays, with nothing after its '=')\n"
     "  --reference FILE     a tarn_BBS.ini whose [BASIC] values --take uses\n"
@@ -25,53 +30,163 @@ const char kBatchUsage[] =
     "Signature:\n"
     "  --sign FILE          also write FILE's text as sign.ini into every folder\n"
     "\n"
+    "A run must write something: give at least one field or --sign.\n"
+    "\n"
     "Run:\n"
-    "  --dry-run            list every file that would be written; write nothing\n"
+    "  --dry-run            write nothing; list every file that would be created\n"
+    "                       or rewritten, with each value that would change\n"
+    "                       (KEY: old -> new)\n"
     "  --verbose            list every file written\n"
+    "  --lang LANG          messages in Japanese (ja) or English (en); without\n"
+    "                       it, in the user's language\n"
     "  --help               show this text\n"
+    "An option's value may also follow it after '=': --set=NAME=x, --lang=en.\n"
     "\n"
     "Files whose content would not change are left alone. Every file is replaced\n"
     "crash-safely: it holds either its old or its new content, never a part.\n"
     "On Linux, values typed here are UTF-8 and are written as Shift-JIS.\n"
+    "On Windows, text shown in a console is Unicode; output redirected to a file\n"
+    "or a pipe is Shift-JIS bytes.\n"
     "\n"
     "Ends with a summary: folders visited, files written, files already up to date.\n"
     "Exit status: 0 done; 1 a file error stopped the run (files written before it\n"
-    "stay written); 2 the command line was wrong.\n";
+    "stay written); 2 the command line was wrong; 3 another batch is running.\n";
 
-namespace {
+const char kUsageJapanese[] =
+    "使い方: tarnbatch [オプション]... 開始フォルダ\n"
+    "\n"
+    "開始フォルダとその下のすべてのフォルダ（隠しフォルダも）の tarn_BBS.ini に、\n"
+    "指定した項目を書き込みます（無ければ作ります）。TarnUtil の「一括設定」\n"
+    "ボタンと同じ処理を画面なしで行います。指定しない項目の行はそのまま残り、\n"
+    "[DIALOG] はそのまま写し、ほかのセクションは消えます。\n"
+    "\n"
+    "項目（LIB BBSFOLDER URL UPURL NAME EMAIL HP KEY PARAM1 PARAM2 USER PASS、\n"
+    "大文字小文字は問いません。各項目は --set か --take で一度だけ指定できます）:\n"
+    "  --set 項目=値          項目に値を書く（値が空なら項目を空にする。\n"
+    "                         項目の行は「項目=」として残る）\n"
+    "  --reference ファイル   --take で使う値を持つ tarn_BBS.ini\n"
+    "  --take 項目[,項目...]  基準ファイルの [BASIC] の値をそのまま書く\n"
+    "                         （基準ファイルに無い項目は空で書く）\n"
+    "  BBSFOLDER は \"1\"（通常巡回対象）か空です: --set BBSFOLDER=1、\n"
+    "  --set BBSFOLDER= 。基準ファイルから取るときは \"1\" 以外は空になります。\n"
+    "\n"
+    "署名:\n"
+    "  --sign ファイル        そのファイルの文章を sign.ini として全フォルダに書く\n"
+    "\n"
+    "書き込むものが必要です: 項目か --sign を少なくとも一つ指定してください。\n"
+    "\n"
+    "実行:\n"
+    "  --dry-run              何も書き込まず、作るファイルと書き換えるファイルを、\n"
+    "                         変わる値（項目: 元の値 → 新しい値）とともに一覧する\n"
+    "  --verbose              書き込んだファイルを一覧する\n"
+    "  --lang 言語            メッセージを日本語 (ja) か英語 (en) で出す（指定が\n"
+    "                         無ければ利用者の言語）\n"
+    "  --help                 この説明を出す\n"
+    "値を取るオプションは = でつなげても書けます: --set=NAME=x、--lang=en\n"
+    "\n"
+    "内容が変わらないファイルには触れません。どのファイルも安全に置き換えるので、\n"
+    "中身は必ず元のままか新しい内容のどちらかです。\n"
+    "Linux では、ここで入力した値は UTF-8 として受け取り、Shift-JIS で書き込みます。\n"
+    "Windows では、コンソールには Unicode で表示し、ファイルやパイプにリダイレクト\n"
+    "した出力は Shift-JIS のバイト列になります。\n"
+    "\n"
+    "最後に集計（訪れたフォルダ、書き込んだファイル、変更不要のファイル）を出します。\n"
+    "終了コード: 0 完了、1 ファイルのエラーで停止（それまでに書いたファイルは\n"
+    "そのまま）、2 コマンドラインの誤り、3 ほかの一括設定が実行中。\n";
 
-const FieldInfo& FieldNamed(const std::string& key) {
-    const FieldInfo* info = FindFieldByKey(key);
-    if (!info) throw UsageError("unknown key '" + key + "'");
-    return *info;
+
+// The options that take a value, given as the next argument or after '='.
+bool TakesValue(const std::string& option) {
+    return option == "--set" || option == "--reference" || option == "--take" || option == "--sign" ||
+           option == "--lang";
 }
 
-// Enables one field with a value, BBSFOLDER's value meaning checked or not.
-void Enable(BatchInput& input, Field field, const std::string& value, bool strictFlag) {
-    if (field == Field::BBSFOLDER) {
-        if (strictFlag && !value.empty() && value != "1")
-            throw UsageError("BBSFOLDER takes \"1\" or an empty value");
-        input.bbsFolderChecked = value == "1";
-    }
-    input[field] = FieldValue{true, value};
-}
-
-bool IsAscii(const std::string& text) {
-    for (unsigned char c : text)
-        if (c >= 0x80) return false;
+// "--name=value" split into the option and its value; nothing for any other
+// argument.
+bool SplitInlineValue(const std::string& arg, std::string& option, std::string& value) {
+    if (arg.compare(0, 2, "--") != 0) return false;
+    const std::size_t eq = arg.find('=');
+    if (eq == std::string::npos) return false;
+    option = arg.substr(0, eq);
+    value = arg.substr(eq + 1);
     return true;
 }
 
-// A signature file is Shift-JIS, as the host writes it; on Linux a file that
-// is valid UTF-8 with other than ASCII in it was written there, and is
-// converted. A character it holds with no Shift-JIS form is refused.
-std::string SignatureInCodePage(const std::string& text) {
-    if (!platform::kNamesAreUtf8 || IsAscii(text)) return text;
-    std::string converted, missing;
-    if (platform::Utf8ToSystemText(text, converted, missing)) return converted;
-    if (!missing.empty()) throw UsageError("--sign: the signature holds " + missing + ", which has no Shift-JIS form");
-    return text;
+bool LanguageNamed(const std::string& name, Language& language) {
+    if (name == "ja") language = Language::Japanese;
+    else if (name == "en") language = Language::English;
+    else return false;
+    return true;
 }
+
+class Parser {
+public:
+    explicit Parser(Language language) : language_(language) {}
+
+    BatchCommand Parse(const std::vector<std::string>& args);
+
+private:
+    std::string Say(const std::string& english, const std::string& japanese) const {
+        return InLanguage(language_, english, japanese);
+    }
+    [[noreturn]] void Refuse(const std::string& english, const std::string& japanese) const {
+        throw UsageError(Say(english, japanese));
+    }
+
+    const FieldInfo& FieldNamed(const std::string& key) const {
+        const FieldInfo* info = FindFieldByKey(key);
+        if (!info) Refuse("unknown key '" + key + "'", "不明な項目 '" + key + "'");
+        return *info;
+    }
+
+    // Enables one field with a value, BBSFOLDER's value meaning checked or
+    // not; a field enabled before is refused, since one of the two values
+    // would be lost without a word.
+    void Enable(Field field, const std::string& value, bool fromSet) {
+        const std::string key = InfoOf(field).key;
+        if (command_.input[field].enabled) {
+            if (setBy_[static_cast<std::size_t>(field)] != fromSet)
+                Refuse("key " + key + " is given both by --set and by --take",
+                       "項目 " + key + " が --set と --take の両方で指定されています");
+            Refuse("key " + key + " is given twice", "項目 " + key + " が二度指定されています");
+        }
+        if (field == Field::BBSFOLDER) {
+            if (fromSet && !value.empty() && value != "1")
+                Refuse("BBSFOLDER takes \"1\" or an empty value",
+                       "BBSFOLDER に指定できるのは \"1\" か空の値です");
+            command_.input.bbsFolderChecked = value == "1";
+        }
+        command_.input[field] = FieldValue{true, value};
+        setBy_[static_cast<std::size_t>(field)] = fromSet;
+    }
+
+    // A signature file is Shift-JIS, as the host writes it; on Linux a file
+    // that is valid UTF-8 with other than ASCII in it was written there, and
+    // is converted. A character it holds with no Shift-JIS form is refused.
+    std::string SignatureInCodePage(const std::string& text) const {
+        if (!platform::kNamesAreUtf8 || IsAscii(text)) return text;
+        std::string converted, missing;
+        if (platform::Utf8ToSystemText(text, converted, missing)) return converted;
+        if (!missing.empty())
+            Refuse("--sign: the signature holds " + missing + ", which has no Shift-JIS form",
+                   "--sign: 署名に Shift-JIS で表せない文字 " + missing + " があります");
+        return text;
+    }
+
+    static bool IsAscii(const std::string& text) {
+        for (unsigned char c : text)
+            if (c >= 0x80) return false;
+        return true;
+    }
+
+    void Option(const std::string& option, const std::string& value);
+
+    Language language_;
+    BatchCommand command_;
+    std::array<bool, kFieldCount> setBy_{};  // per field enabled: by --set (true) or --take
+    std::string referencePath_;
+    std::vector<std::string> taken_;
+};
 
 std::vector<std::string> SplitCommas(const std::string& list) {
     std::vector<std::string> items;
@@ -84,43 +199,55 @@ std::vector<std::string> SplitCommas(const std::string& list) {
     }
 }
 
-}  // namespace
+void Parser::Option(const std::string& option, const std::string& value) {
+    if (option == "--set") {
+        const std::size_t eq = value.find('=');
+        if (eq == std::string::npos)
+            Refuse("--set needs KEY=VALUE, got '" + value + "'",
+                   "--set には 項目=値 を指定してください（指定されたのは '" + value + "'）");
+        Enable(FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1), true);
+    } else if (option == "--reference") {
+        referencePath_ = value;
+    } else if (option == "--take") {
+        for (const auto& key : SplitCommas(value)) taken_.push_back(key);
+    } else if (option == "--sign") {
+        if (!platform::FileExists(value))
+            Refuse("signature file '" + value + "' does not exist", "署名ファイル '" + value + "' がありません");
+        command_.input.signatureChecked = true;
+        command_.input.signatureText = SignatureInCodePage(ReadSignature(value));
+    } else if (option == "--lang") {
+        if (!LanguageNamed(value, command_.language))
+            Refuse("--lang takes ja or en, got '" + value + "'",
+                   "--lang には ja か en を指定してください（指定されたのは '" + value + "'）");
+    }
+}
 
-BatchCommand ParseBatchCommand(const std::vector<std::string>& args) {
-    BatchCommand command;
-    std::string referencePath;
-    std::vector<std::string> taken;
+BatchCommand Parser::Parse(const std::vector<std::string>& args) {
+    command_.language = language_;
     std::vector<std::string> positional;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
-            return args[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            command.help = true;
-            return command;
+        std::string option, inlineValue;
+        if (SplitInlineValue(arg, option, inlineValue)) {
+            if (!TakesValue(option)) {
+                if (option == "--dry-run" || option == "--verbose" || option == "--help")
+                    Refuse(option + " takes no value", option + " に値は付けられません");
+                Refuse("unknown option '" + option + "'", "不明なオプション '" + option + "'");
+            }
+            Option(option, inlineValue);
+        } else if (arg == "--help" || arg == "-h") {
+            command_.help = true;
+            return command_;
         } else if (arg == "--dry-run") {
-            command.dryRun = true;
+            command_.dryRun = true;
         } else if (arg == "--verbose") {
-            command.verbose = true;
-        } else if (arg == "--set") {
-            const std::string& assignment = value();
-            const std::size_t eq = assignment.find('=');
-            if (eq == std::string::npos) throw UsageError("--set needs KEY=VALUE, got '" + assignment + "'");
-            Enable(command.input, FieldNamed(assignment.substr(0, eq)).field, assignment.substr(eq + 1), true);
-        } else if (arg == "--reference") {
-            referencePath = value();
-        } else if (arg == "--take") {
-            for (const auto& key : SplitCommas(value())) taken.push_back(key);
-        } else if (arg == "--sign") {
-            const std::string& path = value();
-            if (!platform::FileExists(path)) throw UsageError("signature file '" + path + "' does not exist");
-            command.input.signatureChecked = true;
-            command.input.signatureText = SignatureInCodePage(ReadSignature(path));
+            command_.verbose = true;
+        } else if (TakesValue(arg)) {
+            if (i + 1 >= args.size()) Refuse(arg + " needs a value", arg + " には値が必要です");
+            Option(arg, args[++i]);
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-            throw UsageError("unknown option '" + arg + "'");
+            Refuse("unknown option '" + arg + "'", "不明なオプション '" + arg + "'");
         } else {
             if (arg == "--") {
                 positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
@@ -130,38 +257,78 @@ BatchCommand ParseBatchCommand(const std::vector<std::string>& args) {
         }
     }
 
-    if (!taken.empty()) {
-        if (referencePath.empty()) throw UsageError("--take needs --reference FILE");
-        if (!platform::FileExists(referencePath))
-            throw UsageError("reference file '" + referencePath + "' does not exist");
-        const SectionList basic = ReadSection(referencePath, kBasicSection);
-        for (const auto& key : taken) {
+    if (!taken_.empty()) {
+        if (referencePath_.empty()) Refuse("--take needs --reference FILE", "--take には --reference ファイル が必要です");
+        if (!platform::FileExists(referencePath_))
+            Refuse("reference file '" + referencePath_ + "' does not exist",
+                   "基準ファイル '" + referencePath_ + "' がありません");
+        const SectionList basic = ReadSection(referencePath_, kBasicSection);
+        for (const auto& key : taken_) {
             const FieldInfo& info = FieldNamed(key);
-            Enable(command.input, info.field, GetValue(basic, info.key), false);
+            Enable(info.field, GetValue(basic, info.key), false);
         }
     }
 
-    if (positional.size() != 1) throw UsageError("give exactly one START_FOLDER");
-    command.startFolder = positional[0];
-    if (!platform::DirectoryExists(command.startFolder))
-        throw UsageError("start folder '" + command.startFolder + "' is not a folder");
-    return command;
+    if (positional.size() != 1) Refuse("give exactly one START_FOLDER", "開始フォルダを一つだけ指定してください");
+    command_.startFolder = positional[0];
+    if (!platform::DirectoryExists(command_.startFolder))
+        Refuse("start folder '" + command_.startFolder + "' is not a folder",
+               "開始フォルダ '" + command_.startFolder + "' はフォルダではありません");
+
+    // As the window's batch button stays disabled then: a run that writes no
+    // field would still rewrite every file of the tree.
+    bool anyField = false;
+    for (const auto& field : command_.input.fields) anyField = anyField || field.enabled;
+    if (!anyField && !command_.input.signatureChecked)
+        Refuse("nothing to write: give a field (--set, --take) or --sign",
+               "書き込むものがありません: 項目 (--set、--take) か --sign を指定してください");
+    return command_;
 }
 
-BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& args) {
+}  // namespace
+
+const char* BatchUsage(Language language) {
+    return language == Language::Japanese ? kUsageJapanese : kUsageEnglish;
+}
+
+Language ChosenLanguage(const std::vector<std::string>& args, Language fallback) {
+    Language chosen = fallback;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string option, value;
+        if (args[i] == "--") break;
+        if (SplitInlineValue(args[i], option, value)) {
+            if (option == "--lang") LanguageNamed(value, chosen);
+        } else if (TakesValue(args[i]) && i + 1 < args.size()) {
+            if (args[i] == "--lang") LanguageNamed(args[i + 1], chosen);
+            ++i;  // a value is never an option of its own
+        }
+    }
+    return chosen;
+}
+
+BatchCommand ParseBatchCommand(const std::vector<std::string>& args, Language language) {
+    return Parser(ChosenLanguage(args, language)).Parse(args);
+}
+
+BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& args, Language language) {
     std::vector<std::string> texts;
+    for (const auto& arg : args) texts.push_back(arg.text);
+    language = ChosenLanguage(texts, language);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const auto& arg = args[i];
+        if (arg.missingCharacter.empty()) continue;
         // A path that still reaches its file natively may hold such a
         // character; a value never: it could not be written as it is.
-        const bool isValue = i > 0 && (args[i - 1].text == "--set");
-        if (!arg.missingCharacter.empty() && (isValue || !arg.pathUsable)) {
-            const std::string option = i > 0 && args[i - 1].text.rfind("--", 0) == 0 ? args[i - 1].text + " " : "";
-            throw UsageError(option + arg.shown + ": " + arg.missingCharacter + " has no Shift-JIS form");
-        }
-        texts.push_back(arg.text);
+        std::string option, shown = arg.shown;
+        const std::string& previous = i > 0 ? args[i - 1].text : std::string();
+        if (previous.rfind("--", 0) == 0 && previous.find('=') == std::string::npos) option = previous;
+        else SplitInlineValue(arg.shown, option, shown);  // --set=NAME=...
+        if (option != "--set" && arg.pathUsable) continue;
+        const std::string shownArgument = (option.empty() ? "" : option + " ") + shown;
+        throw UsageError(InLanguage(language, shownArgument + ": " + arg.missingCharacter + " has no Shift-JIS form",
+                                    shownArgument + ": " + arg.missingCharacter + " は Shift-JIS で表せません"));
     }
-    return ParseBatchCommand(texts);
+    return ParseBatchCommand(texts, language);
 }
 
 }  // namespace tarn

@@ -10,12 +10,21 @@
 
 namespace tarn {
 
+// The language of the driver's messages and help.
+enum class Language { English, Japanese };
+
+// The English or the Japanese (Shift-JIS) text, as `language` asks.
+inline std::string InLanguage(Language language, const std::string& english, const std::string& japanese) {
+    return language == Language::Japanese ? japanese : english;
+}
+
 struct BatchCommand {
     BatchInput input;
     std::string startFolder;
     bool dryRun = false;
     bool verbose = false;
     bool help = false;
+    Language language = Language::English;
 };
 
 // Thrown for a command line that cannot be carried out; the message says why.
@@ -24,16 +33,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Parses the arguments (without the program's name, in the system code page).
-// Reads the reference and signature files it names; a file that cannot be
-// read throws platform::FileError.
-BatchCommand ParseBatchCommand(const std::vector<std::string>& args);
+// The language the arguments ask for with --lang (the last one counts), or
+// `fallback` when they do not, or name no language this program speaks.
+Language ChosenLanguage(const std::vector<std::string>& args, Language fallback);
+
+// Parses the arguments (without the program's name, in the system code page);
+// messages are in `language` unless --lang says otherwise. Reads the
+// reference and signature files it names; a file that cannot be read throws
+// platform::FileError.
+BatchCommand ParseBatchCommand(const std::vector<std::string>& args, Language language = Language::English);
 
 // The same for arguments as the platform delivers them: a value (or, where the
 // system could not use it, a path) holding a character with no Shift-JIS form
 // is refused, naming the option and the character.
-BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& args);
+BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& args,
+                                 Language language = Language::English);
 
-extern const char kBatchUsage[];
+// The help text, in the code page.
+const char* BatchUsage(Language language);
 
 }  // namespace tarn

@@ -1,29 +1,45 @@
 // tarnbatch: the batch settings run of TarnUtil from the command line.
-#include <cstdio>
 #include <string>
 
 #include "batch/BatchCommandLine.h"
+#include "batch/BatchReport.h"
 #include "batch/tuConfAll.h"
 #include "platform/file_error.h"
 #include "platform/platform.h"
 
 namespace {
 
-void Print(std::FILE* stream, const std::string& systemText) {
-    const std::string shown = platform::SystemToTerminalText(systemText);
-    std::fwrite(shown.data(), 1, shown.size(), stream);
+using tarn::InLanguage;
+using tarn::Language;
+
+void Print(platform::StandardStream stream, const std::string& systemText) {
+    platform::WriteText(stream, systemText);
 }
 
-// Counts what the walk does and lists the files the user asked to see.
+constexpr auto kOut = platform::StandardStream::Output;
+constexpr auto kErr = platform::StandardStream::Error;
+
+// Counts what the walk does and lists the files the user asked to see: on a
+// dry run each file that would change, with its changed values.
 class RunReport : public tarn::BatchObserver {
 public:
-    explicit RunReport(bool listFiles) : listFiles_(listFiles) {}
+    RunReport(bool dryRun, bool listFiles, Language language)
+        : dryRun_(dryRun), listFiles_(listFiles), language_(language) {}
 
     void FolderEntered(const std::string&) override { ++folders_; }
 
     void FolderSkipped(const std::string& shownPath) override {
         ++skipped_;
-        Print(stderr, "tarnbatch: skipped (its name has no Shift-JIS form): " + shownPath + "\n");
+        Print(kErr, InLanguage(language_, "tarnbatch: skipped (its name has no Shift-JIS form): ",
+                               "tarnbatch: 名前を Shift-JIS で表せないため飛ばしました: ") +
+                        shownPath + "\n");
+    }
+
+    bool WantsContent() const override { return dryRun_; }
+
+    void FileChanged(const std::string& path, const std::optional<std::string>& before,
+                     const std::string& after) override {
+        Print(kOut, tarn::DescribeChange(path, before, after, language_));
     }
 
     void FileStored(const std::string& path, tarn::WriteOutcome outcome) override {
@@ -32,19 +48,27 @@ public:
             return;
         }
         ++written_;
-        if (listFiles_) Print(stdout, path + "\n");
+        if (listFiles_ && !dryRun_) Print(kOut, path + "\n");
     }
 
-    std::string Summary(bool dryRun) const {
-        return "folders visited: " + std::to_string(folders_) + ", files " +
-               (dryRun ? "to write: " : "written: ") + std::to_string(written_) +
+    // The same line after a dry run as after a real one, which scripts
+    // read, with a note that nothing was written.
+    std::string Summary() const {
+        const std::string skipped = std::to_string(skipped_);
+        if (language_ == Language::Japanese)
+            return "訪れたフォルダ: " + std::to_string(folders_) + "、書き込んだファイル: " + std::to_string(written_) +
+                   "、変更不要のファイル: " + std::to_string(unchanged_) +
+                   (skipped_ ? "、飛ばしたフォルダ: " + skipped : std::string()) +
+                   (dryRun_ ? "（試行: 何も書き込んでいません）" : "") + "\n";
+        return "folders visited: " + std::to_string(folders_) + ", files written: " + std::to_string(written_) +
                ", files already up to date: " + std::to_string(unchanged_) +
-               (skipped_ ? ", skipped: " + std::to_string(skipped_) : std::string()) +
-               (dryRun ? " (dry run: nothing was written)" : "") + "\n";
+               (skipped_ ? ", skipped: " + skipped : std::string()) +
+               (dryRun_ ? " (dry run: nothing was written)" : "") + "\n";
     }
 
 private:
-    bool listFiles_;
+    bool dryRun_, listFiles_;
+    Language language_;
     long folders_ = 0, written_ = 0, unchanged_ = 0, skipped_ = 0;
 };
 
@@ -68,18 +92,26 @@ constexpr unsigned kBatchLockWait = 5000;
 
 int main(int argc, char** argv) {
     if (RefuseOtherCodePage()) return 3;
+    const auto args = platform::CommandLineArguments(argc, argv);
+    const Language userLanguage = platform::UserLanguageIsJapanese() ? Language::Japanese : Language::English;
     tarn::BatchCommand command;
     try {
-        command = tarn::ParseBatchArguments(platform::CommandLineArguments(argc, argv));
+        command = tarn::ParseBatchArguments(args, userLanguage);
     } catch (const tarn::UsageError& e) {
-        Print(stderr, std::string("tarnbatch: ") + e.what() + "\nTry 'tarnbatch --help'.\n");
+        std::vector<std::string> texts;
+        for (const auto& arg : args) texts.push_back(arg.text);
+        const Language language = tarn::ChosenLanguage(texts, userLanguage);
+        Print(kErr, std::string("tarnbatch: ") + e.what() + "\n" +
+                        InLanguage(language, "Try 'tarnbatch --help'.\n",
+                                   "使い方は 'tarnbatch --help' で表示されます。\n"));
         return 2;
     } catch (const platform::FileError& e) {
-        Print(stderr, std::string("tarnbatch: ") + e.what() + "\n");
+        Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
         return 2;
     }
+    const Language language = command.language;
     if (command.help) {
-        std::fputs(tarn::kBatchUsage, stdout);
+        Print(kOut, tarn::BatchUsage(language));
         return 0;
     }
 
@@ -87,11 +119,13 @@ int main(int argc, char** argv) {
     // writes.
     platform::BatchLock lock;
     if (!command.dryRun && !lock.Acquire(kBatchLockWait)) {
-        Print(stderr, "tarnbatch: another batch (TarnUtil or tarnbatch) is still running; nothing was written\n");
+        Print(kErr, InLanguage(language,
+                               "tarnbatch: another batch (TarnUtil or tarnbatch) is still running; nothing was written\n",
+                               "tarnbatch: 別の一括設定 (TarnUtil か tarnbatch) が実行中のため、何も書き込みませんでした\n"));
         return 3;
     }
 
-    RunReport report(command.dryRun || command.verbose);
+    RunReport report(command.dryRun, command.verbose, language);
     tarn::BatchOptions options;
     options.mode = command.dryRun ? tarn::WriteMode::DryRun : tarn::WriteMode::Write;
     options.observer = &report;
@@ -99,9 +133,9 @@ int main(int argc, char** argv) {
     try {
         tarn::ApplyToTree(command.startFolder, command.input, options);
     } catch (const platform::FileError& e) {
-        Print(stderr, std::string("tarnbatch: ") + e.what() + "\n");
+        Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
         status = 1;
     }
-    Print(stdout, report.Summary(command.dryRun));
+    Print(kOut, report.Summary());
     return status;
 }

@@ -144,10 +144,30 @@ void JournaledWriter::Report(const std::string& path, WriteOutcome outcome) {
     if (options_.observer) options_.observer->FileStored(path, outcome);
 }
 
+void JournaledWriter::Report(const platform::PreparedRewrite& rewrite, WriteOutcome outcome) {
+    BatchObserver* observer = options_.observer;
+    if (observer && observer->WantsContent() && rewrite.New())
+        observer->FileChanged(rewrite.Path(), rewrite.Old(), *rewrite.New());
+    Report(rewrite.Path(), outcome);
+}
+
 void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFile& compose) {
     const bool dryRun = options_.mode == WriteMode::DryRun;
     if (dryRun || !options_.journal) {
-        Report(path, FromUpdate(platform::UpdateFile(path, compose, dryRun)));
+        // The old and new content as the last attempt of the update saw
+        // them, kept only when the observer asks for them.
+        const bool keep = options_.observer && options_.observer->WantsContent();
+        std::optional<std::string> before, after;
+        const WriteOutcome outcome = FromUpdate(platform::UpdateFile(
+            path,
+            [&](const std::optional<std::string>& current) {
+                std::optional<std::string> bytes = compose(current);
+                if (keep) before = current, after = bytes;
+                return bytes;
+            },
+            dryRun));
+        if (keep && outcome != WriteOutcome::Unchanged && after) options_.observer->FileChanged(path, before, *after);
+        Report(path, outcome);
         return;
     }
     platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
@@ -169,7 +189,7 @@ void JournaledWriter::Commit() {
     options_.journal->Flush();
     for (auto& p : group) {
         if (p.rewrite.Commit())
-            Report(p.rewrite.Path(), WriteOutcome::Written);
+            Report(p.rewrite, WriteOutcome::Written);
         else
             RewriteAlone(p.rewrite.Path(), p.compose);  // another writer came in between
     }
@@ -186,7 +206,7 @@ void JournaledWriter::RewriteAlone(const std::string& path, const platform::Comp
         options_.journal->Record(rewrite);
         options_.journal->Flush();
         if (rewrite.Commit()) {
-            Report(path, WriteOutcome::Written);
+            Report(rewrite, WriteOutcome::Written);
             return;
         }
     }

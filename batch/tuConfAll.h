@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <vector>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -38,6 +39,13 @@ public:
     virtual ~BatchObserver() = default;
     virtual void FolderEntered(const std::string& /*folder*/) {}
     virtual void FileStored(const std::string& /*path*/, WriteOutcome /*outcome*/) {}
+    // An observer that returns true here is also told, before FileStored,
+    // what a file held (nothing when it was missing) and what it holds after
+    // the run, for every file whose bytes change. Keeping both costs a copy
+    // of each file, so by default nobody asks.
+    virtual bool WantsContent() const { return false; }
+    virtual void FileChanged(const std::string& /*path*/, const std::optional<std::string>& /*before*/,
+                             const std::string& /*after*/) {}
     // A folder whose name has no exact form in the code page: never entered,
     // nothing written in it. `shownPath` writes the missing characters as
     // "<U+XXXX>".
@@ -83,6 +91,7 @@ private:
     struct Pending;
     void RewriteAlone(const std::string& path, const platform::ComposeFile& compose);
     void Report(const std::string& path, WriteOutcome outcome);
+    void Report(const platform::PreparedRewrite& rewrite, WriteOutcome outcome);
 
     const BatchOptions& options_;
     std::vector<Pending> pending_;

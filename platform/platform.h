@@ -264,4 +264,17 @@ void WriteErrorUnicode(const std::string& utf8);
 std::string TerminalToSystemText(const std::string& text);
 std::string SystemToTerminalText(const std::string& text);
 
+// True when the user reads Japanese: on POSIX the language of the locale's
+// messages (the first of LC_ALL, LC_MESSAGES and LANG that is set); on
+// Windows the user's default UI language.
+bool UserLanguageIsJapanese();
+
+enum class StandardStream { Output, Error };
+
+// Writes text in the code page to standard output or error. On a Windows
+// console it goes through the wide functions, so that Japanese shows right
+// whatever the console's own code page; redirected, the bytes are written as
+// they are. On POSIX it is turned into what the terminal shows (UTF-8).
+void WriteText(StandardStream stream, const std::string& text);
+
 }  // namespace platform

@@ -696,4 +696,20 @@ bool BatchLock::Acquire(unsigned waitMilliseconds) {
 
 std::string SystemToTerminalText(const std::string& text) { return ToUtf8(text); }
 
+bool UserLanguageIsJapanese() {
+    // The same order in which the C library picks the messages' locale.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        const std::string locale = value;
+        return locale.compare(0, 2, "ja") == 0 && (locale.size() == 2 || std::strchr("_.@", locale[2]));
+    }
+    return false;
+}
+
+void WriteText(StandardStream stream, const std::string& text) {
+    const std::string shown = SystemToTerminalText(text);
+    WriteAll(stream == StandardStream::Output ? 1 : 2, shown.data(), shown.size());
+}
+
 }  // namespace platform

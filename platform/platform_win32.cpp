@@ -517,4 +517,21 @@ bool BatchLock::Acquire(unsigned waitMilliseconds) {
 
 std::string SystemToTerminalText(const std::string& text) { return text; }
 
+bool UserLanguageIsJapanese() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE; }
+
+void WriteText(StandardStream stream, const std::string& text) {
+    HANDLE handle = GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+    // A console shows wide characters right under any console code page
+    // (and Wine's terminal gets them as UTF-8); a file or pipe gets the
+    // Shift-JIS bytes themselves.
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = ToWide(text, 932);
+        DWORD done = 0;
+        if (WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr)) return;
+    }
+    WriteAll(handle, text.data(), text.size());
+}
+
 }  // namespace platform

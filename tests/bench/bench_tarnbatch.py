@@ -245,7 +245,8 @@ def next_name(data):
 
 def driver_run(runner, data):
     """One driver run that changes every file; (Run, folders visited)."""
-    run = runner.run("tarnbatch", "--set", "NAME=" + next_name(data), runner.path(data))
+    # The summary is read in English; the locale here is Japanese.
+    run = runner.run("tarnbatch", "--lang=en", "--set", "NAME=" + next_name(data), runner.path(data))
     match = SUMMARY.search(run.out)
     if not match:
         raise SystemExit("no summary from %s: %r" % (runner.name, run.out))

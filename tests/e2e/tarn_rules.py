@@ -161,6 +161,12 @@ def get(lines, name):
     return lines[index][len(name) + 1:]
 
 
+def lookup(lines, name):
+    """The value of the first line named `name`, or None when there is none."""
+    index = _match(lines, name)
+    return None if index is None else lines[index].split(b"=", 1)[1]
+
+
 def set_value(lines, name, value):
     index = _match(lines, name)
     if value:

@@ -28,16 +28,18 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
 
-SUMMARY = re.compile(r"^folders visited: (\d+), files (written|to write): (\d+), "
+SUMMARY = re.compile(r"^folders visited: (\d+), files written: (\d+), "
                      r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
+SUMMARY_JA = re.compile(r"^訪れたフォルダ: (\d+)、書き込んだファイル: (\d+)、"
+                        r"変更不要のファイル: (\d+)(?:、飛ばしたフォルダ: (\d+))?(（試行: 何も書き込んでいません）)?$")
 OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09, far from "now"
 
 
 # ---- running the driver ------------------------------------------------------
 
 class Result:
-    def __init__(self, status, out, err):
-        self.status, self.out, self.err = status, out, err
+    def __init__(self, status, out, err, raw_out=b""):
+        self.status, self.out, self.err, self.raw_out = status, out, err, raw_out
 
     def lines(self):
         return self.out.splitlines()
@@ -48,13 +50,13 @@ class Result:
         match = SUMMARY.match(lines[-1]) if lines else None
         if not match:
             raise AssertionError("no summary line in %r" % self.out)
-        return int(match.group(1)), int(match.group(3)), int(match.group(4)), bool(match.group(6))
+        return int(match.group(1)), int(match.group(2)), int(match.group(3)), bool(match.group(5))
 
     def skipped(self):
         """The folders reported as skipped, as printed, and the summary's count."""
         match = SUMMARY.match(self.lines()[-1])
         shown = [line.split("form): ", 1)[1] for line in self.err.splitlines() if line.startswith("tarnbatch: skipped")]
-        return shown, int(match.group(5) or 0)
+        return shown, int(match.group(4) or 0)
 
     def __repr__(self):
         return "status %d\n--- stdout\n%s--- stderr\n%s" % (self.status, self.out, self.err)
@@ -81,13 +83,16 @@ class Driver:
             return [self.wine_run, self.prefix, self.program] + list(args)
         return [self.program] + list(args)
 
-    def run(self, *args):
+    def run(self, *args, lang="en", env=None):
+        """Runs the driver; most tests read its English messages, which the
+        Japanese locale they run in would not give without --lang."""
+        args = (["--lang=" + lang] if lang else []) + list(args)
         proc = subprocess.run(self.command(args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=120)
+                              stderr=subprocess.PIPE, timeout=120, env=env)
         # stdout is the driver's alone and must decode; stderr may also carry
         # Wine's own remarks.
         return Result(proc.returncode, proc.stdout.decode(self.encoding),
-                      proc.stderr.decode(self.encoding, "replace"))
+                      proc.stderr.decode(self.encoding, "replace"), proc.stdout)
 
     def arg(self, path):
         """A path as the user gives it to this driver."""
@@ -240,6 +245,39 @@ def changed(before, expected):
     return {rel for rel, content in expected.items() if before.files.get(rel) != content}
 
 
+def shown_value(value):
+    """A value as the dry run shows it."""
+    if value is None:
+        return "(none)"
+    return '"%s"' % re.sub(r"[\x00-\x1f\x7f]", lambda m: "<0x%02X>" % ord(m.group()), value.decode("cp932"))
+
+
+def expected_report(rel, before, after):
+    """What a dry run shows for one file that changes: its mark and, for a
+    settings file, each value (of the first line of its name) that changes."""
+    lines = ["%s: %s" % ("rewritten" if before is not None else "created", DRIVER.arg(rel))]
+    if rel.name == SETTINGS_FILE:
+        old, new = rules.read_section(before, b"BASIC"), rules.read_section(after, b"BASIC")
+        for key in rules.CATALOGUE:
+            pair = [rules.lookup(old, key.encode("ascii")), rules.lookup(new, key.encode("ascii"))]
+            if pair[0] != pair[1]:
+                lines.append("  %s: %s -> %s" % (key, shown_value(pair[0]), shown_value(pair[1])))
+        if before is not None and len(lines) == 1:
+            lines.append("  (no value changes; other lines change)")
+    return lines
+
+
+def report_blocks(result):
+    """A dry run's report: each file's block of lines, the summary left out."""
+    blocks = []
+    for line in result.lines()[:-1]:
+        if line.startswith("  ") and blocks:
+            blocks[-1].append(line)
+        else:
+            blocks.append([line])
+    return blocks
+
+
 # ---- test bases --------------------------------------------------------------
 
 class DriverTest(unittest.TestCase):
@@ -257,8 +295,8 @@ class DriverTest(unittest.TestCase):
         self.root = self.base / "data"
         self.root.mkdir()
 
-    def run_driver(self, *args):
-        return DRIVER.run(*args)
+    def run_driver(self, *args, **options):
+        return DRIVER.run(*args, **options)
 
     def assert_files(self, actual, expected):
         """The same files, each byte for byte."""
@@ -398,7 +436,7 @@ class TreeRunTest(DriverTest):
         folders = len(before.folders)
         self.assertEqual(result.summary(), (folders, 0, 2 * folders, False))
 
-    def test_dry_run_lists_the_changes_and_writes_nothing(self):
+    def test_dry_run_reports_each_change_and_writes_nothing(self):
         build_tree(self.root)
         sign = self.base / "sign.txt"
         sign.write_bytes(sjis("署名\n"))
@@ -409,22 +447,47 @@ class TreeRunTest(DriverTest):
         (self.root / "整形済み" / SETTINGS_FILE).write_bytes(MAIN_FRESH_FILE)
         set_old_times(self.root)
         before = Snapshot(self.root)
+        args = MAIN_ARGS + ["--sign", DRIVER.arg(sign)]
 
-        result = self.run_driver(*MAIN_ARGS, "--sign", DRIVER.arg(sign), "--dry-run", DRIVER.arg(self.root))
+        result = self.run_driver(*args, "--dry-run", DRIVER.arg(self.root))
         self.assert_success(result)
         after = Snapshot(self.root)
         self.assertEqual(after.folders, before.folders)
         self.assertEqual(after.files, before.files)
         self.assertEqual(after.stats, before.stats)
 
-        would = changed(before, expected_files(before, fields))
+        expected = expected_files(before, fields)
+        would = changed(before, expected)
         self.assertNotIn(Path("整形済み", SETTINGS_FILE), would)
         self.assertNotIn(Path("整形済み", SIGNATURE_FILE), would)
-        listed = self.listed(result)
-        self.assertEqual(len(listed), len(set(listed)), "a file listed twice")
-        self.assertEqual(sorted(map(str, listed)), sorted(map(str, would)))
+        blocks = report_blocks(result)
+        self.assertEqual(sorted(map(str, (DRIVER.path_of(b[0].split(": ", 1)[1]).relative_to(self.root)
+                                          for b in blocks))), sorted(map(str, would)))
+        for block in blocks:
+            rel = DRIVER.path_of(block[0].split(": ", 1)[1]).relative_to(self.root)
+            self.assertEqual(block, expected_report(self.root / rel, before.files.get(rel), expected[rel]))
+        shown = {b[0]: b[1:] for b in blocks}
+        # A few worked out by hand: a new file, and old values in lower case,
+        # with a space, emptied.
+        self.assertEqual(shown["created: " + DRIVER.arg(self.root / SETTINGS_FILE)],
+                         ['  LIB: (none) -> "2ch_plugin"', '  BBSFOLDER: (none) -> "1"',
+                          '  URL: (none) -> "http://example.jp/掲示板/"', '  NAME: (none) -> "名前テスト"',
+                          '  EMAIL: (none) -> ""', '  PASS: (none) -> "ソ表"'])
+        self.assertEqual(shown["rewritten: " + DRIVER.arg(self.root / "雑談板/過去ログ" / SETTINGS_FILE)],
+                         ['  LIB: (none) -> "2ch_plugin"', '  BBSFOLDER: (none) -> "1"',
+                          '  URL: (none) -> "http://example.jp/掲示板/"', '  NAME: "旧名" -> "名前テスト"',
+                          '  EMAIL: (none) -> ""', '  PASS: "ひみつ" -> "ソ表"'])
+        self.assertEqual(shown["rewritten: " + DRIVER.arg(self.root / "既存署名" / SIGNATURE_FILE)], [])
+        self.assertEqual(shown["created: " + DRIVER.arg(self.root / "雑談板" / SIGNATURE_FILE)], [])
         folders = len(before.folders)
         self.assertEqual(result.summary(), (folders, len(would), 2 * folders - len(would), True))
+
+        # The real run then writes exactly these files and ends with the same
+        # line, without the note.
+        real = self.run_driver(*args, DRIVER.arg(self.root))
+        self.assert_success(real)
+        self.assert_files(Snapshot(self.root).files, expected)
+        self.assertEqual(real.lines()[-1] + " (dry run: nothing was written)", result.lines()[-1])
 
     def test_signature_in_every_folder(self):
         build_tree(self.root)
@@ -532,8 +595,14 @@ class CommandLineTest(DriverTest):
             result = self.run_driver(option)
             self.assertEqual(result.status, 0, result)
             self.assertTrue(result.out.startswith("Usage: tarnbatch [OPTION]... START_FOLDER"), result)
-            for word in ("--set", "--reference", "--take", "--sign", "--dry-run", "--verbose"):
+            for word in ("--set", "--reference", "--take", "--sign", "--dry-run", "--verbose", "--lang",
+                         "redirected to a file\nor a pipe is Shift-JIS bytes"):
                 self.assertIn(word, result.out)
+        result = self.run_driver("--help", lang="ja")
+        self.assertEqual(result.status, 0, result)
+        self.assertTrue(result.out.startswith("使い方: tarnbatch [オプション]... 開始フォルダ"), result)
+        for word in ("--set 項目=値", "--take 項目[,項目...]", "--dry-run", "--lang", "Shift-JIS のバイト列"):
+            self.assertIn(word, result.out)
 
     def test_usage_errors_write_nothing(self):
         build_tree(self.root)
@@ -562,6 +631,18 @@ class CommandLineTest(DriverTest):
             (["--set", "NAME=山田é", root], "--set NAME=山田<U+00E9>: U+00E9"),
             (["--set", "HP=価格¥100", root], "U+00A5"),
             (["--set", "USER=〜♡", root], "U+301C"),
+            (["--set=NAME=山田é", root], "--set NAME=山田<U+00E9>: U+00E9"),
+            # A run that chooses nothing would still rewrite every file.
+            ([root], "nothing to write"),
+            (["--dry-run", "--reference", DRIVER.arg(reference), root], "nothing to write"),
+            # A key given twice, one of its values silently lost.
+            (["--set", "NAME=a", "--set", "name=b", root], "key NAME is given twice"),
+            (["--reference", DRIVER.arg(reference), "--take", "NAME", "--take=URL,name", root],
+             "key NAME is given twice"),
+            (["--set", "PASS=x", "--reference=" + DRIVER.arg(reference), "--take", "PASS", root],
+             "key PASS is given both by --set and by --take"),
+            (["--dry-run=yes", "--set", "NAME=a", root], "--dry-run takes no value"),
+            (["--lang=fr", "--set", "NAME=a", root], "--lang takes ja or en"),
         ]
         before = Snapshot(self.root)
         for args, mentioned in cases:
@@ -574,6 +655,108 @@ class CommandLineTest(DriverTest):
         after = Snapshot(self.root)
         self.assertEqual(after.files, before.files)
         self.assertEqual(after.stats, before.stats)
+
+
+class OptionValueTest(DriverTest):
+
+    def test_values_after_an_equals_sign(self):
+        build_tree(self.root)
+        reference = self.base / "参照.ini"
+        reference.write_bytes(crlf("[BASIC]", "URL=http://参照/", "pass=秘密"))
+        sign = self.base / "sign.txt"
+        sign.write_bytes(sjis("署名"))
+        before = Snapshot(self.root)
+        result = self.run_driver("--set=NAME=名=前", "--set=EMAIL=", "--reference=" + DRIVER.arg(reference),
+                                 "--take=URL,PASS", "--sign=" + DRIVER.arg(sign), DRIVER.arg(self.root))
+        self.assert_success(result)
+        fields = Fields({"NAME": "名=前", "EMAIL": "", "URL": "http://参照/", "PASS": "秘密"}, signature=sjis("署名"))
+        self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
+
+
+class LanguageTest(DriverTest):
+    """Messages in Japanese or English: forced with --lang, else the user's."""
+
+    def japanese_summary(self, result):
+        match = SUMMARY_JA.match(result.lines()[-1]) if result.lines() else None
+        self.assertTrue(match, result)
+        return tuple(int(g or 0) for g in match.groups()[:4]) + (bool(match.group(5)),)
+
+    def test_japanese_run_and_dry_run(self):
+        build_tree(self.root, {"": crlf("[BASIC]", "NAME=旧"), "板": None, "café": None}, {})
+        before = Snapshot(self.root)
+        dry = self.run_driver("--set=NAME=新", "--dry-run", DRIVER.arg(self.root), lang="ja")
+        self.assert_success(dry)
+        self.assertEqual(Snapshot(self.root).files, before.files)
+        self.assertEqual(dry.lines()[:-1], ["書き換え: " + DRIVER.arg(self.root / SETTINGS_FILE), '  NAME: "旧" → "新"',
+                                             "作成: " + DRIVER.arg(self.root / "板" / SETTINGS_FILE),
+                                             '  NAME: (なし) → "新"'])
+        self.assertEqual(self.japanese_summary(dry), (2, 2, 0, 1, True))
+        # Redirected output is the program's bytes: UTF-8 natively, Shift-JIS
+        # under Windows.
+        self.assertTrue(dry.raw_out.endswith("訪れたフォルダ: 2、書き込んだファイル: 2、変更不要のファイル: 0、飛ばしたフォルダ: 1"
+                                             "（試行: 何も書き込んでいません）\n".encode(DRIVER.encoding)), dry.raw_out)
+
+        real = self.run_driver("--lang", "ja", "--set=NAME=新", DRIVER.arg(self.root), lang=None)
+        self.assert_success(real)
+        self.assertEqual(self.japanese_summary(real), (2, 2, 0, 1, False))
+        self.assertIn("tarnbatch: 名前を Shift-JIS で表せないため飛ばしました: " + DRIVER.arg(self.root / "caf<U+00E9>"),
+                      real.err)
+        # The same bytes as in English; nothing in the skipped folder.
+        expected = expected_files(before, Fields({"NAME": "新"}))
+        del expected[Path("café", SETTINGS_FILE)]
+        self.assert_files(Snapshot(self.root).files, expected)
+
+    def test_japanese_usage_error(self):
+        result = self.run_driver(DRIVER.arg(self.root), lang="ja")
+        self.assertEqual(result.status, 2, result)
+        self.assertEqual(result.out, "")
+        self.assertIn("tarnbatch: 書き込むものがありません: 項目 (--set、--take) か --sign を指定してください\n"
+                      "使い方は 'tarnbatch --help' で表示されます。\n", result.err)
+
+    def test_language_from_the_environment(self):
+        # Under Wine the user's UI language follows the locale, which must be
+        # Japanese there for code page 932.
+        cases = [({"LC_ALL": "ja_JP.UTF-8"}, [], "ja")]
+        if not DRIVER.wine:
+            plain = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES", "LANG")}
+            cases = [({"LC_ALL": "ja_JP.UTF-8"}, [], "ja"), ({"LC_ALL": "C.UTF-8"}, [], "en"),
+                     ({"LANG": "ja_JP.UTF-8"}, [], "ja"), ({"LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C.UTF-8"}, [], "ja"),
+                     ({"LC_MESSAGES": "C.UTF-8", "LANG": "ja_JP.UTF-8"}, [], "en"), ({}, [], "en"),
+                     ({"LC_ALL": "ja_JP.UTF-8"}, ["--lang=en"], "en"), ({"LC_ALL": "C.UTF-8"}, ["--lang", "ja"], "ja")]
+        for settings, args, language in cases:
+            with self.subTest(environment=settings, args=args):
+                env = dict(plain, **settings) if not DRIVER.wine else None
+                result = self.run_driver(*args, "--set=NAME=x", "--dry-run", DRIVER.arg(self.root), lang=None, env=env)
+                self.assert_success(result)
+                if language == "ja":
+                    self.assertEqual(self.japanese_summary(result), (1, 1, 0, 0, True))
+                else:
+                    self.assertEqual(result.summary(), (1, 1, 0, True))
+
+
+    def test_windows_console_gets_unicode(self):
+        # In a terminal Wine gives the program a console; WriteConsoleW text
+        # reaches the terminal as UTF-8, where the Shift-JIS bytes of a
+        # redirected run would be garbled.
+        if not DRIVER.wine:
+            self.skipTest("the console path is the Windows program's")
+        import pty
+        primary, secondary = pty.openpty()
+        with subprocess.Popen(DRIVER.command(["--lang=ja", "--set=NAME=x", "--dry-run", DRIVER.arg(self.root)]),
+                              stdin=subprocess.DEVNULL, stdout=secondary, stderr=subprocess.DEVNULL) as proc:
+            os.close(secondary)
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(primary, 4096)
+                except OSError:  # the terminal closes with the program
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+            self.assertEqual(proc.wait(timeout=60), 0)
+        os.close(primary)
+        self.assertIn("訪れたフォルダ: 1、書き込んだファイル: 1".encode("utf-8"), shown)
 
 
 class OddTreeTest(DriverTest):
@@ -743,7 +926,7 @@ class OtherWritersTest(DriverTest):
         files = self.boards()
         for f in files:
             f.write_bytes(crlf("[BASIC]", "URL=http://x/"))
-        commands = [DRIVER.command(["--set", key, DRIVER.arg(self.root)]) for key in ("NAME=一", "USER=二")]
+        commands = [DRIVER.command(["--lang=en", "--set", key, DRIVER.arg(self.root)]) for key in ("NAME=一", "USER=二")]
         runs = [subprocess.Popen(c, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
                 for c in commands]
         statuses = [(r.wait(timeout=120), r.stderr.read().decode(DRIVER.encoding, "replace")) for r in runs]

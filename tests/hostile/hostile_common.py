@@ -71,7 +71,8 @@ def driver():
 
 
 def run_driver(*args, as_nobody=False, timeout=300):
-    command = [driver()] + [str(a) for a in args]
+    # The tests read the English messages; the locale here is Japanese.
+    command = [driver(), "--lang=en"] + [str(a) for a in args]
     if as_nobody and os.geteuid() == 0:
         command = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups", "--"] + command
     proc = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "batch/BatchCommandLine.h"
+#include "batch/BatchReport.h"
+#include "platform/paths.h"
 #include "temp_folder.h"
 
 namespace {
 
 using tarn::Field;
+using tarn::Language;
 using tarn::ParseBatchCommand;
 using tarn::UsageError;
 using tarn_test::TempFolder;
@@ -67,18 +70,18 @@ TEST_F(BatchCommandLine, ExactlyOneExistingStartFolder) {
     WriteBytes(dir.Fs("file"), "");
     EXPECT_THROW(ParseBatchCommand({}), UsageError);
     EXPECT_THROW(ParseBatchCommand({"--set", "NAME=n"}), UsageError);
-    EXPECT_THROW(ParseBatchCommand({start, start}), UsageError);
+    EXPECT_THROW(ParseBatchCommand({"--set", "NAME=n", start, start}), UsageError);
     EXPECT_THROW(ParseBatchCommand({dir.Path("missing")}), UsageError);
     EXPECT_THROW(ParseBatchCommand({dir.Path("file")}), UsageError);
 }
 
 TEST_F(BatchCommandLine, DoubleDashEndsTheOptions) {
     dir.MakeFolder("-odd");
-    EXPECT_EQ(ParseBatchCommand({"--dry-run", "--", dir.Path("-odd")}).startFolder, dir.Path("-odd"));
+    EXPECT_EQ(ParseBatchCommand({"--dry-run", "--set", "NAME=n", "--", dir.Path("-odd")}).startFolder, dir.Path("-odd"));
 }
 
 TEST_F(BatchCommandLine, RunFlagsAndHelp) {
-    const auto command = ParseBatchCommand({"--dry-run", "--verbose", start});
+    const auto command = ParseBatchCommand({"--dry-run", "--verbose", "--set", "NAME=n", start});
     EXPECT_TRUE(command.dryRun);
     EXPECT_TRUE(command.verbose);
     EXPECT_TRUE(ParseBatchCommand({"--help"}).help);
@@ -119,6 +122,124 @@ TEST_F(BatchCommandLine, SignReadsTheFileAsTheMemoShowsIt) {
     EXPECT_EQ(command.input.signatureText, "one\r\ntwo\r\nthree\r\n\x83\x5C");
     EXPECT_TRUE(Enabled(command).empty());
     EXPECT_THROW(ParseBatchCommand({"--sign", dir.Path("missing.txt"), start}), UsageError);
+}
+
+// The message of the usage error the arguments give; empty when none.
+std::string Refusal(const std::vector<std::string>& args, Language language = Language::English) {
+    try {
+        ParseBatchCommand(args, language);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return std::string();
+}
+
+TEST_F(BatchCommandLine, EveryOptionTakesItsValueAfterAnEqualsSign) {
+    WriteBytes(dir.Fs("ref.ini"), "[BASIC]\r\nURL=http://ref/\r\n");
+    WriteBytes(dir.Fs("sig.txt"), "sig");
+    const auto command = ParseBatchCommand({"--set=NAME=a=b", "--reference=" + dir.Path("ref.ini"), "--take=URL,Pass",
+                                            "--sign=" + dir.Path("sig.txt"), "--lang=ja", start});
+    EXPECT_EQ(Enabled(command), (std::vector<std::string>{"URL=http://ref/", "NAME=a=b", "PASS="}));
+    EXPECT_EQ(command.input.signatureText, "sig");
+    EXPECT_EQ(command.language, Language::Japanese);
+    EXPECT_EQ(Enabled(ParseBatchCommand({"--set=EMAIL=", start})), std::vector<std::string>{"EMAIL="});
+    // Flags take no value; an unknown option stays unknown with one.
+    EXPECT_EQ(Refusal({"--dry-run=yes", "--set=NAME=n", start}), "--dry-run takes no value");
+    EXPECT_EQ(Refusal({"--bogus=1", "--set=NAME=n", start}), "unknown option '--bogus'");
+    EXPECT_EQ(Refusal({"--set=NAME", start}), "--set needs KEY=VALUE, got 'NAME'");
+}
+
+TEST_F(BatchCommandLine, AKeyIsGivenOnlyOnce) {
+    WriteBytes(dir.Fs("ref.ini"), "[BASIC]\r\nPASS=p\r\n");
+    const std::string ref = "--reference=" + dir.Path("ref.ini");
+    EXPECT_EQ(Refusal({"--set", "NAME=x", "--set", "name=y", start}), "key NAME is given twice");
+    EXPECT_EQ(Refusal({"--set", "NAME=x", "--set=NAME=x", start}), "key NAME is given twice");
+    EXPECT_EQ(Refusal({ref, "--take", "PASS", "--take", "URL,pass", start}), "key PASS is given twice");
+    EXPECT_EQ(Refusal({ref, "--take", "PASS,PASS", start}), "key PASS is given twice");
+    EXPECT_EQ(Refusal({"--set", "PASS=x", ref, "--take", "PASS", start}), "key PASS is given both by --set and by --take");
+    EXPECT_EQ(Refusal({ref, "--take", "BBSFOLDER", "--set", "bbsfolder=1", start}),
+              "key BBSFOLDER is given both by --set and by --take");
+    // USER and PASS share a tick box in the window, but are two keys here.
+    EXPECT_EQ(Enabled(ParseBatchCommand({"--set", "USER=u", ref, "--take", "PASS", start})),
+              (std::vector<std::string>{"USER=u", "PASS=p"}));
+}
+
+TEST_F(BatchCommandLine, ARunThatWritesNothingIsRefused) {
+    WriteBytes(dir.Fs("sig.txt"), "sig");
+    const std::string nothing = "nothing to write: give a field (--set, --take) or --sign";
+    EXPECT_EQ(Refusal({start}), nothing);
+    EXPECT_EQ(Refusal({"--dry-run", "--verbose", start}), nothing);
+    EXPECT_EQ(Refusal({"--reference", dir.Path("sig.txt"), start}), nothing);
+    // Any one field, or the signature alone, is something to write.
+    EXPECT_EQ(Refusal({"--sign", dir.Path("sig.txt"), start}), "");
+    EXPECT_EQ(Refusal({"--set", "BBSFOLDER=", start}), "");
+    EXPECT_EQ(Refusal({"--set", "PARAM2=", start}), "");
+}
+
+TEST_F(BatchCommandLine, MessagesInTheChosenLanguage) {
+    using tarn::ChosenLanguage;
+    EXPECT_EQ(ChosenLanguage({"--set", "NAME=n", start}, Language::Japanese), Language::Japanese);
+    EXPECT_EQ(ChosenLanguage({"--lang", "en", start}, Language::Japanese), Language::English);
+    EXPECT_EQ(ChosenLanguage({"--lang=ja", "--lang=en", start}, Language::Japanese), Language::English);
+    EXPECT_EQ(ChosenLanguage({"--lang=ja", start}, Language::English), Language::Japanese);
+    // Only an option chooses: not a value that looks like one, nor anything after "--".
+    EXPECT_EQ(ChosenLanguage({"--sign", "--lang=ja", start}, Language::English), Language::English);
+    EXPECT_EQ(ChosenLanguage({"--", "--lang=ja"}, Language::English), Language::English);
+    EXPECT_EQ(ChosenLanguage({"--lang=fr", start}, Language::English), Language::English);
+
+    EXPECT_EQ(Refusal({start}, Language::Japanese),
+              "書き込むものがありません: 項目 (--set、--take) か --sign を指定してください");
+    EXPECT_EQ(Refusal({"--lang=ja", "--set", "NAME=x", "--set", "NAME=y", start}), "項目 NAME が二度指定されています");
+    EXPECT_EQ(Refusal({"--lang", "en", start}, Language::Japanese),
+              "nothing to write: give a field (--set, --take) or --sign");
+    EXPECT_EQ(Refusal({"--lang=fr", start}, Language::Japanese),
+              "--lang には ja か en を指定してください（指定されたのは 'fr'）");
+    EXPECT_EQ(ParseBatchCommand({"--help"}, Language::Japanese).language, Language::Japanese);
+    EXPECT_EQ(std::string(tarn::BatchUsage(Language::English)).rfind("Usage: tarnbatch [OPTION]...", 0), 0u);
+    EXPECT_EQ(std::string(tarn::BatchUsage(Language::Japanese)).rfind("使い方: tarnbatch [オプション]...", 0), 0u);
+}
+
+TEST_F(BatchCommandLine, ValuesWithoutAShiftJisFormAreRefusedAlsoAfterEqualsSigns) {
+    const platform::CommandArgument value{"", "U+00E9", true, "NAME=x<U+00E9>"};
+    const platform::CommandArgument inlineValue{"", "U+00E9", true, "--set=NAME=x<U+00E9>"};
+    const platform::CommandArgument folder{start, "", true, start};
+    const auto refusal = [](const std::vector<platform::CommandArgument>& args, Language language) {
+        try {
+            tarn::ParseBatchArguments(args, language);
+        } catch (const UsageError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(refusal({{"--set", "", true, "--set"}, value, folder}, Language::English),
+              "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");
+    EXPECT_EQ(refusal({inlineValue, folder}, Language::English), "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");
+    EXPECT_EQ(refusal({{"--lang=en", "", true, "--lang=en"}, inlineValue, folder}, Language::English),
+              "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");
+    EXPECT_EQ(refusal({inlineValue, folder}, Language::Japanese), "--set NAME=x<U+00E9>: U+00E9 は Shift-JIS で表せません");
+}
+
+// The dry run's lines for one file, from its bytes before and after.
+TEST(DryRunReport, MarksTheFileAndShowsEachChangedValue) {
+    using tarn::DescribeChange;
+    const std::string settings = platform::JoinPath("板", "tarn_BBS.ini");
+    EXPECT_EQ(DescribeChange(settings, std::nullopt, "[BASIC]\r\nNAME=\x96\xBC\r\nEMAIL=\r\n", Language::English),
+              "created: " + settings + "\n  NAME: (none) -> \"\x96\xBC\"\n  EMAIL: (none) -> \"\"\n");
+    // The first line of a name counts, in any letter case; an unchanged
+    // value, or one in a section the batch drops, is not shown. Control
+    // characters are shown as their codes, a cut double-byte character too.
+    const std::string before = "[OTHER]\r\nURL=u\r\n[BASIC]\r\nname=a\x1b\r\nNAME=b\r\nPASS=p\r\nKEY=k\x83";
+    const std::string after = "[BASIC]\r\nNAME=\x83\x5C\r\nPASS=p\r\nKEY=\r\nURL=u\r\n";
+    EXPECT_EQ(DescribeChange(settings, before, after, Language::Japanese),
+              "書き換え: " + settings + "\n  URL: (なし) → \"u\"\n  NAME: \"a<0x1B>\" → \"\x83\x5C\"\n"
+              "  KEY: \"k<0x83>\" → \"\"\n");
+    EXPECT_EQ(DescribeChange(settings, "[BASIC]\r\n pass=p \r\n", "[BASIC]\r\npass=p\r\n", Language::English),
+              "rewritten: " + settings + "\n  PASS: (none) -> \"p\"\n");
+    EXPECT_EQ(DescribeChange(settings, "[BASIC]\nNAME=a\n[X]\n", "[BASIC]\r\nNAME=a\r\n", Language::English),
+              "rewritten: " + settings + "\n  (no value changes; other lines change)\n");
+    // A signature has no keys.
+    const std::string sign = platform::JoinPath("板", "sign.ini");
+    EXPECT_EQ(DescribeChange(sign, std::string("NAME=a"), "NAME=b", Language::English), "rewritten: " + sign + "\n");
 }
 
 }  // namespace
