@@ -10,6 +10,7 @@ namespace {
 
 const char kUsageEnglish[] =
     "Usage: tarnbatch [OPTION]... START_FOLDER\n"
+    "       tarnbatch --undo [JOURNAL] [--journal DIR]\n"
     "\n"
     "Writes the chosen fields into the tarn_BBS.ini of START_FOLDER and of every\n"
     "folder beneath it (hidden ones too), creating the file where it is missing:\n"
@@ -37,10 +38,23 @@ const char kUsageEnglish[] =
     "                       or rewritten, with each value that would change\n"
     "                       (KEY: old -> new)\n"
     "  --verbose            list every file written\n"
+    "  --quiet              no summary and no progress line\n"
+    "  --journal DIR        keep the journal in DIR (default: see below)\n"
     "  --lang LANG          messages in Japanese (ja) or English (en); without\n"
     "                       it, in the user's language\n"
     "  --help               show this text\n"
     "An option's value may also follow it after '=': --set=NAME=x, --lang=en.\n"
+    "\n"
+    "Undo:\n"
+    "  --undo [JOURNAL]     take back the last batch (or the one whose journal is\n"
+    "                       JOURNAL, a name or a folder): every file that still\n"
+    "                       holds what that batch wrote gets its old bytes back, a\n"
+    "                       file it created is removed, a file changed since is\n"
+    "                       left alone and named. An undo can be undone too.\n"
+    "Before a file is changed its old bytes are recorded in a journal, in\n"
+    "$XDG_STATE_HOME/tarnutil/journal (~/.local/state/tarnutil/journal) on Linux\n"
+    "and %LOCALAPPDATA%\\TarnUtil\\journal on Windows; the last ten are kept.\n"
+    "On a terminal a long run shows its progress on standard error.\n"
     "\n"
     "Files whose content would not change are left alone. Every file is replaced\n"
     "crash-safely: it holds either its old or its new content, never a part.\n"
@@ -79,10 +93,23 @@ const char kUsageJapanese[] =
     "  --dry-run              何も書き込まず、作るファイルと書き換えるファイルを、\n"
     "                         変わる値（項目: 元の値 → 新しい値）とともに一覧する\n"
     "  --verbose              書き込んだファイルを一覧する\n"
+    "  --quiet                集計も進み具合も出さない\n"
+    "  --journal フォルダ     記録（ジャーナル）をそのフォルダに置く\n"
     "  --lang 言語            メッセージを日本語 (ja) か英語 (en) で出す（指定が\n"
     "                         無ければ利用者の言語）\n"
     "  --help                 この説明を出す\n"
     "値を取るオプションは = でつなげても書けます: --set=NAME=x、--lang=en\n"
+    "\n"
+    "元に戻す:\n"
+    "  --undo [記録]          最後の一括設定（または名前かフォルダで指定した記録の\n"
+    "                         一括設定）を元に戻す。その一括設定が書いた内容のまま\n"
+    "                         のファイルは元の内容に戻し、作ったファイルは消す。\n"
+    "                         その後ほかで変更されたファイルはそのままにして表示する。\n"
+    "                         元に戻したこと自体も、また元に戻せます。\n"
+    "ファイルを変える前に、元の内容を記録（ジャーナル）に残します。場所は Linux では\n"
+    "$XDG_STATE_HOME/tarnutil/journal (~/.local/state/tarnutil/journal)、Windows\n"
+    "では %LOCALAPPDATA%\\TarnUtil\\journal で、最新の十回分を残します。\n"
+    "端末では、時間のかかる実行の進み具合を標準エラーに表示します。\n"
     "\n"
     "内容が変わらないファイルには触れません。どのファイルも安全に置き換えるので、\n"
     "中身は必ず元のままか新しい内容のどちらかです。\n"
@@ -98,7 +125,7 @@ const char kUsageJapanese[] =
 // The options that take a value, given as the next argument or after '='.
 bool TakesValue(const std::string& option) {
     return option == "--set" || option == "--reference" || option == "--take" || option == "--sign" ||
-           option == "--lang";
+           option == "--lang" || option == "--journal";
 }
 
 // "--name=value" split into the option and its value; nothing for any other
@@ -215,6 +242,8 @@ void Parser::Option(const std::string& option, const std::string& value) {
             Refuse("signature file '" + value + "' does not exist", "署名ファイル '" + value + "' がありません");
         command_.input.signatureChecked = true;
         command_.input.signatureText = SignatureInCodePage(ReadSignature(value));
+    } else if (option == "--journal") {
+        command_.journalFolder = value;
     } else if (option == "--lang") {
         if (!LanguageNamed(value, command_.language))
             Refuse("--lang takes ja or en, got '" + value + "'",
@@ -231,7 +260,8 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         std::string option, inlineValue;
         if (SplitInlineValue(arg, option, inlineValue)) {
             if (!TakesValue(option)) {
-                if (option == "--dry-run" || option == "--verbose" || option == "--help")
+                if (option == "--dry-run" || option == "--verbose" || option == "--help" || option == "--quiet" ||
+                    option == "--undo")
                     Refuse(option + " takes no value", option + " に値は付けられません");
                 Refuse("unknown option '" + option + "'", "不明なオプション '" + option + "'");
             }
@@ -243,6 +273,10 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
             command_.dryRun = true;
         } else if (arg == "--verbose") {
             command_.verbose = true;
+        } else if (arg == "--quiet") {
+            command_.quiet = true;
+        } else if (arg == "--undo") {
+            command_.undo = true;
         } else if (TakesValue(arg)) {
             if (i + 1 >= args.size()) Refuse(arg + " needs a value", arg + " には値が必要です");
             Option(arg, args[++i]);
@@ -269,6 +303,15 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         }
     }
 
+    if (command_.undo) {
+        // An undo writes what the journal says, nothing else.
+        bool anyField = command_.input.signatureChecked;
+        for (const auto& field : command_.input.fields) anyField = anyField || field.enabled;
+        if (anyField) Refuse("--undo takes no fields and no --sign", "--undo には項目も --sign も指定できません");
+        if (positional.size() > 1) Refuse("--undo takes at most one JOURNAL", "--undo に指定できる記録は一つだけです");
+        command_.undoJournal = positional.empty() ? std::string() : positional[0];
+        return command_;
+    }
     if (positional.size() != 1) Refuse("give exactly one START_FOLDER", "開始フォルダを一つだけ指定してください");
     command_.startFolder = positional[0];
     if (!platform::DirectoryExists(command_.startFolder))

@@ -24,6 +24,10 @@ struct BatchCommand {
     bool dryRun = false;
     bool verbose = false;
     bool help = false;
+    bool quiet = false;          // no summary, no progress
+    bool undo = false;           // take back a batch instead of running one
+    std::string undoJournal;     // the journal to take back (name or folder); empty: the last
+    std::string journalFolder;   // where journals are kept; empty: the user's default
     Language language = Language::English;
 };
 

@@ -1,9 +1,13 @@
 // tarnbatch: the batch settings run of TarnUtil from the command line.
+#include <chrono>
 #include <string>
 
 #include "batch/BatchCommandLine.h"
 #include "batch/BatchReport.h"
 #include "batch/tuConfAll.h"
+#include "batch/tuJournal.h"
+#include "batch/tuUndo.h"
+#include "platform/paths.h"
 #include "platform/file_error.h"
 #include "platform/platform.h"
 
@@ -23,10 +27,50 @@ constexpr auto kErr = platform::StandardStream::Error;
 // dry run each file that would change, with its changed values.
 class RunReport : public tarn::BatchObserver {
 public:
-    RunReport(bool dryRun, bool listFiles, Language language)
-        : dryRun_(dryRun), listFiles_(listFiles), language_(language) {}
+    RunReport(bool dryRun, bool listFiles, Language language, bool showProgress)
+        : dryRun_(dryRun), listFiles_(listFiles), showProgress_(showProgress), language_(language) {}
 
-    void FolderEntered(const std::string&) override { ++folders_; }
+    void FolderEntered(const std::string&) override {
+        ++folders_;
+        ShowProgress();
+    }
+
+    void FileLeftAlone(const std::string& path) override {
+        ++leftAlone_;
+        Print(kErr, InLanguage(language_, "tarnbatch: left alone (changed since the batch): ",
+                               "tarnbatch: 一括設定の後に変更されたため、そのままにしました: ") +
+                        path + "\n");
+    }
+
+    // A long run on a terminal shows how far it got, on one line of
+    // standard error that is rewritten every tenth of a second.
+    void ShowProgress(bool last = false) {
+        if (!showProgress_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!last && (now - started_ < std::chrono::milliseconds(500) || now - shown_ < std::chrono::milliseconds(100)))
+            return;
+        if (last && !progressShown_) return;
+        shown_ = now;
+        progressShown_ = true;
+        const std::string line = InLanguage(language_, "folders: ", "フォルダ: ") + std::to_string(folders_) +
+                                 InLanguage(language_, ", written: ", "、書き込み: ") + std::to_string(written_) +
+                                 InLanguage(language_, ", unchanged: ", "、変更不要: ") + std::to_string(unchanged_) +
+                                 InLanguage(language_, ", skipped: ", "、飛ばした: ") + std::to_string(skipped_);
+        Print(kErr, "\r" + line + (last ? "\n" : ""));
+    }
+
+    long Written() const { return written_; }
+
+    // After an undo: what came back, what already was, what was left alone.
+    std::string UndoSummary(const tarn::UndoResult& result) const {
+        if (language_ == Language::Japanese)
+            return "元に戻したファイル: " + std::to_string(result.restored) + "、元のままのファイル: " +
+                   std::to_string(result.alreadyBack) + "、変更されていたためそのままのファイル: " +
+                   std::to_string(result.leftAlone) + (dryRun_ ? "（試行: 何も書き込んでいません）" : "") + "\n";
+        return "files restored: " + std::to_string(result.restored) + ", already as before: " +
+               std::to_string(result.alreadyBack) + ", changed since (left alone): " +
+               std::to_string(result.leftAlone) + (dryRun_ ? " (dry run: nothing was written)" : "") + "\n";
+    }
 
     void FolderSkipped(const std::string& shownPath) override {
         ++skipped_;
@@ -67,9 +111,11 @@ public:
     }
 
 private:
-    bool dryRun_, listFiles_;
+    bool dryRun_, listFiles_, showProgress_;
+    bool progressShown_ = false;
     Language language_;
-    long folders_ = 0, written_ = 0, unchanged_ = 0, skipped_ = 0;
+    long folders_ = 0, written_ = 0, unchanged_ = 0, skipped_ = 0, leftAlone_ = 0;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), shown_;
 };
 
 // Every path and text is handled in code page 932; under another ANSI code
@@ -83,6 +129,25 @@ bool RefuseOtherCodePage() {
         ", not Japanese (932); nothing was written.\n"
         "Set the system locale to Japanese; under Wine run it as: LC_ALL=ja_JP.UTF-8 wine tarnbatch.exe ...\n");
     return true;
+}
+
+// Where journals are kept unless --journal says otherwise.
+std::string DefaultJournalsFolder() {
+    const std::string state = platform::UserStateFolder();
+    return platform::kNamesAreUtf8 ? platform::JoinPath(platform::JoinPath(state, "tarnutil"), "journal")
+                                   : platform::JoinPath(platform::JoinPath(state, "TarnUtil"), "journal");
+}
+
+// The journal folder --undo means: the last one, one of the journals' folder
+// by name, or a folder given by its path; empty when there is none.
+std::string JournalToUndo(const std::string& journals, const std::string& given) {
+    if (given.empty()) {
+        const auto all = tarn::ListJournals(journals);
+        return all.empty() ? std::string() : all.back();
+    }
+    const std::string named = platform::JoinPath(journals, given);
+    if (platform::FilePart(given) == given && platform::DirectoryExists(named)) return named;
+    return platform::DirectoryExists(given) ? given : std::string();
 }
 
 // How long a second batch waits for a running one before it gives up.
@@ -125,17 +190,58 @@ int main(int argc, char** argv) {
         return 3;
     }
 
-    RunReport report(command.dryRun, command.verbose, language);
+    const std::string journals = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
+    RunReport report(command.dryRun, command.verbose, language,
+                     !command.quiet && platform::IsTerminal(platform::StandardStream::Error));
     tarn::BatchOptions options;
     options.mode = command.dryRun ? tarn::WriteMode::DryRun : tarn::WriteMode::Write;
     options.observer = &report;
+    options.excludedFolder = journals;
     int status = 0;
+    std::string how = "finished";
+    if (command.undo) {
+        const std::string undone = JournalToUndo(journals, command.undoJournal);
+        if (undone.empty()) {
+            Print(kErr, InLanguage(language, "tarnbatch: no journal to take back in ", "tarnbatch: 元に戻す記録がありません: ") +
+                            (command.undoJournal.empty() ? journals : command.undoJournal) + "\n");
+            return 1;
+        }
+        tarn::Journal journal(journals, "undo", undone);
+        if (!command.dryRun) options.journal = &journal;
+        tarn::UndoResult result;
+        try {
+            result = tarn::UndoJournal(undone, options);
+        } catch (const platform::FileError& e) {
+            Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
+            status = 1;
+            how = "stopped";
+        }
+        journal.Finish(how);
+        report.ShowProgress(true);
+        if (!command.quiet) Print(kOut, report.UndoSummary(result));
+        return status;
+    }
+
+    tarn::Journal journal(journals, "batch", command.startFolder);
+    if (!command.dryRun) {
+        platform::MakeFolders(journals);
+        options.journal = &journal;
+    }
     try {
         tarn::ApplyToTree(command.startFolder, command.input, options);
     } catch (const platform::FileError& e) {
         Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
         status = 1;
+        how = "stopped";
     }
-    Print(kOut, report.Summary());
+    journal.Finish(how);
+    report.ShowProgress(true);
+    if (status != 0 && report.Written() > 0)
+        Print(kErr, InLanguage(language,
+                               "tarnbatch: " + std::to_string(report.Written()) +
+                                   " files were written before the stop; tarnbatch --undo takes them back\n",
+                               "tarnbatch: 停止までに " + std::to_string(report.Written()) +
+                                   " 個のファイルを書き込みました。tarnbatch --undo で元に戻せます\n"));
+    if (!command.quiet) Print(kOut, report.Summary());
     return status;
 }

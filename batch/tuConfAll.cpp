@@ -96,6 +96,10 @@ private:
             const std::string child = platform::JoinPath(folder, entry.name);
             if (entry.isLink && !LeadsSomewhereNew(child)) return;
             if (IsExcluded(entry.name, child)) return;
+            // Through a link the walk may meet a file it has prepared but not
+            // yet written: what is prepared is written first, so that the
+            // file is read with this batch's change in it.
+            if (entry.isLink) writer_.Commit();
             Visit(child);
         });
         ancestors_.pop_back();

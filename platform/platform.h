@@ -277,4 +277,8 @@ enum class StandardStream { Output, Error };
 // they are. On POSIX it is turned into what the terminal shows (UTF-8).
 void WriteText(StandardStream stream, const std::string& text);
 
+// True when the stream is shown to a user (a terminal, a console) rather than
+// redirected to a file or a pipe.
+bool IsTerminal(StandardStream stream);
+
 }  // namespace platform

@@ -624,6 +624,8 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
 
 unsigned AnsiCodePage() { return 932; }
 
+bool IsTerminal(StandardStream stream) { return ::isatty(stream == StandardStream::Output ? 1 : 2) == 1; }
+
 AppendFile::AppendFile(const std::string& path) {
     handle_ = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     struct stat st;

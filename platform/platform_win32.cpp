@@ -430,6 +430,12 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
 
 unsigned AnsiCodePage() { return GetACP(); }
 
+bool IsTerminal(StandardStream stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE),
+                          &mode) != FALSE;
+}
+
 AppendFile::AppendFile(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -70,13 +70,27 @@ def driver():
     return program
 
 
+_NOBODY_STATE = []
+
+
+def nobody_state_folder():
+    """A folder the unprivileged account may keep its journals in."""
+    if not _NOBODY_STATE:
+        folder = tempfile.mkdtemp(prefix="tarn-nobody-state-")
+        os.chown(folder, NOBODY, NOBODY)
+        _NOBODY_STATE.append(folder)
+    return _NOBODY_STATE[0]
+
+
 def run_driver(*args, as_nobody=False, timeout=300):
     # The tests read the English messages; the locale here is Japanese.
     command = [driver(), "--lang=en"] + [str(a) for a in args]
+    env = None
     if as_nobody and os.geteuid() == 0:
         command = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups", "--"] + command
+        env = dict(os.environ, XDG_STATE_HOME=nobody_state_folder())
     proc = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          timeout=timeout)
+                          timeout=timeout, env=env)
     return Run(proc)
 
 

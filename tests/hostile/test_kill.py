@@ -2,8 +2,9 @@
 """The batch driver killed (SIGKILL) at random moments during a run over 2,000
 board folders, again and again: afterwards every tarn_BBS.ini of the tree holds
 either its bytes from before that run or exactly its new bytes, never a part
-or a mix, and at most one temporary file (the one being written at the kill)
-is left behind.
+or a mix, and at most one group of temporary files (those being written at
+the kill) is left behind; and undo, from the journal the killed run left,
+gives every file back its bytes from before that run.
 
 Environment: TARNBATCH, TARN_HOSTILE_WORK as for the hostile trees;
 TARN_KILL_RUNS (default 25: how many runs must be cut by the kill) and TARN_KILL_SEED (default: random, printed) to
@@ -21,6 +22,7 @@ from pathlib import Path
 from hostile_common import SETTINGS_FILE, TEMPORARY_MARK, Fields, HostileTest, crlf, driver, rules
 
 FOLDERS = 2000
+GROUP = 64  # files prepared, journaled and then replaced together
 
 
 class KillTest(HostileTest):
@@ -60,7 +62,7 @@ class KillTest(HostileTest):
         duration = time.monotonic() - started
         self.assertEqual(done.returncode, 0, done.stderr)
 
-        checked = killed = finished = new_seen = old_seen = left = 0
+        checked = killed = finished = new_seen = old_seen = left = undone = 0
         run = 0
         while killed < runs and run < 4 * runs:
             run += 1
@@ -96,17 +98,30 @@ class KillTest(HostileTest):
                               % (run, seed, delay, rel))
                 checked += 1
             temporaries = self.temporaries()
-            self.assertLessEqual(len(temporaries), 1, "run %d (seed %d): %s" % (run, seed, temporaries))
+            self.assertLessEqual(len(temporaries), GROUP, "run %d (seed %d): %s" % (run, seed, temporaries))
             left += len(temporaries)
             for path in temporaries:
                 path.unlink()
             # Nothing but settings files and folders in the tree.
             self.assertEqual(sum(1 for _ in self.root.rglob("*.ini")), len(files))
 
+            # Every other run that changed something is taken back: each file
+            # gets the bytes it had before, wherever the kill cut the run. (A
+            # run killed before its first change left nothing to take back;
+            # an undo then would take back the run before it.)
+            if run % 2 == 0 and after != before:
+                undo = subprocess.run([driver(), "--lang=en", "--undo"], stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE, timeout=300)
+                self.assertEqual(undo.returncode, 0, undo.stderr)
+                self.assertEqual(self.read_all(files), before, "run %d (seed %d): undo after a kill at %.3f s"
+                                 % (run, seed, delay))
+                self.assertIn(b"changed since (left alone): 0", undo.stdout)
+                undone += 1
+
         self.assertGreaterEqual(killed, runs, "too few runs were killed mid-way to mean anything")
         print("\nkill test: %d runs killed (%d finished before the kill), %d files checked, "
-              "%d old and %d new, %d temporary files left by kills, seed %d"
-              % (killed, finished, checked, old_seen, new_seen, left, seed), flush=True)
+              "%d old and %d new, %d temporary files left by kills, %d runs undone, seed %d"
+              % (killed, finished, checked, old_seen, new_seen, left, undone, seed), flush=True)
 
 
 if __name__ == "__main__":
