@@ -312,12 +312,22 @@ struct Win32Rewrite : PreparedRewrite::State {
             temporary.clear();
             return true;
         }
-        // A file that appeared meanwhile, or one another program holds open,
-        // is read again; any other failure is final.
-        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || IsHeldByWriter(path)) return false;
+        // A file that appeared meanwhile, or one another program holds open
+        // or has written since it was read (it may have closed it again
+        // before the check), is read again; any other failure is final.
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || IsHeldByWriter(path) || ChangedSinceRead())
+            return false;
         throw FileError(FileError::kCreate, path);
     }
 
+    bool ChangedSinceRead() const {
+        WIN32_FILE_ATTRIBUTE_DATA now{};
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &now)) return exists;
+        return !exists || now.nFileSizeLow != atRead.nFileSizeLow || now.nFileSizeHigh != atRead.nFileSizeHigh ||
+               CompareFileTime(&now.ftLastWriteTime, &atRead.ftLastWriteTime) != 0;
+    }
+
+    BY_HANDLE_FILE_INFORMATION atRead{};
     UniqueHandle file;
     std::string temporary;
     bool exists = false;
@@ -337,7 +347,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         state->file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (state->file.valid()) {
-            BY_HANDLE_FILE_INFORMATION info{};
+            BY_HANDLE_FILE_INFORMATION& info = state->atRead;
             if (!GetFileInformationByHandle(state->file.get(), &info)) throw FileError(FileError::kOpen, path);
             attributes = info.dwFileAttributes;
             state->exists = true;

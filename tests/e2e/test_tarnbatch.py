@@ -947,6 +947,99 @@ def chattr(flag, path):
     subprocess.run(["chattr", flag, str(path)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
+UNDO_SUMMARY = re.compile(r"^files restored: (\d+), already as before: (\d+), changed since \(left alone\): (\d+)$")
+
+
+class UndoTest(DriverTest):
+    """Every real run leaves a journal; --undo takes the last batch back."""
+
+    def journal_args(self):
+        return ["--journal", DRIVER.arg(self.base / "journal")]
+
+    def undo(self, *extra):
+        result = self.run_driver("--undo", *extra, *self.journal_args())
+        self.assertEqual(result.status, 0, result)
+        match = UNDO_SUMMARY.match(result.lines()[-1])
+        self.assertTrue(match, result)
+        return result, tuple(int(g) for g in match.groups())
+
+    def journals(self):
+        folder = self.base / "journal"
+        return sorted(p.name for p in folder.iterdir()) if folder.exists() else []
+
+    def test_undo_a_batch_then_the_undo_with_a_file_changed_since(self):
+        build_tree(self.root)
+        before = Snapshot(self.root)
+        self.assert_success(self.run_driver(*MAIN_ARGS, *self.journal_args(), DRIVER.arg(self.root)))
+        after = Snapshot(self.root)
+        changed_count = len(changed(before, after.files))
+        self.assertEqual(len(self.journals()), 1)
+        # The host writes one board meanwhile: the undo leaves it alone.
+        host_file = self.root / "雑談板" / SETTINGS_FILE
+        host_file.write_bytes(crlf("[BASIC]", "NAME=host"))
+        result, counts = self.undo()
+        self.assertEqual(counts, (changed_count - 1, 0, 1))
+        self.assertIn("left alone (changed since the batch): %s" % DRIVER.arg(host_file), result.err)
+        expected = dict(before.files)
+        expected[host_file.relative_to(self.root)] = crlf("[BASIC]", "NAME=host")
+        self.assert_files(Snapshot(self.root).files, expected)
+        # The undo is a batch of its own, and can be undone in turn.
+        self.assertEqual(len(self.journals()), 2)
+        _, counts = self.undo()
+        self.assertEqual(counts, (changed_count - 1, 0, 0))
+        expected = dict(after.files)
+        expected[host_file.relative_to(self.root)] = crlf("[BASIC]", "NAME=host")
+        self.assert_files(Snapshot(self.root).files, expected)
+        # A dry run writes no journal; a named journal is taken back by name.
+        self.run_driver("--dry-run", *MAIN_ARGS, *self.journal_args(), DRIVER.arg(self.root))
+        self.assertEqual(len(self.journals()), 3)
+        _, counts = self.undo(self.journals()[0])
+        self.assertEqual(counts, (changed_count - 1, 0, 1))
+
+    def test_undo_after_a_stop(self):
+        folders = {"": crlf("[BASIC]", "NAME=root"), "a": crlf("[BASIC]", "NAME=a"), "a/b": None,
+                   "c": crlf("[BASIC]", "NAME=c")}
+        build_tree(self.root, folders, {})
+        before = Snapshot(self.root)
+        # A settings file that is a folder stops the run where it stands.
+        (self.root / "a" / "b" / SETTINGS_FILE).mkdir()
+        result = self.run_driver("--set", "NAME=x", *self.journal_args(), DRIVER.arg(self.root))
+        self.assertEqual(result.status, 1, result)
+        self.assertIn("--undo takes them back", result.err)
+        self.undo()
+        self.assert_files(Snapshot(self.root).files, before.files)
+
+    def test_undo_after_a_kill_at_any_moment(self):
+        folders = {"": None}
+        for i in range(300):
+            folders["板%02d/%03d" % (i // 30, i)] = crlf("[BASIC]", "NAME=%d" % i, "PARAM2=%d" % (i * 3))
+        build_tree(self.root, folders, {})
+        cut = 0
+        def boards():
+            # The settings files; a kill may leave temporary files beside them.
+            return {rel: b for rel, b in Snapshot(self.root).files.items() if not rel.name.startswith("~TU")}
+
+        for attempt, delay in enumerate([0.05, 0.1, 0.2, 0.3, 0.4, 0.6, 0.8, 1.0]):
+            before = boards()
+            proc = subprocess.Popen(DRIVER.command(["--set", "NAME=run%d" % attempt, *self.journal_args(),
+                                                    DRIVER.arg(self.root)]),
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                proc.wait(timeout=delay)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+            after = boards()
+            if after == before:
+                continue  # killed before its first change: nothing to take back
+            wanted = {rel: rules.settings_after_batch(b, Fields({"NAME": "run%d" % attempt}))
+                      for rel, b in before.items()}
+            cut += after != wanted
+            self.undo()
+            self.assert_files(boards(), before)
+        print("undo after kill: %d runs cut mid-way" % cut, file=sys.stderr)
+
+
 class FileErrorTest(DriverTest):
     """A file that cannot be replaced stops the run with status 1."""
 
