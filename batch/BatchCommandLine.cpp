@@ -40,6 +40,7 @@ const char kUsageEnglish[] =
     "  --verbose            list every file written\n"
     "  --quiet              no summary and no progress line\n"
     "  --journal DIR        keep the journal in DIR (default: see below)\n"
+    "  --no-journal         keep no journal: the run cannot be undone\n"
     "  --lang LANG          messages in Japanese (ja) or English (en); without\n"
     "                       it, in the user's language\n"
     "  --help               show this text\n"
@@ -95,6 +96,7 @@ const char kUsageJapanese[] =
     "  --verbose              書き込んだファイルを一覧する\n"
     "  --quiet                集計も進み具合も出さない\n"
     "  --journal フォルダ     記録（ジャーナル）をそのフォルダに置く\n"
+    "  --no-journal           記録を残さない（元に戻せなくなる）\n"
     "  --lang 言語            メッセージを日本語 (ja) か英語 (en) で出す（指定が\n"
     "                         無ければ利用者の言語）\n"
     "  --help                 この説明を出す\n"
@@ -261,7 +263,7 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         if (SplitInlineValue(arg, option, inlineValue)) {
             if (!TakesValue(option)) {
                 if (option == "--dry-run" || option == "--verbose" || option == "--help" || option == "--quiet" ||
-                    option == "--undo")
+                    option == "--undo" || option == "--no-journal")
                     Refuse(option + " takes no value", option + " に値は付けられません");
                 Refuse("unknown option '" + option + "'", "不明なオプション '" + option + "'");
             }
@@ -275,6 +277,8 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
             command_.verbose = true;
         } else if (arg == "--quiet") {
             command_.quiet = true;
+        } else if (arg == "--no-journal") {
+            command_.noJournal = true;
         } else if (arg == "--undo") {
             command_.undo = true;
         } else if (TakesValue(arg)) {
@@ -308,6 +312,9 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         bool anyField = command_.input.signatureChecked;
         for (const auto& field : command_.input.fields) anyField = anyField || field.enabled;
         if (anyField) Refuse("--undo takes no fields and no --sign", "--undo には項目も --sign も指定できません");
+        if (command_.noJournal)
+            Refuse("--undo keeps a journal of its own; --no-journal does not go with it",
+                   "--undo は自分の記録を残すので --no-journal とは一緒に使えません");
         if (positional.size() > 1) Refuse("--undo takes at most one JOURNAL", "--undo に指定できる記録は一つだけです");
         command_.undoJournal = positional.empty() ? std::string() : positional[0];
         return command_;

@@ -28,6 +28,7 @@ struct BatchCommand {
     bool undo = false;           // take back a batch instead of running one
     std::string undoJournal;     // the journal to take back (name or folder); empty: the last
     std::string journalFolder;   // where journals are kept; empty: the user's default
+    bool noJournal = false;      // keep none (the run cannot be undone)
     Language language = Language::English;
 };
 

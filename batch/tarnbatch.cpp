@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
     }
 
     tarn::Journal journal(journals, "batch", command.startFolder);
-    if (!command.dryRun) {
+    if (!command.dryRun && !command.noJournal) {
         platform::MakeFolders(journals);
         options.journal = &journal;
     }

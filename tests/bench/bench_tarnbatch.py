@@ -243,10 +243,12 @@ def next_name(data):
     return NAMES[1] if ("NAME=" + NAMES[0]).encode("cp932") in current else NAMES[0]
 
 
-def driver_run(runner, data):
-    """One driver run that changes every file; (Run, folders visited)."""
+def driver_run(runner, data, journal=True):
+    """One driver run that changes every file, with its journal (kept beside
+    the trees) or without; (Run, folders visited)."""
     # The summary is read in English; the locale here is Japanese.
-    run = runner.run("tarnbatch", "--lang=en", "--set", "NAME=" + next_name(data), runner.path(data))
+    keep = ["--journal", runner.path(data.parent.parent / "journal")] if journal else ["--no-journal"]
+    run = runner.run("tarnbatch", "--lang=en", *keep, "--set", "NAME=" + next_name(data), runner.path(data))
     match = SUMMARY.search(run.out)
     if not match:
         raise SystemExit("no summary from %s: %r" % (runner.name, run.out))
@@ -314,12 +316,15 @@ def start_times(runner, work, starts):
 
 def measure(runner, big, big_count, small, small_count, repeat):
     driver, floor, replace = Series(), Series(big_count), Series(big_count)
-    small_driver, small_floor = Series(), Series(small_count)
+    small_driver, small_floor, unjournaled = Series(), Series(small_count), Series()
     for _ in range(repeat):
         run, driver.folders = driver_run(runner, big)
         driver.add(run)
+        run, unjournaled.folders = driver_run(runner, big, journal=False)
+        unjournaled.add(run)
         floor.add(floor_run(runner, big, big_count))
-        line = "  %s: driver %.2f s, floor %.2f s" % (runner.name, driver.runs[-1].seconds, floor.runs[-1].seconds)
+        line = "  %s: driver %.2f s (without journal %.2f s), floor %.2f s" % (
+            runner.name, driver.runs[-1].seconds, unjournaled.runs[-1].seconds, floor.runs[-1].seconds)
         if runner.wine_run:
             line += ", floor with ReplaceFile %.2f s" % replace.add(
                 floor_run(runner, big, big_count, "--replace-file")).seconds
@@ -329,7 +334,7 @@ def measure(runner, big, big_count, small, small_count, repeat):
         small_driver.add(run)
         small_floor.add(floor_run(runner, small, small_count))
     return {"driver": driver, "floor": floor, "replace": replace, "small_driver": small_driver,
-            "small_floor": small_floor}
+            "small_floor": small_floor, "unjournaled": unjournaled}
 
 
 def main():
@@ -377,6 +382,9 @@ def main():
     def row(label, cell):
         return (label, *(cell(n) for n in names))
 
+    def journal_cost(n):
+        return r[n]["driver"].per_folder() / r[n]["unjournaled"].per_folder()
+
     def ratio(n, best=False):
         return r[n]["driver"].per_folder(best) / r[n]["floor"].per_folder(best)
 
@@ -384,6 +392,8 @@ def main():
     rows = [
         ("", *names),
         row("driver, folders/s (median / best)", lambda n: r[n]["driver"].rate()),
+        row("driver without journal, folders/s", lambda n: r[n]["unjournaled"].rate()),
+        row("time with journal / without (median)", lambda n: "%.2f" % journal_cost(n)),
         row("floor, folders/s (median / best)", lambda n: r[n]["floor"].rate()),
         row("driver time / floor time per folder", lambda n: "%.2f / %.2f" % (ratio(n), ratio(n, True))),
         row("floor with ReplaceFile, folders/s", lambda n: r[n]["replace"].rate() if r[n]["replace"].runs else "-"),
@@ -416,6 +426,9 @@ def main():
               "%d KiB at %d folders, %d KiB at %d" % (
                   n, ratio(n), "met" if ratio(n) <= 1.3 else "MISSED", r[n]["small_driver"].rss(),
                   r[n]["small_driver"].folders, r[n]["driver"].rss(), visited))
+    for n in names:
+        print("%s: with the journal a run takes %.2fx its time without (target at most 1.15x: %s)" % (
+            n, journal_cost(n), "met" if journal_cost(n) <= 1.15 else "MISSED"))
     for n, t in starts.items():
         factor = t["qv_TarnUtil"] / t["noop_console"]
         print("%s: the companion starts in %.2fx the time of a no-op console program (median of %d; "
