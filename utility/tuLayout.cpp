@@ -57,23 +57,6 @@ const std::vector<ControlLayout> kLayout = {
 #undef EDIT_ROW
 #undef TICK_ROW
 
-TickRule EditRow(int tickBox, int edit) { return {tickBox, {edit}, {edit}, true}; }
-
-const std::vector<TickRule> kTickRules = {
-    {CheckBox1_1, {ComboBox1_1, Label1_1}, {ComboBox1_1}, true},
-    {CheckBox1_2, {CheckBox1_2_1}, {}, false},
-    EditRow(CheckBox2_1, LabeledEdit2_1),
-    EditRow(CheckBox2_2, LabeledEdit2_2),
-    EditRow(CheckBox2_3, LabeledEdit2_3),
-    EditRow(CheckBox2_4, LabeledEdit2_4),
-    EditRow(CheckBox2_5, LabeledEdit2_5),
-    EditRow(CheckBox2_6, LabeledEdit2_6),
-    EditRow(CheckBox2_7, LabeledEdit2_7),
-    EditRow(CheckBox2_8, LabeledEdit2_8),
-    {CheckBox2_9, {LabeledEdit2_9, MaskEdit2_9, Label_MaskEdit2_9}, {LabeledEdit2_9, MaskEdit2_9}, true},
-    {CheckBox3_1, {Ref_Sign, Label3_1}, {Ref_Sign}, true},
-};
-
 }  // namespace
 
 const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
@@ -82,8 +65,6 @@ const ControlLayout* FindLayout(int id) {
     const auto it = std::find_if(kLayout.begin(), kLayout.end(), [id](const ControlLayout& c) { return c.id == id; });
     return it == kLayout.end() ? nullptr : &*it;
 }
-
-const std::vector<TickRule>& TickRules() { return kTickRules; }
 
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin) {
     const int lastFitting = parentWidth - margin - width;

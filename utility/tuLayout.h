@@ -1,6 +1,5 @@
 // The main window's controls as data: what each control is, where it stands
-// and what it shows when the window opens, and which controls each tick box
-// switches on and off.
+// and what it shows when the window opens.
 #pragma once
 
 #include <array>
@@ -57,17 +56,5 @@ inline constexpr int kPageMargin = 8;   // between the page's edge and what stan
 // otherwise moved left just far enough to do so, but never left of the
 // parent's left edge. All in the same pixels.
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin);
-
-// What one tick box switches: the controls enabled with it, the value
-// controls painted in the enabled or disabled colour with it, and whether a
-// tick makes the batch possible.
-struct TickRule {
-    int tickBox;
-    std::vector<int> enables;
-    std::vector<int> paints;
-    bool allowsBatch;
-};
-
-const std::vector<TickRule>& TickRules();
 
 }  // namespace tarn

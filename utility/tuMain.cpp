@@ -66,15 +66,6 @@ private:
 };
 
 // The batch's view of the window's controls.
-// The caption that names a value control to the user.
-int CaptionOf(int valueControl) {
-    if (valueControl == ids::ComboBox1_1) return ids::Label1_1;
-    if (valueControl == ids::Ref_Sign) return ids::Label3_1;
-    for (const auto& field : ReferenceFields())
-        if (field.valueControl == valueControl) return field.captionControl;
-    return valueControl;
-}
-
 class WindowControls : public ControlReader {
 public:
     explicit WindowControls(const std::map<int, HWND>& controls) : controls_(controls) {}
@@ -300,7 +291,7 @@ void TForm1::FormCreate() {
     SetWindowTextA(Control(ids::TabSheet1), kPageCaption);
 
     for (const ReferenceField& field : ReferenceFields())
-        SetText(field.captionControl, FindFieldByKey(field.key)->defaultLabel);
+        SetText(field.binding->captionControl, field.info->defaultLabel);
 
     for (int id : {ids::Label_StartDir, ids::Label_Ref, ids::Label_ConfAll}) SetText(id, "");
 
@@ -427,8 +418,8 @@ void TForm1::LoadReference(const std::string& path) {
     values_.BasicList = std::move(content.basic);
     const auto& fields = ReferenceFields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (content.captions) SetText(fields[i].captionControl, (*content.captions)[i]);
-        if (content.values) SetText(fields[i].valueControl, (*content.values)[i]);
+        if (content.captions) SetText(fields[i].binding->captionControl, (*content.captions)[i]);
+        if (content.values) SetText(fields[i].binding->valueControl, (*content.values)[i]);
     }
 }
 
