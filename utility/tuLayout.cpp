@@ -7,6 +7,7 @@ namespace tarn {
 const char kFontFace[] = "ＭＳ Ｐゴシック";
 const char kWindowTitle[] = "TarnUtil";
 const char kWindowClass[] = "TForm1";
+const char kDirSelectCaption[] = "一括設定の開始フォルダを選んでください";
 
 namespace {
 
@@ -57,9 +58,19 @@ const std::vector<ControlLayout> kLayout = {
 #undef EDIT_ROW
 #undef TICK_ROW
 
+// In tab order (OK, Cancel, the list); the bevel is drawn beneath them all.
+const std::vector<ControlLayout> kDirSelectLayout = {
+    {OKBtn, K::DefaultButton, 0, 330, 393, 94, 31, "OK", true},
+    {CancelBtn, K::Button, 0, 330, 433, 94, 31, "キャンセル", true},
+    {DirectoryListBox1, K::FolderList, 0, 16, 16, 305, 449, "", true},
+    {Bevel1, K::Bevel, 0, 10, 2, 423, 471, "", false},
+};
+
 }  // namespace
 
 const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
+
+const std::vector<ControlLayout>& DirSelectLayout() { return kDirSelectLayout; }
 
 const ControlLayout* FindLayout(int id) {
     const auto it = std::find_if(kLayout.begin(), kLayout.end(), [id](const ControlLayout& c) { return c.id == id; });

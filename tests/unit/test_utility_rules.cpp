@@ -322,6 +322,17 @@ TEST(LayoutTable, EveryControlOnceParentsFirstNamesKnown) {
     EXPECT_EQ(id::FindByName("Nothing"), 0);
 }
 
+TEST(LayoutTable, TheStartFolderDialogInTabOrderWithTheBevelLast) {
+    std::vector<int> order;
+    for (const ControlLayout& c : tarn::DirSelectLayout()) {
+        EXPECT_EQ(c.parent, 0);
+        order.push_back(c.id);
+    }
+    EXPECT_EQ(order, (std::vector<int>{id::OKBtn, id::CancelBtn, id::DirectoryListBox1, id::Bevel1}));
+    EXPECT_EQ(tarn::DirSelectLayout().front().kind, ControlKind::DefaultButton);
+    EXPECT_EQ(tarn::DirSelectLayout().back().kind, ControlKind::Bevel);
+}
+
 TEST(LayoutTable, EveryTickBoxHasARuleAndNoRuleSwitchesATickBox) {
     std::set<int> ruled;
     for (const TickRule& rule : TickRules()) {
