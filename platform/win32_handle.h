@@ -1,7 +1,6 @@
 // One owner for every kind of Win32 handle, so that every exit path closes
-// what it opened: kernel handles, find handles, GDI objects, LocalAlloc
-// blocks, device contexts and the paint DC, an object selected into a DC, a
-// window, the cursor shown for a while.
+// what it opened: kernel and find handles, GDI objects, LocalAlloc blocks,
+// windows, DCs and the paint DC, selections, the cursor shown for a while.
 #pragma once
 
 #include <windows.h>
@@ -87,63 +86,42 @@ using LocalBlock = Unique<LocalTraits<Pointer>>;
 // A window destroyed with DestroyWindow.
 using WindowHandle = Unique<HandleTraits<HWND, DestroyWindow>>;
 
-// Owners of pairs: a DC with the window it belongs to, a painting, a selection.
-struct WindowDcTraits {
+// Traits for a pair of values that one call with both closes (a DC and its
+// window, a painting, a selection, a cursor to put back); `first` is set
+// while there is something to close.
+template <class First, class Second, bool (*CloseFunction)(First, const Second&)>
+struct PairTraits {
     struct type {
-        HWND window;
-        HDC dc;
+        First first;
+        Second second;
     };
-    static type Empty() noexcept { return {nullptr, nullptr}; }
-    static bool Valid(const type& h) noexcept { return h.dc != nullptr; }
-    static bool Close(const type& h) noexcept { return ReleaseDC(h.window, h.dc) != 0; }
+    static type Empty() noexcept { return {}; }
+    static bool Valid(const type& h) noexcept { return h.first != First{}; }
+    static bool Close(const type& h) noexcept { return CloseFunction(h.first, h.second); }
 };
-struct PaintTraits {
-    struct type {
-        HWND window;
-        PAINTSTRUCT paint;
-    };
-    static type Empty() noexcept { return {nullptr, {}}; }
-    static bool Valid(const type& h) noexcept { return h.window != nullptr; }
-    static bool Close(const type& h) noexcept { return EndPaint(h.window, &h.paint) != FALSE; }
-};
-struct SelectionTraits {
-    struct type {
-        HDC dc;
-        HGDIOBJ previous;
-    };
-    static type Empty() noexcept { return {nullptr, nullptr}; }
-    static bool Valid(const type& h) noexcept { return h.dc != nullptr; }
-    static bool Close(const type& h) noexcept { return SelectObject(h.dc, h.previous) != nullptr; }
-};
-struct CursorTraits {
-    struct type {
-        bool shown;
-        HCURSOR previous;
-    };
-    static type Empty() noexcept { return {false, nullptr}; }
-    static bool Valid(const type& h) noexcept { return h.shown; }
-    static bool Close(const type& h) noexcept {
-        SetCursor(h.previous);
-        return true;
-    }
-};
+inline bool ReleaseWindowDc(HDC dc, const HWND& window) { return ReleaseDC(window, dc) != 0; }
+inline bool EndPainting(HWND window, const PAINTSTRUCT& paint) { return EndPaint(window, &paint) != FALSE; }
+inline bool SelectBack(HDC dc, const HGDIOBJ& previous) { return SelectObject(dc, previous) != nullptr; }
+inline bool CursorBack(bool, const HCURSOR& previous) { return SetCursor(previous), true; }
 
-// A window's DC for drawing or measuring outside WM_PAINT; `window` null is the screen.
-inline Unique<WindowDcTraits> WindowDc(HWND window) { return Unique<WindowDcTraits>({window, GetDC(window)}); }
+// A window's DC (the screen's for a null window) for drawing or measuring outside WM_PAINT.
+inline auto WindowDc(HWND window) {
+    return Unique<PairTraits<HDC, HWND, ReleaseWindowDc>>({GetDC(window), window});
+}
 
 // The painting of WM_PAINT: BeginPaint now, EndPaint at the end of the scope.
-inline Unique<PaintTraits> Painting(HWND window) {
-    PaintTraits::type painting{window, {}};
-    BeginPaint(window, &painting.paint);
-    return Unique<PaintTraits>(painting);
+inline auto Painting(HWND window) {
+    PAINTSTRUCT paint{};
+    BeginPaint(window, &paint);
+    return Unique<PairTraits<HWND, PAINTSTRUCT, EndPainting>>({window, paint});
 }
 
 // `object` selected into `dc` until the end of the scope.
-inline Unique<SelectionTraits> Select(HDC dc, HGDIOBJ object) {
-    return Unique<SelectionTraits>({dc, SelectObject(dc, object)});
+inline auto Select(HDC dc, HGDIOBJ object) {
+    return Unique<PairTraits<HDC, HGDIOBJ, SelectBack>>({dc, SelectObject(dc, object)});
 }
 
 // `cursor` shown until the end of the scope, then the one shown before.
-inline Unique<CursorTraits> ShowCursorFor(HCURSOR cursor) { return Unique<CursorTraits>({true, SetCursor(cursor)}); }
+inline auto ShowCursorFor(HCURSOR cursor) { return Unique<PairTraits<bool, HCURSOR, CursorBack>>({true, SetCursor(cursor)}); }
 
 }  // namespace platform

@@ -37,7 +37,7 @@ int TextHeight(HDC dc) {
 
 void PaintGroup(HWND group) {
     const auto painting = platform::Painting(group);
-    const HDC dc = painting.get().paint.hdc;
+    const HDC dc = painting.get().second.hdc;
     RECT client;
     GetClientRect(group, &client);
     const std::string caption = WindowText(group);
@@ -168,8 +168,8 @@ void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const
     HWND caption = CreateChild(label, ids::EditLabelOf(layout.id), "", parent, r, font);
     EnableWindow(caption, layout.enabled);
     const auto dc = platform::WindowDc(caption);
-    const auto selected = platform::Select(dc.get().dc, font);
-    const int height = TextHeight(dc.get().dc);
+    const auto selected = platform::Select(dc.get().first, font);
+    const int height = TextHeight(dc.get().first);
     SetWindowPos(caption, nullptr, edit.left, edit.top - scale(kLabelGap) - height, 0, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -233,7 +233,7 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
 
 Scaler::Scaler() {
     const auto screen = platform::WindowDc(nullptr);
-    dpi_ = GetDeviceCaps(screen.get().dc, LOGPIXELSY);
+    dpi_ = GetDeviceCaps(screen.get().first, LOGPIXELSY);
     if (dpi_ <= 0) dpi_ = 96;
 }
 
@@ -266,10 +266,10 @@ void RegisterContainerClasses(HINSTANCE instance) {
 void SetLabelText(HWND label, const std::string& text) {
     SetWindowTextA(label, text.c_str());
     const auto dc = platform::WindowDc(label);
-    const auto selected = platform::Select(dc.get().dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    const auto selected = platform::Select(dc.get().first, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    GetTextExtentPoint32A(dc.get().dc, text.data(), static_cast<int>(text.size()), &extent);
-    SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get().dc),
+    GetTextExtentPoint32A(dc.get().first, text.data(), static_cast<int>(text.size()), &extent);
+    SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get().first),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
 }
