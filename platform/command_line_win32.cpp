@@ -6,28 +6,20 @@
 #include <shellapi.h>
 
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_text.h"
 
 namespace platform {
 
-namespace {
-
-struct LocalFreeDeleter {
-    void operator()(LPWSTR* block) const { LocalFree(block); }
-};
-
-}  // namespace
-
 std::vector<CommandArgument> CommandLineArguments(int, char**) {
     std::vector<CommandArgument> args;
     int count = 0;
-    const std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(CommandLineToArgvW(GetCommandLineW(), &count));
-    if (!wide) return args;
+    const LocalBlock<LPWSTR*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!wide.valid()) return args;
     for (int i = 1; i < count; ++i) {
         // Without "best fit": a character with no Shift-JIS form is named,
         // not turned into a look-alike ("é" into "e", "¥" into "\\").

@@ -8,16 +8,17 @@ namespace platform {
 
 std::size_t FolderPartLength(const std::string& path) { return FolderPartLength(path, IsPathSeparator); }
 
+std::size_t NextCharacter(const std::string& text, std::size_t i) {
+    return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? i + 2 : i + 1;
+}
+
 std::size_t FolderPartLength(const std::string& path, bool (*isSeparator)(char)) {
     std::size_t end = 0;
     for (std::size_t i = 0; i < path.size();) {
-        const auto c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c)) {
-            i += 2;
-            continue;
-        }
-        ++i;
-        if (isSeparator(static_cast<char>(c))) end = i;
+        const std::size_t next = NextCharacter(path, i);
+        // A lead byte is never a separator, so one-byte characters are enough to test.
+        if (next == i + 1 && isSeparator(path[i])) end = next;
+        i = next;
     }
     return end;
 }

@@ -30,6 +30,13 @@ bool IsPathSeparator(char c);
 // True when `c` is the first byte of a double-byte character of the code page.
 bool IsLeadByte(unsigned char c);
 
+// Where the character that starts at byte `i` of `text` ends: two bytes on
+// for a lead byte, one otherwise. A lead byte at the very end of the text has
+// nothing to pair with and is a character of one byte. Every scanner steps
+// through text with this, so that none reads past the end or splits a
+// double-byte character.
+std::size_t NextCharacter(const std::string& text, std::size_t i);
+
 // Locale-aware, case-insensitive equality of two names in the code page.
 bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 

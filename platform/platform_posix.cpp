@@ -158,9 +158,11 @@ std::string Native(const std::string& path) {
 // One character of `s` at `i`, with ASCII and full-width Latin letters folded
 // to upper case (Shift-JIS ａ-ｚ are 0x82 0x81-0x9A, Ａ-Ｚ are 0x82 0x60-0x79).
 unsigned FoldedCharacterAt(const std::string& s, std::size_t& i) {
-    const auto c = static_cast<unsigned char>(s[i++]);
-    if (IsLeadByte(c) && i < s.size()) {
-        auto t = static_cast<unsigned char>(s[i++]);
+    const std::size_t start = i;
+    i = NextCharacter(s, start);
+    const auto c = static_cast<unsigned char>(s[start]);
+    if (i == start + 2) {
+        auto t = static_cast<unsigned char>(s[start + 1]);
         if (c == 0x82 && t >= 0x81 && t <= 0x9A) t = static_cast<unsigned char>(t - 0x21);
         return (static_cast<unsigned>(c) << 8) | t;
     }

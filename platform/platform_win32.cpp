@@ -213,13 +213,10 @@ std::string ShownText(const wchar_t* text, std::size_t length, std::string* miss
 // from: no separator of its own, not "." or "..".
 bool IsUsableName(const std::string& name) {
     if (name == "." || name == ".." || name.empty()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(c)) {
-            ++i;
-            continue;
-        }
-        if (c == '\\' || c == '/' || c == ':') return false;
+    for (std::size_t i = 0, next; i < name.size(); i = next) {
+        next = NextCharacter(name, i);
+        const char c = name[i];
+        if (next == i + 1 && (c == '\\' || c == '/' || c == ':')) return false;
     }
     return true;
 }

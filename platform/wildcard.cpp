@@ -11,10 +11,9 @@ namespace {
 // Splits text into its characters (one or two bytes each).
 std::vector<std::string> Characters(const std::string& text) {
     std::vector<std::string> chars;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-        chars.push_back(text.substr(i, len));
-        i += len;
+    for (std::size_t i = 0, next; i < text.size(); i = next) {
+        next = NextCharacter(text, i);
+        chars.push_back(text.substr(i, next - i));
     }
     return chars;
 }

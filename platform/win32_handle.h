@@ -1,61 +1,127 @@
-// Owners of Win32 handles, so that every exit path closes them.
+// One owner for every kind of Win32 handle, so that every exit path closes
+// what it opened: kernel and find handles, GDI objects, LocalAlloc blocks,
+// windows, DCs and the paint DC, selections, the cursor shown for a while.
 #pragma once
 
 #include <windows.h>
 
+#include <utility>
+
 namespace platform {
 
-// A handle closed with CloseHandle; INVALID_HANDLE_VALUE and null are empty.
-class UniqueHandle {
+// Owns one handle of the kind `Traits` describes:
+//   type           what is held (a handle, or a small struct for pairs)
+//   Empty()        the value that holds nothing
+//   Valid(h)       whether `h` holds something to close
+//   Close(h)       closes it; true when that succeeded
+template <class Traits>
+class Unique {
 public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE h) : handle_(h) {}
-    ~UniqueHandle() { Close(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& o) noexcept : handle_(o.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+    using type = typename Traits::type;
+
+    Unique() noexcept = default;
+    explicit Unique(type h) noexcept : handle_(h) {}
+    ~Unique() { Close(); }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    Unique(Unique&& o) noexcept : handle_(o.release()) {}
+    Unique& operator=(Unique&& o) noexcept {
         reset(o.release());
         return *this;
     }
 
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE h = handle_;
-        handle_ = nullptr;
-        return h;
-    }
-    void reset(HANDLE h = nullptr) {
+    const type& get() const noexcept { return handle_; }
+    bool valid() const noexcept { return Traits::Valid(handle_); }
+    type release() noexcept { return std::exchange(handle_, Traits::Empty()); }
+    void reset(type h = Traits::Empty()) noexcept {
         Close();
         handle_ = h;
     }
-    // True when there was nothing to close or the close succeeded.
-    bool Close() {
-        const bool ok = !valid() || CloseHandle(handle_);
-        handle_ = nullptr;
+    // True when there was nothing to close or the close succeeded: a file's
+    // last bytes may be lost in a close that fails, so the replace asks.
+    bool Close() noexcept {
+        const bool ok = !valid() || Traits::Close(handle_);
+        handle_ = Traits::Empty();
         return ok;
     }
 
 private:
-    HANDLE handle_ = nullptr;
+    type handle_ = Traits::Empty();
 };
+
+// Traits for a handle type whose empty value is `EmptyValue` (as an integer,
+// so that INVALID_HANDLE_VALUE can be one) and that `CloseFunction` closes.
+template <class Handle, auto CloseFunction, LONG_PTR EmptyValue = 0>
+struct HandleTraits {
+    using type = Handle;
+    static type Empty() noexcept { return reinterpret_cast<type>(EmptyValue); }
+    static bool Valid(type h) noexcept { return h != Empty(); }
+    static bool Close(type h) noexcept { return CloseFunction(h) != 0; }
+};
+
+// A kernel handle closed with CloseHandle; INVALID_HANDLE_VALUE and null are empty.
+struct KernelHandleTraits : HandleTraits<HANDLE, CloseHandle> {
+    static bool Valid(type h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+};
+using UniqueHandle = Unique<KernelHandleTraits>;
 
 // A search handle of FindFirstFile, closed with FindClose.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : handle_(h) {}
-    ~FindHandle() {
-        if (valid()) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
+using FindHandle = Unique<HandleTraits<HANDLE, FindClose, -1>>;
 
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+// A GDI object (font, brush, pen) deleted with DeleteObject.
+template <class Object>
+using GdiObject = Unique<HandleTraits<Object, DeleteObject>>;
 
-private:
-    HANDLE handle_;
+// A block of LocalAlloc (as CommandLineToArgvW returns one), freed with LocalFree.
+template <class Pointer>
+struct LocalTraits {
+    using type = Pointer;
+    static type Empty() noexcept { return nullptr; }
+    static bool Valid(type h) noexcept { return h != nullptr; }
+    static bool Close(type h) noexcept { return LocalFree(h) == nullptr; }
 };
+template <class Pointer>
+using LocalBlock = Unique<LocalTraits<Pointer>>;
+
+// A window destroyed with DestroyWindow.
+using WindowHandle = Unique<HandleTraits<HWND, DestroyWindow>>;
+
+// Traits for a pair of values that one call with both closes (a DC and its
+// window, a painting, a selection, a cursor to put back); `first` is set
+// while there is something to close.
+template <class First, class Second, bool (*CloseFunction)(First, const Second&)>
+struct PairTraits {
+    struct type {
+        First first;
+        Second second;
+    };
+    static type Empty() noexcept { return {}; }
+    static bool Valid(const type& h) noexcept { return h.first != First{}; }
+    static bool Close(const type& h) noexcept { return CloseFunction(h.first, h.second); }
+};
+inline bool ReleaseWindowDc(HDC dc, const HWND& window) { return ReleaseDC(window, dc) != 0; }
+inline bool EndPainting(HWND window, const PAINTSTRUCT& paint) { return EndPaint(window, &paint) != FALSE; }
+inline bool SelectBack(HDC dc, const HGDIOBJ& previous) { return SelectObject(dc, previous) != nullptr; }
+inline bool CursorBack(bool, const HCURSOR& previous) { return SetCursor(previous), true; }
+
+// A window's DC (the screen's for a null window) for drawing or measuring outside WM_PAINT.
+inline auto WindowDc(HWND window) {
+    return Unique<PairTraits<HDC, HWND, ReleaseWindowDc>>({GetDC(window), window});
+}
+
+// The painting of WM_PAINT: BeginPaint now, EndPaint at the end of the scope.
+inline auto Painting(HWND window) {
+    PAINTSTRUCT paint{};
+    BeginPaint(window, &paint);
+    return Unique<PairTraits<HWND, PAINTSTRUCT, EndPainting>>({window, paint});
+}
+
+// `object` selected into `dc` until the end of the scope.
+inline auto Select(HDC dc, HGDIOBJ object) {
+    return Unique<PairTraits<HDC, HGDIOBJ, SelectBack>>({dc, SelectObject(dc, object)});
+}
+
+// `cursor` shown until the end of the scope, then the one shown before.
+inline auto ShowCursorFor(HCURSOR cursor) { return Unique<PairTraits<bool, HCURSOR, CursorBack>>({true, SetCursor(cursor)}); }
 
 }  // namespace platform

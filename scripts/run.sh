@@ -56,7 +56,7 @@ fi
 # ---- the demo -----------------------------------------------------------------
 utility=build/windows/bin/TarnUtil.exe
 companion=build/windows/bin/qv_TarnUtil.exe
-probe=build/windows/tests/package/window_probe.exe
+probe=build/windows/tests/gui/tarnprobe.exe
 for program in "$utility" "$companion" "$probe"; do
     [ -f "$program" ] || { echo "run.sh: $program was not built" >&2; exit 1; }
 done

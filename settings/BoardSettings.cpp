@@ -1,24 +1,21 @@
 #include "settings/BoardSettings.h"
 
+#include <algorithm>
+
 #include "platform/ascii.h"
 #include "platform/platform.h"
 
 namespace tarn {
 
-const std::array<FieldInfo, kFieldCount> kFieldCatalogue = {{
-    {Field::LIB, "LIB", nullptr, nullptr, "ComboBox1_1", "CheckBox1_1"},
-    {Field::BBSFOLDER, "BBSFOLDER", nullptr, nullptr, "CheckBox1_2_1", "CheckBox1_2"},
-    {Field::URL, "URL", "_URL", "掲示板のアドレス(URL):", "LabeledEdit2_1", "CheckBox2_1"},
-    {Field::UPURL, "UPURL", "_UPURL", "書き込み先アドレス(URL):", "LabeledEdit2_2", "CheckBox2_2"},
-    {Field::NAME, "NAME", "_NAME", "名前:", "LabeledEdit2_3", "CheckBox2_3"},
-    {Field::EMAIL, "EMAIL", "_EMAIL", "e-mailアドレス:", "LabeledEdit2_4", "CheckBox2_4"},
-    {Field::HP, "HP", "_HP", "ホームページ:", "LabeledEdit2_5", "CheckBox2_5"},
-    {Field::KEY, "KEY", "_KEY", "削除キー:", "LabeledEdit2_6", "CheckBox2_6"},
-    {Field::PARAM1, "PARAM1", "_PARAM1", "パラメータ", "LabeledEdit2_7", "CheckBox2_7"},
-    {Field::PARAM2, "PARAM2", "_PARAM2", "未読ポインタ", "LabeledEdit2_8", "CheckBox2_8"},
-    {Field::USER, "USER", "_USER", "ユーザ名", "LabeledEdit2_9", "CheckBox2_9"},
-    {Field::PASS, "PASS", "_PASS", "パスワード", "MaskEdit2_9", "CheckBox2_9"},
-}};
+std::vector<std::string> DefaultBasicLines() {
+    std::vector<std::string> lines = {std::string("[") + kBasicSection + "]"};
+    for (int place = 1;; ++place) {
+        const auto it = std::find_if(kFieldCatalogue.begin(), kFieldCatalogue.end(),
+                                     [place](const FieldInfo& info) { return info.defaultLine == place; });
+        if (it == kFieldCatalogue.end()) return lines;
+        lines.push_back(std::string(it->key) + "=");
+    }
+}
 
 const FieldInfo* FindFieldByKey(const std::string& key) {
     for (const auto& info : kFieldCatalogue)

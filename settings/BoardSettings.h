@@ -1,11 +1,12 @@
 // The board settings file "tarn_BBS.ini", the signature file "sign.ini" and
 // the field catalogue: the twelve [BASIC] keys the utility sets, with their
-// [DIALOG] label keys, default labels and the window controls that carry them.
+// [DIALOG] label keys and default labels.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "settings/tuCommon.h"
 
@@ -21,18 +22,45 @@ inline constexpr const char kBasicSection[] = "BASIC";
 enum class Field : std::size_t { LIB, BBSFOLDER, URL, UPURL, NAME, EMAIL, HP, KEY, PARAM1, PARAM2, USER, PASS };
 inline constexpr std::size_t kFieldCount = 12;
 
+// What the file format says of a field. Which window control shows it is the
+// utility's business (its binding table), not the file's.
 struct FieldInfo {
     Field field;
     const char* key;           // [BASIC] key
     const char* labelKey;      // [DIALOG] label key, or nullptr (LIB, BBSFOLDER)
     const char* defaultLabel;  // Shift-JIS, or nullptr (LIB, BBSFOLDER)
-    const char* valueControl;  // the window control holding the value
-    const char* tickBox;       // the tick box that enables it (USER and PASS share one)
+    // Place of the key's line in the [BASIC] section a snapshot gets when
+    // the file loaded had none (1 first), or 0 when the key has no line there.
+    int defaultLine;
 };
 
-extern const std::array<FieldInfo, kFieldCount> kFieldCatalogue;
+inline constexpr std::array<FieldInfo, kFieldCount> kFieldCatalogue = {{
+    {Field::LIB, "LIB", nullptr, nullptr, 0},
+    {Field::BBSFOLDER, "BBSFOLDER", nullptr, nullptr, 0},
+    {Field::URL, "URL", "_URL", "掲示板のアドレス(URL):", 1},
+    {Field::UPURL, "UPURL", "_UPURL", "書き込み先アドレス(URL):", 2},
+    {Field::NAME, "NAME", "_NAME", "名前:", 3},
+    {Field::EMAIL, "EMAIL", "_EMAIL", "e-mailアドレス:", 4},
+    {Field::HP, "HP", "_HP", "ホームページ:", 5},
+    {Field::KEY, "KEY", "_KEY", "削除キー:", 6},
+    {Field::PARAM1, "PARAM1", "_PARAM1", "パラメータ", 9},
+    {Field::PARAM2, "PARAM2", "_PARAM2", "未読ポインタ", 10},
+    {Field::USER, "USER", "_USER", "ユーザ名", 7},
+    {Field::PASS, "PASS", "_PASS", "パスワード", 8},
+}};
+
+// How many fields have a [DIALOG] label (the ten edit fields, URL to PASS).
+inline constexpr std::size_t kLabelledFieldCount = [] {
+    std::size_t count = 0;
+    for (const FieldInfo& info : kFieldCatalogue) count += info.labelKey != nullptr;
+    return count;
+}();
 
 inline const FieldInfo& InfoOf(Field f) { return kFieldCatalogue[static_cast<std::size_t>(f)]; }
+
+// The [BASIC] lines a snapshot gets when the file loaded had none: the header,
+// then "KEY=" for every key with a default line, in that order.
+std::vector<std::string> DefaultBasicLines();
 
 // The catalogue row whose key equals `key` without regard to ASCII case;
 // nullptr when there is none.

@@ -10,10 +10,7 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 // Position of the line's last character (its first byte for a double-byte one).
 std::size_t LastCharacterStart(const std::string& line) {
     std::size_t last = 0;
-    for (std::size_t i = 0; i < line.size();) {
-        last = i;
-        i += platform::IsLeadByte(static_cast<unsigned char>(line[i])) ? 2 : 1;
-    }
+    for (std::size_t i = 0; i < line.size(); i = platform::NextCharacter(line, i)) last = i;
     return last;
 }
 

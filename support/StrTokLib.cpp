@@ -29,9 +29,8 @@ std::string StrTokNext(const TCharSet& delimiters, TStrTokRec& rec) {
     while (rec.position <= length) {
         const auto c = static_cast<unsigned char>(rec.text[rec.position - 1]);
         if (delimiters.Contains(c)) break;
-        rec.position += platform::IsLeadByte(c) ? 2 : 1;
+        rec.position = platform::NextCharacter(rec.text, rec.position - 1) + 1;
     }
-    // A lead byte at the very end may carry the position one past the text.
     const std::string token = start <= length ? rec.text.substr(start - 1, rec.position - start) : "";
     SkipDelimiters(delimiters, rec);
     return token;

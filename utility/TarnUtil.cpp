@@ -76,6 +76,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     tarn::TForm1 form(instance);
     if (!form.Create(showCommand)) return 1;
     RunMessageLoop(form.Handle());
-    form.Destroy();
-    return 0;
+    return 0;  // the form saves and closes as it goes
 }

@@ -15,16 +15,13 @@ namespace {
 std::vector<std::string> SplitNames(const std::string& text) {
     std::vector<std::string> names;
     std::string name;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (platform::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
-            name += c;
-            name += text[++i];
-        } else if (platform::IsPathSeparator(c)) {
+    for (std::size_t i = 0, next; i < text.size(); i = next) {
+        next = platform::NextCharacter(text, i);
+        if (next == i + 1 && platform::IsPathSeparator(text[i])) {
             if (!name.empty()) names.push_back(name);
             name.clear();
         } else {
-            name += c;
+            name.append(text, i, next - i);
         }
     }
     if (!name.empty()) names.push_back(name);

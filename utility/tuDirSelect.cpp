@@ -10,71 +10,19 @@ namespace tarn {
 
 namespace {
 
-const char kCaption[] = "一括設定の開始フォルダを選んでください";
-constexpr int kClientWidth = 446, kClientHeight = 483, kRowHeight = 16;
+constexpr int kRowHeight = 16;
 constexpr int kIndent = 10;  // per folder level
-
-enum class DialogKind { Bevel, FolderList, DefaultButton, Button };
-
-struct DialogControl {
-    int id;
-    DialogKind kind;
-    int left, top, width, height;
-    const char* text;
-};
-
-// In tab order (OK, Cancel, the list); the bevel is drawn beneath them all.
-const DialogControl kControls[] = {
-    {ids::OKBtn, DialogKind::DefaultButton, 330, 393, 94, 31, "OK"},
-    {ids::CancelBtn, DialogKind::Button, 330, 433, 94, 31, "キャンセル"},
-    {ids::DirectoryListBox1, DialogKind::FolderList, 16, 16, 305, 449, ""},
-    {ids::Bevel1, DialogKind::Bevel, 10, 2, 423, 471, ""},
-};
-
-// A dialog template without controls; the controls are made from the table
-// above in pixels, so that they scale like the main window's.
-struct alignas(DWORD) EmptyDialogTemplate {
-    DLGTEMPLATE header;
-    WORD menu = 0, windowClass = 0, title = 0;
-};
-
-void CreateDialogControl(const DialogControl& c, HWND dialog, HFONT font, const ui::Scaler& scale) {
-    const char* cls = "BUTTON";
-    DWORD style = WS_CHILD | WS_VISIBLE, exStyle = 0;
-    switch (c.kind) {
-    case DialogKind::Bevel:
-        cls = "STATIC";
-        style |= SS_SUNKEN | WS_CLIPSIBLINGS | WS_DISABLED;
-        break;
-    case DialogKind::FolderList:
-        cls = "LISTBOX";
-        style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case DialogKind::DefaultButton:
-        style |= WS_TABSTOP | BS_DEFPUSHBUTTON;
-        break;
-    case DialogKind::Button:
-        style |= WS_TABSTOP | BS_PUSHBUTTON;
-        break;
-    }
-    HWND control = CreateWindowExA(exStyle, cls, c.text, style, scale(c.left), scale(c.top), scale(c.width),
-                                   scale(c.height), dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (c.kind == DialogKind::Bevel) SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-}
 
 // The three folder glyphs, drawn in a box of `size` pixels at `origin`.
 void DrawFolderGlyph(HDC dc, POINT origin, int size, FolderRowKind kind) {
     const int w = size, h = size * 3 / 4, top = origin.y + (size - h) / 2, left = origin.x;
-    ui::Pen outline(CreatePen(PS_SOLID, 1, RGB(128, 96, 0)));
-    ui::Brush back(CreateSolidBrush(RGB(230, 180, 40)));
-    ui::Brush front(CreateSolidBrush(kind == FolderRowKind::Current ? RGB(255, 236, 140) : RGB(250, 210, 80)));
-    ui::Selection pen(dc, outline.get());
+    const ui::Pen outline(CreatePen(PS_SOLID, 1, RGB(128, 96, 0)));
+    const ui::Brush back(CreateSolidBrush(RGB(230, 180, 40)));
+    const ui::Brush front(CreateSolidBrush(kind == FolderRowKind::Current ? RGB(255, 236, 140) : RGB(250, 210, 80)));
+    const auto pen = platform::Select(dc, outline.get());
     {
         // The back of the folder with its tab.
-        ui::Selection fill(dc, back.get());
+        const auto fill = platform::Select(dc, back.get());
         const POINT body[] = {{left, top},
                               {left + w / 3, top},
                               {left + w / 3 + 2, top + 2},
@@ -83,7 +31,7 @@ void DrawFolderGlyph(HDC dc, POINT origin, int size, FolderRowKind kind) {
                               {left, top + h}};
         Polygon(dc, body, 6);
     }
-    ui::Selection fill(dc, front.get());
+    const auto fill = platform::Select(dc, front.get());
     if (kind == FolderRowKind::Subfolder) {
         Rectangle(dc, left, top + 4, left + w, top + h + 1);
         return;
@@ -93,8 +41,8 @@ void DrawFolderGlyph(HDC dc, POINT origin, int size, FolderRowKind kind) {
     Polygon(dc, flap, 4);
     if (kind == FolderRowKind::Current) {
         // The current folder shows a sheet inside it.
-        ui::Brush sheet(CreateSolidBrush(RGB(255, 255, 255)));
-        ui::Selection paper(dc, sheet.get());
+        const ui::Brush sheet(CreateSolidBrush(RGB(255, 255, 255)));
+        const auto paper = platform::Select(dc, sheet.get());
         Rectangle(dc, left + w / 3, top + 1, left + w - 3, top + 6);
     }
 }
@@ -104,29 +52,8 @@ void DrawFolderGlyph(HDC dc, POINT origin, int size, FolderRowKind kind) {
 TDirSelectDlg::TDirSelectDlg(HWND owner, std::string& startDir, const ui::Scaler& scale, HFONT font)
     : owner_(owner), startDir_(startDir), scale_(scale), font_(font) {}
 
-INT_PTR TDirSelectDlg::ShowModal() {
-    EmptyDialogTemplate dialog{};
-    dialog.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    dialog.header.cx = 100;
-    dialog.header.cy = 100;
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner_, GWLP_HINSTANCE));
-    return DialogBoxIndirectParamA(instance, &dialog.header, owner_, DialogProc, reinterpret_cast<LPARAM>(this));
-}
-
-INT_PTR CALLBACK TDirSelectDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        reinterpret_cast<TDirSelectDlg*>(lParam)->dialog_ = dialog;
-    }
-    auto* self = reinterpret_cast<TDirSelectDlg*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    if (!self) return FALSE;
-    INT_PTR result = FALSE;
-    if (ui::RunReportingErrors(dialog, [&] { result = self->HandleMessage(message, wParam, lParam); })) return result;
-    return TRUE;
-}
-
 LRESULT CALLBACK TDirSelectDlg::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR owner) {
+                                         DWORD_PTR owner) noexcept {
     auto* self = reinterpret_cast<TDirSelectDlg*>(owner);
     switch (message) {
     case WM_GETDLGCODE:
@@ -139,7 +66,7 @@ LRESULT CALLBACK TDirSelectDlg::ListProc(HWND list, UINT message, WPARAM wParam,
         break;
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
-            ui::RunReportingErrors(self->dialog_, [self] { self->OpenHighlightedRow(); });
+            ui::RunReportingErrors(self->Handle(), [self] { self->OpenHighlightedRow(); });
             return 0;
         }
         break;
@@ -150,7 +77,7 @@ LRESULT CALLBACK TDirSelectDlg::ListProc(HWND list, UINT message, WPARAM wParam,
     return DefSubclassProc(list, message, wParam, lParam);
 }
 
-INT_PTR TDirSelectDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> TDirSelectDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
@@ -170,7 +97,7 @@ INT_PTR TDirSelectDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             OKBtnClick();
             return TRUE;
         case IDCANCEL:
-            EndDialog(dialog_, IDCANCEL);
+            EndDialog(Handle(), IDCANCEL);
             return TRUE;
         case ids::DirectoryListBox1:
             if (HIWORD(wParam) == LBN_DBLCLK) OpenHighlightedRow();
@@ -178,33 +105,32 @@ INT_PTR TDirSelectDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
-    return FALSE;
+    return std::nullopt;
 }
 
 void TDirSelectDlg::OnInitDialog() {
-    SetWindowTextA(dialog_, kCaption);
-    SendMessageA(dialog_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    for (const DialogControl& control : kControls) CreateDialogControl(control, dialog_, font_, scale_);
-    list_ = GetDlgItem(dialog_, ids::DirectoryListBox1);
+    SetWindowTextA(Handle(), kDirSelectCaption);
+    CreateControls(DirSelectLayout(), font_, scale_);
+    list_ = Control(ids::DirectoryListBox1);
     SetWindowSubclass(list_, ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     // The client area as designed, centred over the main window.
-    RECT frame{0, 0, scale_(kClientWidth), scale_(kClientHeight)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
+    RECT frame{0, 0, scale_(kDirSelectWidth), scale_(kDirSelectHeight)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_EXSTYLE)));
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT owner{};
     GetWindowRect(owner_, &owner);
-    SetWindowPos(dialog_, nullptr, owner.left + (owner.right - owner.left - width) / 2,
+    SetWindowPos(Handle(), nullptr, owner.left + (owner.right - owner.left - width) / 2,
                  owner.top + (owner.bottom - owner.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     FillList();
-    SetFocus(GetDlgItem(dialog_, ids::OKBtn));
+    SetFocus(Control(ids::OKBtn));
 }
 
 void TDirSelectDlg::OKBtnClick() {
     // The folder last set or opened, not a row that is only highlighted.
     startDir_ = folders_.Directory();
-    EndDialog(dialog_, IDOK);
+    EndDialog(Handle(), IDOK);
 }
 
 void TDirSelectDlg::OpenHighlightedRow() {

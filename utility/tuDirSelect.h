@@ -11,23 +11,21 @@
 
 namespace tarn {
 
-class TDirSelectDlg {
+class TDirSelectDlg : public ui::Window {
 public:
     // `startDir` receives the chosen folder when the user presses OK.
     TDirSelectDlg(HWND owner, std::string& startDir, const ui::Scaler& scale, HFONT font);
-    TDirSelectDlg(const TDirSelectDlg&) = delete;
-    TDirSelectDlg& operator=(const TDirSelectDlg&) = delete;
 
     // The folder list; set its folder before showing the dialog.
     FolderList& DirectoryListBox1() { return folders_; }
 
     // Shows the dialog until the user closes it: IDOK or IDCANCEL.
-    INT_PTR ShowModal();
+    INT_PTR ShowModal() { return ShowModalDialog(owner_); }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR owner) noexcept;
+    std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     void OKBtnClick();
     void OpenHighlightedRow();
@@ -35,7 +33,6 @@ private:
     void DrawRow(const DRAWITEMSTRUCT& item) const;
 
     HWND owner_;
-    HWND dialog_ = nullptr;
     HWND list_ = nullptr;
     std::string& startDir_;
     const ui::Scaler& scale_;

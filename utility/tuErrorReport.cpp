@@ -5,19 +5,10 @@
 
 namespace tarn {
 
-namespace {
-
-// Length in bytes of the character starting at `i`.
-std::size_t CharacterLength(const std::string& s, std::size_t i) {
-    return platform::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
-}
-
-}  // namespace
-
 std::string ErrorReportCaption(const std::string& programPath) {
     std::string name = platform::WindowsFilePart(programPath);
     // Cut at the first "." (never a byte of a double-byte character).
-    for (std::size_t i = 0; i < name.size(); i += CharacterLength(name, i)) {
+    for (std::size_t i = 0; i < name.size(); i = platform::NextCharacter(name, i)) {
         if (name[i] == '.') {
             name.resize(i);
             break;
@@ -26,10 +17,9 @@ std::string ErrorReportCaption(const std::string& programPath) {
     if (name.empty()) return name;
     // Lower-case every ASCII letter after the first character; the bytes of
     // double-byte characters stay as they are.
-    for (std::size_t i = CharacterLength(name, 0); i < name.size();) {
-        const std::size_t length = CharacterLength(name, i);
-        if (length == 1 && name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
-        i += length;
+    for (std::size_t i = platform::NextCharacter(name, 0), next; i < name.size(); i = next) {
+        next = platform::NextCharacter(name, i);
+        if (next == i + 1 && name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
     }
     return name;
 }
@@ -37,7 +27,7 @@ std::string ErrorReportCaption(const std::string& programPath) {
 std::string ErrorReportText(const std::string& message) {
     if (message.empty()) return message;
     std::size_t last = 0;
-    for (std::size_t i = 0; i < message.size(); i += CharacterLength(message, i)) last = i;
+    for (std::size_t i = 0; i < message.size(); i = platform::NextCharacter(message, i)) last = i;
     // A double-byte character sorts by its lead byte, which is above ".".
     if (static_cast<unsigned char>(message[last]) > '.') return message + ".";
     return message;

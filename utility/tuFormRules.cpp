@@ -2,11 +2,65 @@
 
 #include "platform/ascii.h"
 #include "platform/paths.h"
-#include "settings/BoardSettings.h"
-#include "utility/tuControlIds.h"
 #include "utility/tuLayout.h"
 
 namespace tarn {
+
+using namespace ids;
+
+const std::array<FieldBinding, kFieldCount> kFieldBindings = {{
+    {CheckBox1_1, ComboBox1_1, Label1_1},                       // LIB
+    {CheckBox1_2, CheckBox1_2_1, CheckBox1_2_1},                // BBSFOLDER
+    {CheckBox2_1, LabeledEdit2_1, EditLabelOf(LabeledEdit2_1)},  // URL
+    {CheckBox2_2, LabeledEdit2_2, EditLabelOf(LabeledEdit2_2)},  // UPURL
+    {CheckBox2_3, LabeledEdit2_3, EditLabelOf(LabeledEdit2_3)},  // NAME
+    {CheckBox2_4, LabeledEdit2_4, EditLabelOf(LabeledEdit2_4)},  // EMAIL
+    {CheckBox2_5, LabeledEdit2_5, EditLabelOf(LabeledEdit2_5)},  // HP
+    {CheckBox2_6, LabeledEdit2_6, EditLabelOf(LabeledEdit2_6)},  // KEY
+    {CheckBox2_7, LabeledEdit2_7, EditLabelOf(LabeledEdit2_7)},  // PARAM1
+    {CheckBox2_8, LabeledEdit2_8, EditLabelOf(LabeledEdit2_8)},  // PARAM2
+    {CheckBox2_9, LabeledEdit2_9, EditLabelOf(LabeledEdit2_9)},  // USER
+    {CheckBox2_9, MaskEdit2_9, Label_MaskEdit2_9},              // PASS (one tick box with USER)
+}};
+
+int CaptionOf(int valueControl) {
+    if (valueControl == kSignatureBinding.valueControl) return kSignatureBinding.captionControl;
+    for (const FieldBinding& binding : kFieldBindings)
+        if (binding.valueControl == valueControl) return binding.captionControl;
+    return valueControl;
+}
+
+namespace {
+
+// Adds what one binding's tick switches to its tick box's rule.
+void AddToRule(std::vector<TickRule>& rules, const FieldBinding& binding) {
+    if (rules.empty() || rules.back().tickBox != binding.tickBox) rules.push_back({binding.tickBox, {}, {}, false});
+    TickRule& rule = rules.back();
+    const ControlKind kind = FindLayout(binding.valueControl)->kind;
+    rule.enables.push_back(binding.valueControl);
+    // A labelled edit field's caption follows its field by itself; a check
+    // box is its own caption.
+    if (kind != ControlKind::LabeledEdit && binding.captionControl != binding.valueControl)
+        rule.enables.push_back(binding.captionControl);
+    // A value carried by a check box (the patrol flag) has no colour to
+    // change, and ticking it alone gives the batch nothing to write.
+    if (kind != ControlKind::CheckBox) {
+        rule.paints.push_back(binding.valueControl);
+        rule.allowsBatch = true;
+    }
+}
+
+}  // namespace
+
+const std::vector<TickRule>& TickRules() {
+    static const std::vector<TickRule> rules = [] {
+        std::vector<TickRule> derived;
+        for (const FieldBinding& binding : kFieldBindings) AddToRule(derived, binding);
+        AddToRule(derived, kSignatureBinding);
+        return derived;
+    }();
+    return rules;
+}
 
 ControlStates ComputeControlStates(const std::function<bool(int)>& ticked, const std::string& startFolderName) {
     ControlStates states;
@@ -42,28 +96,15 @@ std::string ContainingFolderName(const std::string& filePath) {
     return platform::WindowsFilePart(folder);
 }
 
-const std::array<ReferenceField, 10>& ReferenceFields() {
-    using namespace ids;
-    static const std::array<ReferenceField, 10> fields = {{
-        {"URL", "_URL", EditLabelOf(LabeledEdit2_1), LabeledEdit2_1},
-        {"UPURL", "_UPURL", EditLabelOf(LabeledEdit2_2), LabeledEdit2_2},
-        {"NAME", "_NAME", EditLabelOf(LabeledEdit2_3), LabeledEdit2_3},
-        {"EMAIL", "_EMAIL", EditLabelOf(LabeledEdit2_4), LabeledEdit2_4},
-        {"HP", "_HP", EditLabelOf(LabeledEdit2_5), LabeledEdit2_5},
-        {"KEY", "_KEY", EditLabelOf(LabeledEdit2_6), LabeledEdit2_6},
-        {"PARAM1", "_PARAM1", EditLabelOf(LabeledEdit2_7), LabeledEdit2_7},
-        {"PARAM2", "_PARAM2", EditLabelOf(LabeledEdit2_8), LabeledEdit2_8},
-        {"USER", "_USER", EditLabelOf(LabeledEdit2_9), LabeledEdit2_9},
-        {"PASS", "_PASS", Label_MaskEdit2_9, MaskEdit2_9},
-    }};
+const std::array<ReferenceField, kLabelledFieldCount>& ReferenceFields() {
+    static const std::array<ReferenceField, kLabelledFieldCount> fields = [] {
+        std::array<ReferenceField, kLabelledFieldCount> labelled{};
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < kFieldCount; ++i)
+            if (kFieldCatalogue[i].labelKey) labelled[n++] = {&kFieldCatalogue[i], &kFieldBindings[i]};
+        return labelled;
+    }();
     return fields;
-}
-
-const std::vector<std::string>& DefaultBasicLines() {
-    // USER and PASS come before PARAM1 and PARAM2; LIB and BBSFOLDER are absent.
-    static const std::vector<std::string> lines = {"[BASIC]", "URL=",  "UPURL=", "NAME=",   "EMAIL=", "HP=",
-                                                   "KEY=",    "USER=", "PASS=",  "PARAM1=", "PARAM2="};
-    return lines;
 }
 
 ReferenceContent ReadReference(const std::string& path) {
@@ -74,13 +115,13 @@ ReferenceContent ReadReference(const std::string& path) {
     if (!content.dialog.empty()) {
         content.captions.emplace();
         for (std::size_t i = 0; i < fields.size(); ++i)
-            (*content.captions)[i] = GetValue(content.dialog, fields[i].labelKey);
+            (*content.captions)[i] = GetValue(content.dialog, fields[i].info->labelKey);
     }
     if (content.basic.empty()) {
         content.basic = DefaultBasicLines();
     } else {
         content.values.emplace();
-        for (std::size_t i = 0; i < fields.size(); ++i) (*content.values)[i] = GetValue(content.basic, fields[i].key);
+        for (std::size_t i = 0; i < fields.size(); ++i) (*content.values)[i] = GetValue(content.basic, fields[i].info->key);
     }
     return content;
 }
@@ -88,14 +129,14 @@ ReferenceContent ReadReference(const std::string& path) {
 BatchInput BatchInputFromControls(const ControlReader& controls) {
     BatchInput input;
     for (const FieldInfo& info : kFieldCatalogue) {
-        const int control = ids::FindByName(info.valueControl);
+        const int control = BindingOf(info.field).valueControl;
         FieldValue& value = input[info.field];
         value.enabled = controls.IsEnabled(control);
         if (info.field != Field::BBSFOLDER) value.text = controls.Text(control);
     }
-    input.bbsFolderChecked = controls.IsChecked(ids::CheckBox1_2_1);
-    input.signatureChecked = controls.IsChecked(ids::CheckBox3_1);
-    input.signatureText = controls.Text(ids::Ref_Sign);
+    input.bbsFolderChecked = controls.IsChecked(BindingOf(Field::BBSFOLDER).valueControl);
+    input.signatureChecked = controls.IsChecked(kSignatureBinding.tickBox);
+    input.signatureText = controls.Text(kSignatureBinding.valueControl);
     return input;
 }
 

@@ -1,7 +1,9 @@
-// The main window's rules that do not depend on the windowing system: which
-// controls the tick boxes enable, the plug-in list's entries, the status
-// labels' texts, what a reference file puts into the fields, and the batch's
-// input as the controls give it.
+// The main window's rules that do not depend on the windowing system: the
+// binding of every field to its controls and what is derived from it (which
+// controls the tick boxes enable, what a reference file puts into the fields,
+// the batch's input as the controls give it), the plug-in list's entries and
+// the status labels' texts. A new field is a catalogue row, a binding row and
+// its controls in the layout table.
 #pragma once
 
 #include <array>
@@ -12,9 +14,42 @@
 #include <vector>
 
 #include "batch/tuConfAll.h"
+#include "settings/BoardSettings.h"
 #include "settings/qvComFunctions.h"
+#include "utility/tuControlIds.h"
 
 namespace tarn {
+
+// The utility's binding of one field to its controls: the tick box that
+// switches it, the control holding its value and the one showing its caption
+// (a labelled edit field's caption label; the patrol flag's is its own text).
+// The signature memo is bound the same way, though it is a file of its own.
+struct FieldBinding {
+    int tickBox;
+    int valueControl;
+    int captionControl;
+};
+
+// One row a catalogue field, in catalogue order.
+extern const std::array<FieldBinding, kFieldCount> kFieldBindings;
+inline constexpr FieldBinding kSignatureBinding{ids::CheckBox3_1, ids::Ref_Sign, ids::Label3_1};
+
+inline const FieldBinding& BindingOf(Field f) { return kFieldBindings[static_cast<std::size_t>(f)]; }
+
+// The caption control of a value control (the field's, or the signature
+// memo's); the control itself when it is bound to nothing.
+int CaptionOf(int valueControl);
+
+// What one tick box switches, derived from the bindings: the controls enabled
+// with it, the value controls painted in the enabled or disabled colour with
+// it, and whether a tick makes the batch possible.
+struct TickRule {
+    int tickBox;
+    std::vector<int> enables;
+    std::vector<int> paints;
+    bool allowsBatch;
+};
+const std::vector<TickRule>& TickRules();
 
 // What the tick boxes call for.
 struct ControlStates {
@@ -42,16 +77,13 @@ std::vector<std::string> PluginEntries(const std::vector<std::string>& fileNames
 // "C:\host\data\board7\tarn_BBS.ini".
 std::string ContainingFolderName(const std::string& filePath);
 
-// The ten edit fields a reference file fills, in catalogue order (URL to
-// PASS): the control showing each field's caption, and the control holding
-// its value.
+// The fields a reference file fills, in catalogue order (URL to PASS): the
+// catalogue rows with a [DIALOG] label key, with their bindings.
 struct ReferenceField {
-    const char* key;       // [BASIC] key
-    const char* labelKey;  // [DIALOG] label key
-    int captionControl;
-    int valueControl;
+    const FieldInfo* info;
+    const FieldBinding* binding;
 };
-const std::array<ReferenceField, 10>& ReferenceFields();
+const std::array<ReferenceField, kLabelledFieldCount>& ReferenceFields();
 
 // A settings file as the reference command loads it.
 struct ReferenceContent {
@@ -59,13 +91,10 @@ struct ReferenceContent {
     SectionList basic;  // completed by the default lines when the file has no [BASIC]
     // The fields' captions and values in the order of ReferenceFields();
     // nothing where the file leaves them as they were.
-    std::optional<std::array<std::string, 10>> captions;
-    std::optional<std::array<std::string, 10>> values;
+    std::optional<std::array<std::string, kLabelledFieldCount>> captions;
+    std::optional<std::array<std::string, kLabelledFieldCount>> values;
 };
 ReferenceContent ReadReference(const std::string& path);
-
-// The [BASIC] lines a snapshot gets when the file loaded had none.
-const std::vector<std::string>& DefaultBasicLines();
 
 // What the batch needs to know of a control.
 class ControlReader {

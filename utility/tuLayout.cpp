@@ -7,6 +7,7 @@ namespace tarn {
 const char kFontFace[] = "ＭＳ Ｐゴシック";
 const char kWindowTitle[] = "TarnUtil";
 const char kWindowClass[] = "TForm1";
+const char kDirSelectCaption[] = "一括設定の開始フォルダを選んでください";
 
 namespace {
 
@@ -57,33 +58,24 @@ const std::vector<ControlLayout> kLayout = {
 #undef EDIT_ROW
 #undef TICK_ROW
 
-TickRule EditRow(int tickBox, int edit) { return {tickBox, {edit}, {edit}, true}; }
-
-const std::vector<TickRule> kTickRules = {
-    {CheckBox1_1, {ComboBox1_1, Label1_1}, {ComboBox1_1}, true},
-    {CheckBox1_2, {CheckBox1_2_1}, {}, false},
-    EditRow(CheckBox2_1, LabeledEdit2_1),
-    EditRow(CheckBox2_2, LabeledEdit2_2),
-    EditRow(CheckBox2_3, LabeledEdit2_3),
-    EditRow(CheckBox2_4, LabeledEdit2_4),
-    EditRow(CheckBox2_5, LabeledEdit2_5),
-    EditRow(CheckBox2_6, LabeledEdit2_6),
-    EditRow(CheckBox2_7, LabeledEdit2_7),
-    EditRow(CheckBox2_8, LabeledEdit2_8),
-    {CheckBox2_9, {LabeledEdit2_9, MaskEdit2_9, Label_MaskEdit2_9}, {LabeledEdit2_9, MaskEdit2_9}, true},
-    {CheckBox3_1, {Ref_Sign, Label3_1}, {Ref_Sign}, true},
+// In tab order (OK, Cancel, the list); the bevel is drawn beneath them all.
+const std::vector<ControlLayout> kDirSelectLayout = {
+    {OKBtn, K::DefaultButton, 0, 330, 393, 94, 31, "OK", true},
+    {CancelBtn, K::Button, 0, 330, 433, 94, 31, "キャンセル", true},
+    {DirectoryListBox1, K::FolderList, 0, 16, 16, 305, 449, "", true},
+    {Bevel1, K::Bevel, 0, 10, 2, 423, 471, "", false},
 };
 
 }  // namespace
 
 const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
 
+const std::vector<ControlLayout>& DirSelectLayout() { return kDirSelectLayout; }
+
 const ControlLayout* FindLayout(int id) {
     const auto it = std::find_if(kLayout.begin(), kLayout.end(), [id](const ControlLayout& c) { return c.id == id; });
     return it == kLayout.end() ? nullptr : &*it;
 }
-
-const std::vector<TickRule>& TickRules() { return kTickRules; }
 
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin) {
     const int lastFitting = parentWidth - margin - width;

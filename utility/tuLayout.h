@@ -1,6 +1,6 @@
-// The main window's controls as data: what each control is, where it stands
-// and what it shows when the window opens, and which controls each tick box
-// switches on and off.
+// The utility's windows as data: what each control is, where it stands and
+// what it shows when the window opens. A new window is a table here and a
+// handful of handlers in a class built on ui::Window (tuWindowKit.h).
 #pragma once
 
 #include <array>
@@ -23,6 +23,9 @@ enum class ControlKind {
     TickBox,       // check box without text that enables other controls
     CheckBox,      // check box with text carrying a value
     Button,
+    DefaultButton,  // the button Enter presses
+    FolderList,     // owner-drawn list of folders
+    Bevel,          // a sunken frame beneath the other controls
 };
 
 struct ControlLayout {
@@ -36,11 +39,17 @@ struct ControlLayout {
     bool enabled;
 };
 
-// Every control, parents before children; among the children of one parent
-// the order is the tab order.
+// Every control of the main window, parents before children; among the
+// children of one parent the order is the tab order.
 const std::vector<ControlLayout>& MainWindowLayout();
 
 const ControlLayout* FindLayout(int id);
+
+// The start-folder dialog's controls; its OK and Cancel buttons carry the
+// dialog manager's own identifiers.
+const std::vector<ControlLayout>& DirSelectLayout();
+inline constexpr int kDirSelectWidth = 446, kDirSelectHeight = 483;  // client area
+extern const char kDirSelectCaption[];
 
 // The window itself, designed at 120 pixels per inch.
 inline constexpr int kDesignDpi = 120;
@@ -57,17 +66,5 @@ inline constexpr int kPageMargin = 8;   // between the page's edge and what stan
 // otherwise moved left just far enough to do so, but never left of the
 // parent's left edge. All in the same pixels.
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin);
-
-// What one tick box switches: the controls enabled with it, the value
-// controls painted in the enabled or disabled colour with it, and whether a
-// tick makes the batch possible.
-struct TickRule {
-    int tickBox;
-    std::vector<int> enables;
-    std::vector<int> paints;
-    bool allowsBatch;
-};
-
-const std::vector<TickRule>& TickRules();
 
 }  // namespace tarn

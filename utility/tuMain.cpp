@@ -40,44 +40,10 @@ std::string ProgramPath() {
     }
 }
 
-// The wait cursor for as long as a long command runs on the window's thread.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
-// Runs a clean-up at the end of a scope, also when an error leaves it.
-template <class Action>
-class AtScopeExit {
-public:
-    explicit AtScopeExit(Action action) : action_(std::move(action)) {}
-    ~AtScopeExit() { action_(); }
-    AtScopeExit(const AtScopeExit&) = delete;
-    AtScopeExit& operator=(const AtScopeExit&) = delete;
-
-private:
-    Action action_;
-};
-
 // The batch's view of the window's controls.
-// The caption that names a value control to the user.
-int CaptionOf(int valueControl) {
-    if (valueControl == ids::ComboBox1_1) return ids::Label1_1;
-    if (valueControl == ids::Ref_Sign) return ids::Label3_1;
-    for (const auto& field : ReferenceFields())
-        if (field.valueControl == valueControl) return field.captionControl;
-    return valueControl;
-}
-
 class WindowControls : public ControlReader {
 public:
-    explicit WindowControls(const std::map<int, HWND>& controls) : controls_(controls) {}
+    explicit WindowControls(const ui::Window& window) : window_(window) {}
     bool IsEnabled(int id) const override { return IsWindowEnabled(Find(id)) != FALSE; }
     bool IsChecked(int id) const override { return SendMessageA(Find(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -94,11 +60,8 @@ public:
     }
 
 private:
-    HWND Find(int id) const {
-        const auto it = controls_.find(id);
-        return it == controls_.end() ? nullptr : it->second;
-    }
-    const std::map<int, HWND>& controls_;
+    HWND Find(int id) const { return window_.Control(id); }
+    const ui::Window& window_;
 };
 
 bool IsTickBox(int id) {
@@ -109,15 +72,7 @@ bool IsTickBox(int id) {
 }  // namespace
 
 void TForm1::RegisterWindowClass(HINSTANCE instance) {
-    WNDCLASSEXA cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = WindowProc;
-    cls.hInstance = instance;
-    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    cls.lpszClassName = kWindowClass;
-    RegisterClassExA(&cls);
+    RegisterClassOfWindows(instance, kWindowClass, LoadIcon(nullptr, IDI_APPLICATION));
     ui::RegisterContainerClasses(instance);
 }
 
@@ -125,47 +80,23 @@ TForm1::TForm1(HINSTANCE instance) : instance_(instance), font_(ui::CreateUtilit
     values_.StartupDir = platform::CurrentDirectory();
 }
 
+TForm1::~TForm1() {
+    if (Handle() && !saved_) ui::RunReportingErrors(Handle(), [this] { FormDestroy(); });
+    DestroyWindowNow();
+}
+
 bool TForm1::Create(int showCommand) {
-    window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              kWindowLeft, kWindowTop, scale_(kWindowWidth), scale_(kWindowHeight), nullptr,
-                              nullptr, instance_, this);
-    if (!window_) return false;
-    SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    for (const ControlLayout& layout : MainWindowLayout()) {
-        HWND parent = layout.parent == 0 ? window_ : Control(layout.parent);
-        controls_[layout.id] = ui::CreateLayoutControl(layout, parent, font_.get(), scale_);
-        if (layout.kind == ControlKind::LabeledEdit)
-            controls_[ids::EditLabelOf(layout.id)] = GetDlgItem(parent, ids::EditLabelOf(layout.id));
-    }
-    ui::RunReportingErrors(window_, [this] { FormCreate(); });
-    ShowWindow(window_, showCommand);
-    UpdateWindow(window_);
+    if (!CreateTopLevel(instance_, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                        WS_EX_CONTROLPARENT, kWindowLeft, kWindowTop, scale_(kWindowWidth), scale_(kWindowHeight)))
+        return false;
+    CreateControls(MainWindowLayout(), font_.get(), scale_);
+    ui::RunReportingErrors(Handle(), [this] { FormCreate(); });
+    ShowWindow(Handle(), showCommand);
+    UpdateWindow(Handle());
     return true;
 }
 
-void TForm1::Destroy() {
-    if (!window_) return;
-    if (!saved_) ui::RunReportingErrors(window_, [this] { FormDestroy(); });
-    DestroyWindow(window_);
-    window_ = nullptr;
-}
-
-LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || !self->window_) return DefWindowProcA(window, message, wParam, lParam);
-    // Every error of a command ends at this boundary, reported; the window
-    // stays usable with whatever the command did before the error.
-    LRESULT result = 0;
-    if (ui::RunReportingErrors(window, [&] { result = self->HandleMessage(message, wParam, lParam); }))
-        return result;
-    return 0;
-}
-
-LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -191,7 +122,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return std::nullopt;
 }
 
 void TForm1::OnCommand(int id, int notification) {
@@ -200,20 +131,14 @@ void TForm1::OnCommand(int id, int notification) {
         CheckBoxsClick();
         return;
     }
-    switch (id) {
-    case ids::Button_StartDir:
-        Button_StartDirClick();
-        break;
-    case ids::Button_Ref:
-        Button_RefClick();
-        break;
-    case ids::Button_ConfAll:
-        Button_ConfAllClick();
-        break;
-    case ids::Button_Cancel:
-        Button_CancelClick();
-        break;
-    }
+    static const std::pair<int, void (TForm1::*)()> kButtons[] = {
+        {ids::Button_StartDir, &TForm1::Button_StartDirClick},
+        {ids::Button_Ref, &TForm1::Button_RefClick},
+        {ids::Button_ConfAll, &TForm1::Button_ConfAllClick},
+        {ids::Button_Cancel, &TForm1::Button_CancelClick},
+    };
+    for (const auto& [button, click] : kButtons)
+        if (button == id) (this->*click)();
 }
 
 LRESULT TForm1::OnControlColour(HDC dc, HWND control) {
@@ -240,16 +165,11 @@ void TForm1::LayOutPage() {
     HWND tabs = Control(ids::PageControl1), page = Control(ids::TabSheet1);
     if (!tabs || !page) return;
     RECT r;
-    GetClientRect(window_, &r);
+    GetClientRect(Handle(), &r);
     MoveWindow(tabs, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     GetClientRect(tabs, &r);
     SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     MoveWindow(page, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-}
-
-HWND TForm1::Control(int id) const {
-    const auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
 }
 
 void TForm1::EnableControl(int id, bool enabled) {
@@ -273,11 +193,11 @@ void TForm1::SetText(int id, const std::string& text) {
 void TForm1::FormCreate() {
     // Inside the work area.
     RECT window{}, work{};
-    GetWindowRect(window_, &window);
+    GetWindowRect(Handle(), &window);
     if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
         const WindowOrigin origin =
             PlaceInWorkArea({window.left, window.top}, {work.left, work.top, work.right, work.bottom});
-        SetWindowPos(window_, nullptr, origin.left, origin.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(Handle(), nullptr, origin.left, origin.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     const std::string programFolder = platform::FolderPart(ProgramPath());
@@ -300,7 +220,7 @@ void TForm1::FormCreate() {
     SetWindowTextA(Control(ids::TabSheet1), kPageCaption);
 
     for (const ReferenceField& field : ReferenceFields())
-        SetText(field.captionControl, FindFieldByKey(field.key)->defaultLabel);
+        SetText(field.binding->captionControl, field.info->defaultLabel);
 
     for (int id : {ids::Label_StartDir, ids::Label_Ref, ids::Label_ConfAll}) SetText(id, "");
 
@@ -337,17 +257,14 @@ void TForm1::CheckBoxsClick() {
 }
 
 void TForm1::Button_StartDirClick() {
-    const std::string remembered = values_.StartDir;
-    values_.StartDir.clear();
     // Cancel, or a data folder the dialog cannot show, keeps the start folder
     // chosen before: an empty one would send the batch to the drive's root.
-    AtScopeExit restore([&] {
-        if (values_.StartDir.empty()) values_.StartDir = remembered;
-    });
-    TDirSelectDlg dialog(window_, values_.StartDir, scale_, font_.get());
+    std::string chosen;
+    TDirSelectDlg dialog(Handle(), chosen, scale_, font_.get());
     dialog.DirectoryListBox1().SetDirectory(values_.DataDir);
     dialog.ShowModal();
-    if (values_.StartDir.empty()) return;
+    if (chosen.empty()) return;
+    values_.StartDir = chosen;
     SetText(ids::Label_StartDir, platform::WindowsFilePart(values_.StartDir));
     CheckBoxsClick();
 }
@@ -356,7 +273,7 @@ void TForm1::Button_RefClick() {
     std::string file(32 * 1024, '\0');
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = window_;
+    dialog.hwndOwner = Handle();
     dialog.lpstrFilter = kReferenceFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = &file[0];
@@ -402,10 +319,10 @@ constexpr unsigned kBatchLockWait = 5000;
 }  // namespace
 
 void TForm1::Button_ConfAllClick() {
-    const BatchInput input = BatchInputFromControls(WindowControls(controls_));
+    const BatchInput input = BatchInputFromControls(WindowControls(*this));
     SkippedFolders skipped;
     {
-        WaitCursor wait;
+        const auto wait = platform::ShowCursorFor(LoadCursor(nullptr, IDC_WAIT));
         // Two batches over one tree would undo each other's writes.
         platform::BatchLock lock;
         if (!lock.Acquire(kBatchLockWait))
@@ -416,10 +333,10 @@ void TForm1::Button_ConfAllClick() {
     }
     SetText(ids::Label_ConfAll, kBatchFinished);
     if (!skipped.paths.empty())
-        MessageBoxA(window_, SkippedReport(skipped.paths).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+        MessageBoxA(Handle(), SkippedReport(skipped.paths).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
 }
 
-void TForm1::Button_CancelClick() { SendMessageA(window_, WM_CLOSE, 0, 0); }
+void TForm1::Button_CancelClick() { SendMessageA(Handle(), WM_CLOSE, 0, 0); }
 
 void TForm1::LoadReference(const std::string& path) {
     ReferenceContent content = ReadReference(path);
@@ -427,8 +344,8 @@ void TForm1::LoadReference(const std::string& path) {
     values_.BasicList = std::move(content.basic);
     const auto& fields = ReferenceFields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (content.captions) SetText(fields[i].captionControl, (*content.captions)[i]);
-        if (content.values) SetText(fields[i].valueControl, (*content.values)[i]);
+        if (content.captions) SetText(fields[i].binding->captionControl, (*content.captions)[i]);
+        if (content.values) SetText(fields[i].binding->valueControl, (*content.values)[i]);
     }
 }
 

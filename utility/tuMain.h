@@ -24,26 +24,20 @@ struct UtilityValues {
     std::string StartupDir;
 };
 
-class TForm1 {
+class TForm1 : public ui::Window {
 public:
     static void RegisterWindowClass(HINSTANCE instance);
 
     explicit TForm1(HINSTANCE instance);
-    TForm1(const TForm1&) = delete;
-    TForm1& operator=(const TForm1&) = delete;
+    // Saves the snapshot and the signature, then destroys the window.
+    ~TForm1() override;
 
     // Creates the window and its controls, runs FormCreate and shows it.
     // False when the window cannot be created at all.
     bool Create(int showCommand);
 
-    // Saves the snapshot and the signature, then destroys the window.
-    void Destroy();
-
-    HWND Handle() const { return window_; }
-
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnCommand(int id, int notification);
     LRESULT OnControlColour(HDC dc, HWND control);
     void LayOutPage();
@@ -58,16 +52,13 @@ private:
     void LoadReference(const std::string& path);
     void LoadSignature();
 
-    HWND Control(int id) const;
     void EnableControl(int id, bool enabled);
     bool IsTicked(int id) const;
     void SetText(int id, const std::string& text);
 
     HINSTANCE instance_;
-    HWND window_ = nullptr;
     ui::Scaler scale_;
     ui::Font font_;
-    std::map<int, HWND> controls_;
     std::map<int, bool> painted_;  // value control -> painted in the enabled colour
     UtilityValues values_;
     bool saved_ = false;  // the snapshot and the signature went out already

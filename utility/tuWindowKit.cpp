@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "utility/tuErrorReport.h"
 
 namespace tarn::ui {
@@ -38,33 +36,29 @@ int TextHeight(HDC dc) {
 }
 
 void PaintGroup(HWND group) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(group, &ps);
+    const auto painting = platform::Painting(group);
+    const HDC dc = painting.get().second.hdc;
     RECT client;
     GetClientRect(group, &client);
     const std::string caption = WindowText(group);
-    {
-        Selection font(dc, reinterpret_cast<HFONT>(SendMessageA(group, WM_GETFONT, 0, 0)));
-        const int textHeight = TextHeight(dc);
-        RECT frame = client;
-        frame.top += textHeight / 2;
-        DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-        if (!caption.empty()) {
-            SIZE extent{};
-            GetTextExtentPoint32A(dc, caption.data(), static_cast<int>(caption.size()), &extent);
-            const int gap = MulDiv(textHeight, 1, 3);
-            RECT textRect{client.left + 2 * gap, client.top, client.left + 2 * gap + extent.cx + 2 * gap,
-                          client.top + textHeight};
-            FillRect(dc, &textRect, GetSysColorBrush(COLOR_BTNFACE));
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(IsWindowEnabled(group) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-            TextOutA(dc, textRect.left + gap, textRect.top, caption.data(), static_cast<int>(caption.size()));
-        }
-    }
-    EndPaint(group, &ps);
+    const auto font = platform::Select(dc, reinterpret_cast<HFONT>(SendMessageA(group, WM_GETFONT, 0, 0)));
+    const int textHeight = TextHeight(dc);
+    RECT frame = client;
+    frame.top += textHeight / 2;
+    DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+    if (caption.empty()) return;
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, caption.data(), static_cast<int>(caption.size()), &extent);
+    const int gap = MulDiv(textHeight, 1, 3);
+    RECT textRect{client.left + 2 * gap, client.top, client.left + 2 * gap + extent.cx + 2 * gap,
+                  client.top + textHeight};
+    FillRect(dc, &textRect, GetSysColorBrush(COLOR_BTNFACE));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(IsWindowEnabled(group) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    TextOutA(dc, textRect.left + gap, textRect.top, caption.data(), static_cast<int>(caption.size()));
 }
 
-LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ContainerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (IsForwardedMessage(message)) return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
     switch (message) {
     case WM_SETFONT:
@@ -100,6 +94,13 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    LRESULT result = 0;
+    RunReportingErrors(GetAncestor(window, GA_ROOT),
+                       [&] { result = ContainerMessage(window, message, wParam, lParam); });
+    return result;
+}
+
 struct WindowClassOf {
     const char* className;
     DWORD style;
@@ -131,6 +132,15 @@ WindowClassOf ClassOf(const ControlLayout& layout) {
         return {"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
     case ControlKind::Button:
         return {"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case ControlKind::DefaultButton:
+        return {"BUTTON", child | WS_TABSTOP | BS_DEFPUSHBUTTON, 0};
+    case ControlKind::FolderList:
+        return {"LISTBOX",
+                child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+                    LBS_NOINTEGRALHEIGHT,
+                WS_EX_CLIENTEDGE};
+    case ControlKind::Bevel:
+        return {"STATIC", child | SS_SUNKEN | WS_CLIPSIBLINGS, 0};
     }
     return {"STATIC", child, 0};
 }
@@ -157,9 +167,9 @@ void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const
     RECT r{edit.left, edit.top, edit.left, edit.top};
     HWND caption = CreateChild(label, ids::EditLabelOf(layout.id), "", parent, r, font);
     EnableWindow(caption, layout.enabled);
-    WindowDC dc(caption);
-    Selection selected(dc.get(), font);
-    const int height = TextHeight(dc.get());
+    const auto dc = platform::WindowDc(caption);
+    const auto selected = platform::Select(dc.get().first, font);
+    const int height = TextHeight(dc.get().first);
     SetWindowPos(caption, nullptr, edit.left, edit.top - scale(kLabelGap) - height, 0, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -176,37 +186,8 @@ void KeepInsideParent(HWND control, int margin) {
         SetWindowPos(control, nullptr, left, own.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-}  // namespace
-
-Scaler::Scaler() {
-    WindowDC screen(nullptr);
-    dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
-    if (dpi_ <= 0) dpi_ = 96;
-}
-
-Font CreateUtilityFont(const Scaler& scale) {
-    LOGFONTA font{};
-    font.lfHeight = -scale(kFontHeight);
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    lstrcpynA(font.lfFaceName, kFontFace, LF_FACESIZE);
-    return Font(CreateFontIndirectA(&font));
-}
-
-void RegisterContainerClasses(HINSTANCE instance) {
-    for (const char* name : {kTabSheetClass, kGroupBoxClass}) {
-        WNDCLASSEXA cls{};
-        cls.cbSize = sizeof cls;
-        cls.lpfnWndProc = ContainerProc;
-        cls.hInstance = instance;
-        cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        cls.lpszClassName = name;
-        RegisterClassExA(&cls);
-    }
-}
-
+// Creates one control of a layout table inside `parent` (a labelled edit field
+// with its caption label). Fill-parent controls take the parent's client area.
 HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale) {
     const bool fills = layout.kind == ControlKind::TabControl || layout.kind == ControlKind::TabPage;
     if (layout.kind == ControlKind::TabPage) {
@@ -226,8 +207,6 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     if (!control) return nullptr;
     if (!layout.enabled) EnableWindow(control, FALSE);
     switch (layout.kind) {
-    case ControlKind::TabControl:
-        break;
     case ControlKind::Label:
         SetLabelText(control, layout.text);
         // The version label's text is fixed, but its width is that of the
@@ -241,19 +220,57 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     case ControlKind::PasswordEdit:
         SendMessageA(control, EM_SETPASSWORDCHAR, '*', 0);
         break;
+    case ControlKind::Bevel:
+        SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        break;
     default:
         break;
     }
     return control;
 }
 
+}  // namespace
+
+Scaler::Scaler() {
+    const auto screen = platform::WindowDc(nullptr);
+    dpi_ = GetDeviceCaps(screen.get().first, LOGPIXELSY);
+    if (dpi_ <= 0) dpi_ = 96;
+}
+
+Font CreateUtilityFont(const Scaler& scale) {
+    LOGFONTA font{};
+    font.lfHeight = -scale(kFontHeight);
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    lstrcpynA(font.lfFaceName, kFontFace, LF_FACESIZE);
+    return Font(CreateFontIndirectA(&font));
+}
+
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon) {
+    WNDCLASSEXA cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = instance;
+    cls.hIcon = icon;
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    cls.lpszClassName = name;
+    RegisterClassExA(&cls);
+}
+
+void RegisterContainerClasses(HINSTANCE instance) {
+    for (const char* name : {kTabSheetClass, kGroupBoxClass}) RegisterWindowClass(instance, name, ContainerProc);
+}
+
 void SetLabelText(HWND label, const std::string& text) {
     SetWindowTextA(label, text.c_str());
-    WindowDC dc(label);
-    Selection selected(dc.get(), reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    const auto dc = platform::WindowDc(label);
+    const auto selected = platform::Select(dc.get().first, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    GetTextExtentPoint32A(dc.get(), text.data(), static_cast<int>(text.size()), &extent);
-    SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetTextExtentPoint32A(dc.get().first, text.data(), static_cast<int>(text.size()), &extent);
+    SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get().first),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
 }
 
@@ -273,10 +290,92 @@ std::string WindowText(HWND window) {
     return text;
 }
 
-void ShowErrorReport(HWND owner, const std::string& message) {
+void ShowErrorReport(HWND owner, const char* message) noexcept {
     char program[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program, MAX_PATH);
-    MessageBoxA(owner, ErrorReportText(message).c_str(), ErrorReportCaption(program).c_str(), MB_OK | MB_ICONSTOP);
+    std::string text, caption;
+    try {
+        text = ErrorReportText(message);
+        caption = ErrorReportCaption(program);
+    } catch (...) {
+        // Not even room for the report's texts: the message as it came.
+        text.clear();
+    }
+    MessageBoxA(owner, text.empty() ? message : text.c_str(), caption.empty() ? nullptr : caption.c_str(),
+                MB_OK | MB_ICONSTOP);
+}
+
+// ---- the window base ----------------------------------------------------------
+
+void Window::RegisterClassOfWindows(HINSTANCE instance, const char* name, HICON icon) {
+    RegisterWindowClass(instance, name, Procedure<false>, icon);
+}
+
+Window::~Window() {
+    // The derived object is gone: the window's last messages go to the default handling.
+    if (HWND window = window_.get()) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+}
+
+HWND Window::Control(int id) const {
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+template <bool IsDialog>
+LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == (IsDialog ? WM_INITDIALOG : WM_NCCREATE)) {
+        auto* owner = reinterpret_cast<Window*>(
+            IsDialog ? lParam : reinterpret_cast<LPARAM>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+        owner->window_.reset(window);
+    }
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    std::optional<LRESULT> result;
+    if (self && message == WM_NCDESTROY) {
+        // The window is gone; the object no longer owns it.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        self->window_.release();
+    } else if (self) {
+        // Every error of a command ends here, reported; the window stays
+        // usable with whatever the command did before the error.
+        if (!RunReportingErrors(window, [&] { result = self->OnMessage(message, wParam, lParam); }))
+            result = IsDialog ? TRUE : 0;
+    }
+    if (result) return *result;
+    if constexpr (IsDialog)
+        return FALSE;
+    else
+        return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool Window::CreateTopLevel(HINSTANCE instance, const char* className, const char* title, DWORD style,
+                            DWORD exStyle, int left, int top, int width, int height) {
+    CreateWindowExA(exStyle, className, title, style, left, top, width, height, nullptr, nullptr, instance, this);
+    return Handle() != nullptr;
+}
+
+INT_PTR Window::ShowModalDialog(HWND owner) {
+    // A template without controls: they are made from a layout table in
+    // pixels, so that they scale like the main window's.
+    struct alignas(DWORD) EmptyDialogTemplate {
+        DLGTEMPLATE header;
+        WORD menu = 0, windowClass = 0, title = 0;
+    } dialog{};
+    dialog.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    dialog.header.cx = 100;
+    dialog.header.cy = 100;
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
+    return DialogBoxIndirectParamA(instance, &dialog.header, owner, Procedure<true>, reinterpret_cast<LPARAM>(this));
+}
+
+void Window::CreateControls(const std::vector<ControlLayout>& layout, HFONT font, const Scaler& scale) {
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    for (const ControlLayout& control : layout) {
+        HWND parent = control.parent == 0 ? Handle() : Control(control.parent);
+        controls_[control.id] = CreateLayoutControl(control, parent, font, scale);
+        if (control.kind == ControlKind::LabeledEdit)
+            controls_[ids::EditLabelOf(control.id)] = GetDlgItem(parent, ids::EditLabelOf(control.id));
+    }
 }
 
 }  // namespace tarn::ui

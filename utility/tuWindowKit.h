@@ -1,68 +1,29 @@
-// Small pieces the utility's windows are built from: owners of GDI objects,
-// pixel scaling for the screen's DPI, controls created from the layout table,
-// containers that pass their children's messages on, and the error report.
+// The kit both of the utility's windows are built from: one window base
+// (a noexcept procedure that finds its object, an owned window handle, one
+// error boundary), one control creator for the layout tables, pixel scaling
+// for the screen's DPI, and the error report.
+//
+// A new window is a layout table (tuLayout.h) and a class derived from
+// Window that creates itself (CreateTopLevel or ShowModalDialog), calls
+// CreateControls from its first message and handles a few messages in
+// OnMessage.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+#include <optional>
 #include <string>
-#include <utility>
+#include <vector>
 
+#include "platform/win32_handle.h"
 #include "utility/tuLayout.h"
 
 namespace tarn::ui {
 
-// A GDI object (font, brush, pen) deleted with DeleteObject.
-template <class Handle>
-class GdiObject {
-public:
-    GdiObject() = default;
-    explicit GdiObject(Handle h) : handle_(h) {}
-    ~GdiObject() {
-        if (handle_) DeleteObject(handle_);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    GdiObject(GdiObject&& o) noexcept : handle_(std::exchange(o.handle_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& o) noexcept {
-        std::swap(handle_, o.handle_);
-        return *this;
-    }
-    Handle get() const { return handle_; }
-
-private:
-    Handle handle_ = nullptr;
-};
-using Font = GdiObject<HFONT>;
-using Brush = GdiObject<HBRUSH>;
-using Pen = GdiObject<HPEN>;
-
-// Selects an object into a device context for one scope.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~Selection() { SelectObject(dc_, previous_); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
-// A window's device context for painting outside WM_PAINT, released at the end.
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDC() { ReleaseDC(window_, dc_); }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
+using Font = platform::GdiObject<HFONT>;
+using Brush = platform::GdiObject<HBRUSH>;
+using Pen = platform::GdiObject<HPEN>;
 
 // Pixels designed at 120 pixels per inch, scaled to the screen's DPI.
 class Scaler {
@@ -79,31 +40,31 @@ private:
 // The font every control uses: "ＭＳ Ｐゴシック", 15 pixels at 120 DPI, Shift-JIS.
 Font CreateUtilityFont(const Scaler& scale);
 
+// Registers a window class of the utility: arrow cursor, button-face background.
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr);
+
 // Registers the window classes of the containers ("TTabSheet", "TGroupBox").
 void RegisterContainerClasses(HINSTANCE instance);
-
-// Creates one control of the layout inside `parent` (a labelled edit field
-// with its caption label). Fill-parent controls take the parent's client area.
-HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale);
 
 // Sets a label's text and sizes the label to it.
 void SetLabelText(HWND label, const std::string& text);
 
-// The window's text, read through WM_GETTEXT.
 // The whole text of a window read through the wide functions, so that what
 // the user typed is not yet converted to the code page.
 std::wstring WideWindowText(HWND window);
 
+// The window's text, read through WM_GETTEXT.
 std::string WindowText(HWND window);
 
 // Shows an error the way the utility reports every error of a command: a
 // message box with a stop icon, captioned with the program's name.
-void ShowErrorReport(HWND owner, const std::string& message);
+void ShowErrorReport(HWND owner, const char* message) noexcept;
 
 // Runs `action`, reporting any error it raises: no exception may leave a
-// window procedure. Returns false when an error was reported.
+// window procedure. Returns false when an error was reported. This is the
+// one place where the windows catch errors.
 template <class Action>
-bool RunReportingErrors(HWND owner, Action&& action) {
+bool RunReportingErrors(HWND owner, Action&& action) noexcept {
     try {
         action();
         return true;
@@ -114,5 +75,56 @@ bool RunReportingErrors(HWND owner, Action&& action) {
     }
     return false;
 }
+
+// A window of the utility, top-level or modal dialog, owned by this object.
+class Window {
+public:
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Registers a window class whose windows are Window objects.
+    static void RegisterClassOfWindows(HINSTANCE instance, const char* name, HICON icon);
+
+    HWND Handle() const noexcept { return window_.get(); }
+
+    // A control made by CreateControls (or a labelled edit field's caption
+    // label); null when there is none.
+    HWND Control(int id) const;
+
+protected:
+    Window() = default;
+    // Destroys the window, if it is still there, without this object's handlers.
+    virtual ~Window();
+
+    // Handles one message; nothing for the default handling (DefWindowProc
+    // for a window, FALSE for a dialog). Errors it raises are reported.
+    virtual std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+    // Creates a top-level window of a class registered with RegisterClassOfWindows.
+    bool CreateTopLevel(HINSTANCE instance, const char* className, const char* title, DWORD style, DWORD exStyle,
+                        int left, int top, int width, int height);
+
+    // Shows this object as a modal dialog (fixed frame, caption, close box)
+    // owned by `owner` until EndDialog; returns what EndDialog was given.
+    INT_PTR ShowModalDialog(HWND owner);
+
+    // Creates every control of `layout` in its parent (0: this window), with
+    // `font`, in table order (tab order); a bevel goes beneath the others.
+    void CreateControls(const std::vector<ControlLayout>& layout, HFONT font, const Scaler& scale);
+
+    // Destroys the window now, with this object's handlers still there.
+    void DestroyWindowNow() noexcept { window_.reset(); }
+
+private:
+    // The procedure of every Window (a dialog procedure too: LRESULT and
+    // INT_PTR are one type). The object arrives with WM_NCCREATE (a window)
+    // or WM_INITDIALOG (a dialog) and is kept with the window; the window
+    // handle is the object's from then until WM_NCDESTROY.
+    template <bool IsDialog>
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+    platform::WindowHandle window_;
+    std::map<int, HWND> controls_;
+};
 
 }  // namespace tarn::ui

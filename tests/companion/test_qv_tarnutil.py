@@ -28,12 +28,13 @@ import unittest
 from pathlib import Path
 
 SETTINGS = "tarn_BBS.ini"
-CRLF = b"\r\n"
 OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09
 
 # The companion's default [DIALOG] section, every non-ASCII byte spelled out.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
 from default_dialog import DIALOG, DIALOG_LINES  # noqa: E402
+from testkit import CRLF, chattr, crlf, environment, make_immutable  # noqa: E402,F401
 
 # "ファイル tarn_BBS.ini を作成できません" / "... は開けません", spelled out.
 CANNOT_CREATE = b"\x83\x74\x83\x40\x83\x43\x83\x8b tarn_BBS.ini \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
@@ -43,22 +44,11 @@ RECORD_WAIT = 20.0    # how long a started stand-in may take to write its record
 ABSENCE_WAIT = 1.5    # how long a start that must not happen is watched for
 
 
-def crlf(*lines):
-    """Lines (str, written in CP932) each ended by CR LF."""
-    return b"".join(line.encode("cp932") + CRLF for line in lines)
-
-
 class Env:
     def __init__(self):
-        names = ["TARN_COMPANION", "TARN_RUN_RAW", "TARN_STANDIN", "TARN_WINE_RUN", "TARN_WINE_PREFIX"]
-        missing = [n for n in names if not os.environ.get(n)]
-        if missing:
-            raise unittest.SkipTest("not set: " + ", ".join(missing))
-        self.companion = Path(os.environ["TARN_COMPANION"])
-        self.run_raw = Path(os.environ["TARN_RUN_RAW"])
-        self.standin = Path(os.environ["TARN_STANDIN"])
-        self.wine_run = os.environ["TARN_WINE_RUN"]
-        self.prefix = Path(os.environ["TARN_WINE_PREFIX"])
+        companion, run_raw, standin, self.wine_run, prefix = environment(
+            "TARN_COMPANION", "TARN_RUN_RAW", "TARN_STANDIN", "TARN_WINE_RUN", "TARN_WINE_PREFIX")
+        self.companion, self.run_raw, self.standin, self.prefix = map(Path, (companion, run_raw, standin, prefix))
         z = self.prefix / "dosdevices" / "z:"
         if not z.is_symlink() or os.readlink(z) != "/":
             raise unittest.SkipTest("the prefix has no drive Z: for /")
@@ -300,10 +290,6 @@ class OtherArgumentTest(CompanionTest):
 
 # ---- files that cannot be read or written -----------------------------------
 
-def chattr(flag, path):
-    subprocess.run(["chattr", flag, str(path)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-
 class FileErrorTest(CompanionTest):
     OLD = crlf("[DIALOG]", "_NAME=お名前", "[BASIC]", "NAME=n")
 
@@ -314,17 +300,7 @@ class FileErrorTest(CompanionTest):
         self.place_utility(self.host)
 
     def make_immutable(self, path):
-        probe = self.base / "probe"
-        probe.write_bytes(b"")
-        try:
-            chattr("+i", probe)
-        except (OSError, subprocess.CalledProcessError) as e:
-            self.skipTest("chattr +i does not work here: %s" % getattr(e, "stderr", e))
-        chattr("-i", probe)
-        # Undone even when the test fails half way (cleanups run last in, first out,
-        # so this runs before the folder is removed).
-        self.addCleanup(chattr, "-i", path)
-        chattr("+i", path)
+        make_immutable(self, self.base, path)
 
     def leftovers(self):
         """Files beside tarn_BBS.ini: a failed replace must leave none."""

@@ -30,9 +30,12 @@ The rules modelled:
 """
 
 import re
+import sys
+from pathlib import Path
 
-CRLF = b"\r\n"
-CODE_PAGE = "cp932"
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
+from testkit import CODE_PAGE, CRLF, sjis  # noqa: E402,F401
+
 SETTINGS_FILE = "tarn_BBS.ini"
 SIGNATURE_FILE = "sign.ini"
 
@@ -58,11 +61,6 @@ _DEFAULT_LABELS = {
     "PARAM1": "パラメータ",
     "PARAM2": "未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
 }
-
-
-def sjis(text):
-    """Text as the programs store it."""
-    return text.encode(CODE_PAGE)
 
 
 def is_lead_byte(byte):

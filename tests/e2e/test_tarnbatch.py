@@ -27,6 +27,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
+from testkit import chattr, crlf, make_immutable  # noqa: E402,F401
 
 SUMMARY = re.compile(r"^folders visited: (\d+), files written: (\d+), "
                      r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
@@ -117,10 +118,6 @@ DRIVER = Driver()
 
 
 # ---- trees of board folders --------------------------------------------------
-
-def crlf(*lines):
-    return b"".join((line if isinstance(line, bytes) else sjis(line)) + CRLF for line in lines)
-
 
 def companion_file(*basic):
     """A settings file as the host and its companion leave it."""
@@ -943,10 +940,6 @@ class OtherWritersTest(DriverTest):
 
 # ---- file errors -------------------------------------------------------------
 
-def chattr(flag, path):
-    subprocess.run(["chattr", flag, str(path)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-
 UNDO_SUMMARY = re.compile(r"^files restored: (\d+), already as before: (\d+), changed since \(left alone\): (\d+)$")
 
 
@@ -1055,16 +1048,7 @@ class FileErrorTest(DriverTest):
     }
 
     def make_immutable(self, path, flag="+i"):
-        probe = self.base / "probe"
-        probe.write_bytes(b"")
-        try:
-            chattr("+i", probe)
-        except (OSError, subprocess.CalledProcessError) as e:
-            self.skipTest("chattr +i does not work on %s: %s" % (self.base, getattr(e, "stderr", e)))
-        chattr("-i", probe)
-        # Registered before it is set, so that a failure half way still undoes it.
-        self.addCleanup(chattr, "-" + flag[1:], path)
-        chattr(flag, path)
+        make_immutable(self, self.base, path, flag)
 
     def run_until_error(self, failing):
         """Runs over FOLDERS with `locked` immutable; `failing` is the file the

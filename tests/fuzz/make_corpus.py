@@ -11,18 +11,15 @@ run this again after changing it.
 
 import os
 import shutil
+import sys
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 CORPUS = HERE / "corpus"
 
 
-def sjis(text):
-    return text.encode("cp932")
-
-
-def crlf(*lines, end=b"\r\n"):
-    return b"".join((l if isinstance(l, bytes) else sjis(l)) + end for l in lines)
+sys.path.insert(0, str(HERE.parent))  # tests/, for testkit
+from testkit import crlf, sjis  # noqa: E402,F401
 
 
 DIALOG = [

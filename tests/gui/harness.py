@@ -19,6 +19,7 @@ import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -28,9 +29,8 @@ WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL"
 MAIN_WAIT_MS = 20000
 
 
-def sjis(text):
-    """Shift-JIS bytes of a text."""
-    return text.encode("cp932")
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
+from testkit import CRLF, crlf, environment, sjis  # noqa: E402,F401
 
 
 def to_hex(data):
@@ -56,14 +56,9 @@ def scaled(value, dpi):
 
 class Config:
     def __init__(self):
-        names = ["TARN_UTILITY", "TARN_PROBE", "TARN_GUI_WORK", "TARN_WINE_PREFIX_SCRIPT"]
-        missing = [n for n in names if not os.environ.get(n)]
-        if missing:
-            raise unittest.SkipTest("not set: " + ", ".join(missing))
-        self.utility = Path(os.environ["TARN_UTILITY"])
-        self.probe = Path(os.environ["TARN_PROBE"])
-        self.work = Path(os.environ["TARN_GUI_WORK"])
-        self.prefix_script = os.environ["TARN_WINE_PREFIX_SCRIPT"]
+        utility, probe, work, self.prefix_script = environment(
+            "TARN_UTILITY", "TARN_PROBE", "TARN_GUI_WORK", "TARN_WINE_PREFIX_SCRIPT")
+        self.utility, self.probe, self.work = Path(utility), Path(probe), Path(work)
         if not self.utility.is_file():
             raise unittest.SkipTest(f"{self.utility} is not built")
         self.work.mkdir(parents=True, exist_ok=True)

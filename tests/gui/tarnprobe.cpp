@@ -6,6 +6,22 @@
 // {"ok":false,"error":"..."}. Texts travel as hex of their Shift-JIS bytes,
 // both ways, so that every byte arrives exactly as the window holds it.
 //
+// With arguments it runs one command and ends instead, for the release test
+// and the demo run (scripts/run.sh), which need no session:
+//
+//   tarnprobe wait CLASS TITLE SECONDS    until the window exists and is
+//                                         visible; prints "pid=N"
+//   tarnprobe close CLASS TITLE SECONDS   posts WM_CLOSE to it and waits up to
+//                                         SECONDS for its process to end;
+//                                         prints "exit=N" (its exit status)
+//   tarnprobe text CLASS TITLE ID         prints the text of its descendant
+//                                         control ID (Shift-JIS bytes)
+//   tarnprobe absent CLASS TITLE          succeeds when no such window exists
+//
+// Exit status: 0 done; 1 no such window (for "absent": there is one); 2 the
+// process did not end in time; 3 the process could not be opened; 4 the
+// command line was wrong.
+//
 // A window argument ("ref") is either a control name of the main window
 // ("Button_ConfAll", "LabeledEdit2_3.EditLabel"), "main" for the main window
 // itself, or a window handle in decimal. Handles of other windows (dialogs,
@@ -992,9 +1008,75 @@ const Command kCommands[] = {
     {"close_main", CmdCloseMain},     {"end_session", CmdEndSession},     {"dpi", CmdDpi},                 {"sleep", CmdSleep},
 };
 
+// ---- one command from the command line ------------------------------------------
+
+HWND VisibleWindow(const char* windowClass, const char* title) {
+    HWND window = FindWindowA(windowClass, title);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+// Polls for the window for up to `seconds`.
+HWND WaitForWindow(const char* windowClass, const char* title, double seconds) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        if (HWND window = VisibleWindow(windowClass, title)) return window;
+        if (GetTickCount64() >= deadline) return nullptr;
+        Sleep(50);
+    }
+}
+
+int Usage() {
+    WriteOut("usage: tarnprobe wait|close CLASS TITLE SECONDS | text CLASS TITLE ID | absent CLASS TITLE");
+    return 4;
+}
+
+int RunOnce(int argc, char** argv) {
+    if (argc < 4) return Usage();
+    const std::string command = argv[1];
+    const char* windowClass = argv[2];
+    const char* title = argv[3];
+    if (command == "absent") return argc != 4 ? Usage() : FindWindowA(windowClass, title) ? 1 : 0;
+    if (argc != 5) return Usage();
+    if (command == "wait" || command == "close") {
+        const double seconds = std::atof(argv[4]);
+        HWND window = WaitForWindow(windowClass, title, seconds);
+        if (!window) return 1;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (command == "wait") {
+            WriteOut("pid=" + std::to_string(pid));
+            return 0;
+        }
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (!process) return 3;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(seconds * 1000));
+        DWORD status = 0;
+        GetExitCodeProcess(process, &status);
+        CloseHandle(process);
+        if (waited != WAIT_OBJECT_0) return 2;
+        WriteOut("exit=" + std::to_string(status));
+        return 0;
+    }
+    if (command == "text") {
+        HWND window = VisibleWindow(windowClass, title);
+        HWND control = window ? Descendant(window, std::atoi(argv[4])) : nullptr;
+        if (!control) return 1;
+        // Read as UTF-16 and converted here: cross-process ANSI text messages
+        // are not reliable under Wine.
+        std::wstring wide(4096, L'\0');
+        wide.resize(static_cast<std::size_t>(
+            SendMessageW(control, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(&wide[0]))));
+        WriteOut(WideTo932(wide));
+        return 0;
+    }
+    return Usage();
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) return RunOnce(argc, argv);
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     std::string pending;
     char buffer[4096];

@@ -20,9 +20,8 @@ sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent / "e2e"))
 import harness  # noqa: E402
 import tarn_rules  # noqa: E402
-from harness import ProbeError, from_hex, sjis, to_hex, wait_for, win_path  # noqa: E402
+from harness import CRLF, ProbeError, crlf, from_hex, sjis, to_hex, wait_for, win_path  # noqa: E402
 
-CRLF = b"\r\n"
 SETTINGS = "tarn_BBS.ini"
 START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
 DONE = sjis("一括設定が終了しました")
@@ -43,10 +42,6 @@ CAPTION_CONTROLS = [f"LabeledEdit2_{i}.EditLabel" for i in range(1, 10)] + ["Lab
 VALUE_CONTROLS = [f"LabeledEdit2_{i}" for i in range(1, 10)] + ["MaskEdit2_9"]
 VALUE_KEYS = ["URL", "UPURL", "NAME", "EMAIL", "HP", "KEY", "PARAM1", "PARAM2", "USER", "PASS"]
 TICK_BOXES = [f"CheckBox2_{i}" for i in range(1, 10)] + ["CheckBox1_1", "CheckBox1_2", "CheckBox3_1"]
-
-
-def crlf(*lines):
-    return b"".join((line if isinstance(line, bytes) else sjis(line)) + CRLF for line in lines)
 
 
 def cannot_create(path):

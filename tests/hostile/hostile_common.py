@@ -18,6 +18,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402,F401
+from testkit import chattr, crlf, make_immutable  # noqa: E402,F401
 
 
 def _is_header_fast(line):
@@ -47,10 +48,6 @@ rules.is_header = _is_header_fast
 # (root reads and writes whatever the mode bits say).
 NOBODY = 65534
 TEMPORARY_MARK = "~TU"  # temporary files are named "~TU" and base-36 digits
-
-
-def crlf(*lines):
-    return b"".join((line if isinstance(line, bytes) else sjis(line)) + CRLF for line in lines)
 
 
 class Run:
@@ -112,8 +109,6 @@ def tree_files(root):
     return files, links
 
 
-def chattr(flag, path):
-    subprocess.run(["chattr", flag, str(path)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
 class HostileTest(unittest.TestCase):
@@ -164,16 +159,7 @@ class HostileTest(unittest.TestCase):
                 os.chown(Path(path) / name, NOBODY, NOBODY, follow_symlinks=False)
 
     def make_immutable(self, path):
-        probe = self.base / "probe"
-        probe.write_bytes(b"")
-        try:
-            chattr("+i", probe)
-        except (OSError, subprocess.CalledProcessError) as e:
-            self.skipTest("chattr +i does not work in %s: %s" % (self.base, getattr(e, "stderr", e)))
-        chattr("-i", probe)
-        probe.unlink()
-        self.addCleanup(chattr, "-i", path)
-        chattr("+i", path)
+        make_immutable(self, self.base, path)
 
     # ---- checking trees -----------------------------------------------------
 

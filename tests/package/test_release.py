@@ -10,7 +10,7 @@ Named by the environment (tests/package/CMakeLists.txt sets them):
   TARN_PACKAGER            scripts/package.py
   TARN_PACKAGE_ARGS        package-args.txt (missing: no utility target; skipped)
   TARN_VERSION             the project's version
-  TARN_PROBE               window_probe.exe
+  TARN_PROBE               tarnprobe.exe (the GUI tests' probe)
   TARN_CXX                 the mingw-w64 C++ compiler
   TARN_WINE_RUN            scripts/wine-run.sh
   TARN_WINE_PREFIX_SCRIPT  scripts/wine-prefix.sh
@@ -34,13 +34,14 @@ import zipfile
 from pathlib import Path
 
 SKIP = 77
-CRLF = b"\r\n"
 WINDOW_CLASS, WINDOW_TITLE = "TForm1", "TarnUtil"
 WINDOW_WAIT = 30  # seconds a starting utility may take to show its window
 
 # The companion's default [DIALOG] section, every non-ASCII byte spelled out.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from default_dialog import DIALOG, DIALOG_LINES  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from testkit import CRLF, crlf  # noqa: E402
 
 # What a utility that loaded no [BASIC] section saves as its snapshot.
 EMPTY_SNAPSHOT = b"".join(k + CRLF for k in [b"[BASIC]", b"URL=", b"UPURL=", b"NAME=", b"EMAIL=", b"HP=",
@@ -60,10 +61,6 @@ WINE_FONTS_REG = (
 FONTS_KEY = "HKCU\\Software\\Wine\\Fonts\\Replacements"
 
 IMAGE_LINK = re.compile(r"!\[[^\]]*\]\(\s*<?([^)\s>]+)>?(?:\s+\"[^\"]*\")?\s*\)")
-
-
-def crlf(*lines):
-    return b"".join(line.encode("cp932") + CRLF for line in lines)
 
 
 class Env:

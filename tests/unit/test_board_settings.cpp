@@ -55,6 +55,13 @@ TEST(FieldCatalogue, DefaultLabelsAreTheseShiftJisBytes) {
     EXPECT_STREQ(tarn::InfoOf(Field::PASS).defaultLabel, "\x83\x70\x83\x58\x83\x8F\x81\x5B\x83\x68");
 }
 
+TEST(FieldCatalogue, DefaultBasicLinesPutUserAndPassBeforeTheParameters) {
+    EXPECT_EQ(tarn::DefaultBasicLines(),
+              (std::vector<std::string>{"[BASIC]", "URL=", "UPURL=", "NAME=", "EMAIL=", "HP=", "KEY=", "USER=", "PASS=",
+                                        "PARAM1=", "PARAM2="}));
+    EXPECT_EQ(tarn::kLabelledFieldCount, 10u);
+}
+
 TEST(FindFieldByKey, FindsEveryKeyInAnyLetterCase) {
     for (const auto& info : kFieldCatalogue) {
         std::string lower = info.key;

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 #include "platform/wildcard.h"
 
+#include <vector>
+
 namespace {
 
 using platform::FilePart;
@@ -88,6 +90,20 @@ TEST(CodePage, LeadBytesOfShiftJis) {
     // ASCII, half-width katakana (0xA1-0xDF) and the unused ends are single bytes.
     for (int c : {0x00, 0x5C, 0x7F, 0x80, 0xA0, 0xA1, 0xB1, 0xDF, 0xFD, 0xFF})
         EXPECT_FALSE(platform::IsLeadByte(c)) << c;
+}
+
+TEST(CodePage, NextCharacterStepsOverDoubleByteCharacters) {
+    const std::string text = "a\x83\x5C" "b\xB1\x95\x5C";  // a ソ b ｱ 表
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); i = platform::NextCharacter(text, i)) starts.push_back(i);
+    EXPECT_EQ(starts, (std::vector<std::size_t>{0, 1, 3, 4, 5}));
+}
+
+TEST(CodePage, LeadByteAtTheVeryEndIsACharacterOfOneByte) {
+    EXPECT_EQ(platform::NextCharacter("\x83", 0), 1u);
+    EXPECT_EQ(platform::NextCharacter("ab\x83", 2), 3u);
+    EXPECT_EQ(platform::NextCharacter("\x83\x83", 0), 2u);  // a lead byte as trail byte
+    EXPECT_EQ(platform::NextCharacter(std::string("\x83\0", 2), 0), 2u);
 }
 
 TEST(CodePage, SameTextIgnoringCase) {

@@ -78,6 +78,9 @@ TEST(StrTok, TrailByteWithADelimiterCodeDoesNotSplit) {
 
 TEST(StrTok, LeadByteAtTheVeryEndIsKeptAndEndsTheScan) {
     EXPECT_EQ(Tokens("ab\x83", TCharSet(";")), Strings{"ab\x83"});
+    TStrTokRec rec;
+    tarn::StrTokFirst("ab\x83", TCharSet(";"), rec);
+    EXPECT_EQ(rec.position, 4u);  // just past the end, as after any last token
     EXPECT_EQ(Tokens("a;\x83", TCharSet(";")), (Strings{"a", "\x83"}));
 }
 

@@ -322,6 +322,17 @@ TEST(LayoutTable, EveryControlOnceParentsFirstNamesKnown) {
     EXPECT_EQ(id::FindByName("Nothing"), 0);
 }
 
+TEST(LayoutTable, TheStartFolderDialogInTabOrderWithTheBevelLast) {
+    std::vector<int> order;
+    for (const ControlLayout& c : tarn::DirSelectLayout()) {
+        EXPECT_EQ(c.parent, 0);
+        order.push_back(c.id);
+    }
+    EXPECT_EQ(order, (std::vector<int>{id::OKBtn, id::CancelBtn, id::DirectoryListBox1, id::Bevel1}));
+    EXPECT_EQ(tarn::DirSelectLayout().front().kind, ControlKind::DefaultButton);
+    EXPECT_EQ(tarn::DirSelectLayout().back().kind, ControlKind::Bevel);
+}
+
 TEST(LayoutTable, EveryTickBoxHasARuleAndNoRuleSwitchesATickBox) {
     std::set<int> ruled;
     for (const TickRule& rule : TickRules()) {
@@ -330,6 +341,26 @@ TEST(LayoutTable, EveryTickBoxHasARuleAndNoRuleSwitchesATickBox) {
         for (int c : rule.enables) EXPECT_NE(FindLayout(c)->kind, ControlKind::TickBox) << c;
     }
     EXPECT_EQ(ruled, std::set<int>(kAllTickBoxes.begin(), kAllTickBoxes.end()));
+}
+
+TEST(FieldBindings, EveryFieldHasATickBoxAValueAndACaptionInTheLayout) {
+    for (const tarn::FieldBinding& b : tarn::kFieldBindings) {
+        ASSERT_NE(FindLayout(b.tickBox), nullptr);
+        EXPECT_EQ(FindLayout(b.tickBox)->kind, ControlKind::TickBox);
+        ASSERT_NE(FindLayout(b.valueControl), nullptr);
+        EXPECT_EQ(tarn::CaptionOf(b.valueControl), b.captionControl);
+    }
+    EXPECT_EQ(tarn::CaptionOf(id::Ref_Sign), id::Label3_1);
+    EXPECT_EQ(tarn::CaptionOf(id::LabeledEdit2_3), id::EditLabelOf(id::LabeledEdit2_3));
+    EXPECT_EQ(tarn::CaptionOf(id::Button_Ref), id::Button_Ref);
+    // The reference fields are the ten with a [DIALOG] label, URL to PASS.
+    const auto& fields = tarn::ReferenceFields();
+    ASSERT_EQ(fields.size(), 10u);
+    EXPECT_STREQ(fields.front().info->key, "URL");
+    EXPECT_EQ(fields.front().binding->captionControl, id::EditLabelOf(id::LabeledEdit2_1));
+    EXPECT_STREQ(fields.back().info->key, "PASS");
+    EXPECT_EQ(fields.back().binding->captionControl, id::Label_MaskEdit2_9);
+    EXPECT_EQ(fields.back().binding->valueControl, id::MaskEdit2_9);
 }
 
 TEST(LayoutTable, LabelKeepsItsDesignedLeftWhereItFitsElseMovesLeftJustEnough) {

@@ -1,0 +1,53 @@
+"""What the Python tests share: the programs' text encoding and line ends,
+files made unwritable with chattr, and the settings the build passes to a test
+in its environment. A test module puts this folder on sys.path and imports it."""
+
+import os
+import subprocess
+import unittest
+from pathlib import Path
+
+CRLF = b"\r\n"
+CODE_PAGE = "cp932"
+
+
+def sjis(text):
+    """Text as the programs store it: Shift-JIS bytes."""
+    return text.encode(CODE_PAGE)
+
+
+def crlf(*lines, end=CRLF):
+    """Lines (text, written in Shift-JIS, or bytes as they are) each ended by `end`."""
+    return b"".join((line if isinstance(line, bytes) else sjis(line)) + end for line in lines)
+
+
+def chattr(flag, path):
+    subprocess.run(["chattr", flag, str(path)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def make_immutable(test, base, path, flag="+i"):
+    """Sets the attribute `flag` ("+i" by default) on `path` until `test` ends;
+    skips `test` where chattr does not work in the folder `base` (it needs root
+    and a file system that has it). As root, an unwritable mode is no obstacle,
+    so this is how the tests make a file that cannot be replaced."""
+    probe = Path(base) / "probe"
+    probe.write_bytes(b"")
+    try:
+        chattr("+i", probe)
+    except (OSError, subprocess.CalledProcessError) as e:
+        test.skipTest("chattr +i does not work in %s: %s" % (base, getattr(e, "stderr", e)))
+    chattr("-i", probe)
+    probe.unlink()
+    # Registered before it is set, so that a failure half way still undoes it
+    # (cleanups run last in, first out: before the folder is removed).
+    test.addCleanup(chattr, "-" + flag[1:], path)
+    chattr(flag, path)
+
+
+def environment(*names):
+    """The values of the environment variables the build sets for a test, in
+    the order named; the test is skipped when one of them is not set."""
+    missing = [n for n in names if not os.environ.get(n)]
+    if missing:
+        raise unittest.SkipTest("not set: " + ", ".join(missing))
+    return [os.environ[n] for n in names]
