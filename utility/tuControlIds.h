@@ -44,11 +44,19 @@ inline constexpr int kEditLabelOffset = 100;
     X(Bevel1, 300)                  \
     X(DirectoryListBox1, 301)
 
+// X(name, identifier). The progress window of a batch or an undo.
+#define TARN_PROGRESS_CONTROLS(X) \
+    X(Label_Progress, 400)        \
+    X(Label_Folder, 401)          \
+    X(Label_Counts, 402)          \
+    X(Button_Stop, 403)
+
 namespace tarn::ids {
 
 #define TARN_DECLARE_ID(name, id) inline constexpr int name = id;
 TARN_MAIN_WINDOW_CONTROLS(TARN_DECLARE_ID)
 TARN_DIR_SELECT_CONTROLS(TARN_DECLARE_ID)
+TARN_PROGRESS_CONTROLS(TARN_DECLARE_ID)
 #undef TARN_DECLARE_ID
 
 inline constexpr int EditLabelOf(int editId) { return editId + kEditLabelOffset; }
@@ -60,6 +68,7 @@ inline int FindByName(const char* name) {
     if (std::strcmp(name, #n) == 0) return id;
     TARN_MAIN_WINDOW_CONTROLS(TARN_MATCH_ID)
     TARN_DIR_SELECT_CONTROLS(TARN_MATCH_ID)
+    TARN_PROGRESS_CONTROLS(TARN_MATCH_ID)
 #undef TARN_MATCH_ID
     static const char kSuffix[] = ".EditLabel";
     const std::size_t length = std::strlen(name), suffix = sizeof kSuffix - 1;

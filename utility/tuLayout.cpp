@@ -66,7 +66,18 @@ const std::vector<ControlLayout> kDirSelectLayout = {
     {Bevel1, K::Bevel, 0, 10, 2, 423, 471, "", false},
 };
 
+// The progress window: what runs, the folder being written, the counts so
+// far, and the button that stops the run (closes the window at the end).
+const std::vector<ControlLayout> kProgressLayout = {
+    {Label_Progress, K::Label, 0, 12, 12, 0, 0, "", true},
+    {Label_Folder, K::Label, 0, 12, 40, 0, 0, "", true},
+    {Label_Counts, K::Label, 0, 12, 68, 0, 0, "", true},
+    {Button_Stop, K::DefaultButton, 0, 378, 96, 94, 31, "中止", true},
+};
+
 }  // namespace
+
+const std::vector<ControlLayout>& ProgressLayout() { return kProgressLayout; }
 
 const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
 

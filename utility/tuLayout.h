@@ -48,6 +48,12 @@ const ControlLayout* FindLayout(int id);
 // The start-folder dialog's controls; its OK and Cancel buttons carry the
 // dialog manager's own identifiers.
 const std::vector<ControlLayout>& DirSelectLayout();
+
+// The progress window's controls; its client area is kProgressWidth x
+// kProgressHeight design pixels.
+const std::vector<ControlLayout>& ProgressLayout();
+inline constexpr int kProgressWidth = 484, kProgressHeight = 139;
+inline constexpr char kProgressClass[] = "TTarnProgress";
 inline constexpr int kDirSelectWidth = 446, kDirSelectHeight = 483;  // client area
 extern const char kDirSelectCaption[];
 

@@ -4,6 +4,8 @@
 #include <commdlg.h>
 
 #include "batch/tuConfAll.h"
+#include "batch/tuJournal.h"
+#include "batch/tuUndo.h"
 #include "platform/ascii.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
@@ -73,6 +75,7 @@ bool IsTickBox(int id) {
 
 void TForm1::RegisterWindowClass(HINSTANCE instance) {
     RegisterClassOfWindows(instance, kWindowClass, LoadIcon(nullptr, IDI_APPLICATION));
+    TProgressWindow::RegisterWindowClass(instance);
     ui::RegisterContainerClasses(instance);
 }
 
@@ -90,6 +93,10 @@ bool TForm1::Create(int showCommand) {
                         WS_EX_CONTROLPARENT, kWindowLeft, kWindowTop, scale_(kWindowWidth), scale_(kWindowHeight)))
         return false;
     CreateControls(MainWindowLayout(), font_.get(), scale_);
+    // Undo goes into the system menu, so that the designed layout stays as it is.
+    HMENU system = GetSystemMenu(Handle(), FALSE);
+    AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(system, MF_STRING, kUndoCommand, "前回の一括設定を元に戻す(&U)");
     ui::RunReportingErrors(Handle(), [this] { FormCreate(); });
     ShowWindow(Handle(), showCommand);
     UpdateWindow(Handle());
@@ -110,9 +117,21 @@ std::optional<LRESULT> TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lPa
         LayOutPage();
         return 0;
     case WM_CLOSE:
+        // During a run the close waits for its end: every file whole, the
+        // completion seen.
+        if (running_) {
+            closePending_ = true;
+            return 0;
+        }
         // Ends the message loop; the window is saved and destroyed afterwards.
         PostQuitMessage(0);
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == kUndoCommand) {
+            if (!running_) UndoLastBatch();
+            return 0;
+        }
+        return std::nullopt;
     case WM_ENDSESSION:
         // At log-off the process ends without its message loop ending: save
         // now, as at an exit.
@@ -296,44 +315,136 @@ void TForm1::Button_RefClick() {
 
 namespace {
 
-// Collects the folders the batch left alone because of their names.
-class SkippedFolders : public BatchObserver {
-public:
-    void FolderSkipped(const std::string& shownPath) override { paths.push_back(shownPath); }
-    std::vector<std::string> paths;
-};
-
-// The report of skipped folders: as many as fit on a screen, then a count.
-std::string SkippedReport(const std::vector<std::string>& paths) {
+// A list of paths for a report: as many as fit on a screen, then a count.
+std::string PathList(const std::vector<std::string>& paths) {
     constexpr std::size_t kShown = 25;
-    std::string text = "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
-                       std::to_string(paths.size()) + " 件):\r\n";
+    std::string text;
     for (std::size_t i = 0; i < paths.size() && i < kShown; ++i) text += "\r\n" + paths[i];
     if (paths.size() > kShown) text += "\r\n… ほか " + std::to_string(paths.size() - kShown) + " 件";
     return text;
 }
 
+std::string SkippedReport(const std::vector<std::string>& paths) {
+    return "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
+           std::to_string(paths.size()) + " 件):\r\n" + PathList(paths);
+}
+
+// What a stopped or cancelled batch tells: how many files it wrote, and
+// where to take them back.
+std::string WrittenBeforeStop(long written) {
+    return "それまでに " + std::to_string(written) +
+           " 個のファイルを書き込みました。システム メニューの「前回の一括設定を元に戻す」で元に戻せます";
+}
+
+// Where the window keeps its journals: beside the snapshot.
+const char kJournalFolderName[] = "TarnUtil-journal";
+
 // How long a batch waits for another one (TarnUtil's or tarnbatch's) to end.
 constexpr unsigned kBatchLockWait = 5000;
 
+// Takes the one batch lock, or says that another batch runs.
+void TakeBatchLock(platform::BatchLock& lock) {
+    if (!lock.Acquire(kBatchLockWait))
+        throw std::runtime_error("ほかの一括設定 (TarnUtil または tarnbatch) が実行中です。終わってからもう一度押してください");
+}
+
 }  // namespace
+
+std::string TForm1::JournalsFolder() const { return platform::JoinPath(values_.StartupDir, kJournalFolderName); }
+
+bool TForm1::RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run) {
+    progress_.reset();  // the last run's window
+    running_ = true;
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{running_};
+    return run.Run(title, work);
+}
+
+void TForm1::AfterRun() {
+    // A close asked for during the run is carried out now that it ended.
+    if (closePending_) PostMessageW(Handle(), WM_CLOSE, 0, 0);
+    closePending_ = false;
+}
 
 void TForm1::Button_ConfAllClick() {
     const BatchInput input = BatchInputFromControls(WindowControls(*this));
-    SkippedFolders skipped;
-    {
-        const auto wait = platform::ShowCursorFor(LoadCursor(nullptr, IDC_WAIT));
-        // Two batches over one tree would undo each other's writes.
-        platform::BatchLock lock;
-        if (!lock.Acquire(kBatchLockWait))
-            throw std::runtime_error("ほかの一括設定 (TarnUtil または tarnbatch) が実行中です。終わってからもう一度押してください");
-        BatchOptions options;
-        options.observer = &skipped;
-        ApplyToTree(values_.StartDir, input, options);
+    platform::BatchLock lock;
+    TakeBatchLock(lock);
+    Journal journal(JournalsFolder(), "batch", values_.StartDir);
+    WindowRun run(Handle(), instance_, scale_, font_.get());
+    const std::string startDir = values_.StartDir;
+    const std::string journals = JournalsFolder();
+    bool completed = false;
+    try {
+        completed = RunInWindow("一括設定", [&](RunProgress& progress, const std::atomic<bool>& cancel) {
+            BatchOptions options;
+            options.observer = &progress;
+            options.journal = &journal;
+            options.excludedFolder = journals;
+            options.cancel = &cancel;
+            platform::MakeFolders(journals);
+            return ApplyToTree(startDir, input, options);
+        }, run);
+    } catch (const std::exception& e) {
+        journal.Finish("stopped");
+        progress_ = run.Finish("一括設定は途中で止まりました");
+        AfterRun();
+        const long written = run.Progress().written;
+        if (written == 0) throw;
+        throw std::runtime_error(std::string(e.what()) + "\r\n\r\n" + WrittenBeforeStop(written));
+    }
+    journal.Finish(completed ? "finished" : "cancelled");
+    if (!completed) {
+        progress_ = run.Finish("一括設定を中止しました");
+        MessageBoxA(Handle(), ("一括設定を中止しました。" + WrittenBeforeStop(run.Progress().written)).c_str(),
+                    kWindowTitle, MB_OK | MB_ICONINFORMATION);
+        AfterRun();
+        return;
     }
     SetText(ids::Label_ConfAll, kBatchFinished);
-    if (!skipped.paths.empty())
-        MessageBoxA(Handle(), SkippedReport(skipped.paths).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+    progress_ = run.Finish(kBatchFinished);
+    const auto skipped = run.Progress().Skipped();
+    if (!skipped.empty()) MessageBoxA(Handle(), SkippedReport(skipped).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+    AfterRun();
+}
+
+void TForm1::UndoLastBatch() {
+    const auto journals = ListJournals(JournalsFolder());
+    if (journals.empty()) {
+        MessageBoxA(Handle(), "元に戻せる一括設定はありません", kWindowTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::string undone = journals.back();
+    platform::BatchLock lock;
+    TakeBatchLock(lock);
+    Journal journal(JournalsFolder(), "undo", undone);
+    WindowRun run(Handle(), instance_, scale_, font_.get());
+    UndoResult result;
+    try {
+        RunInWindow("前回の一括設定を元に戻す", [&](RunProgress& progress, const std::atomic<bool>&) {
+            BatchOptions options;
+            options.observer = &progress;
+            options.journal = &journal;
+            result = UndoJournal(undone, options);
+            return true;
+        }, run);
+    } catch (...) {
+        journal.Finish("stopped");
+        progress_ = run.Finish("元に戻す途中で止まりました");
+        AfterRun();
+        throw;
+    }
+    journal.Finish("finished");
+    progress_ = run.Finish("前回の一括設定を元に戻しました");
+    std::string text = "前回の一括設定を元に戻しました。\r\n元に戻したファイル: " + std::to_string(result.restored) +
+                       "\r\n元のままだったファイル: " + std::to_string(result.alreadyBack) +
+                       "\r\nその後ほかで変更されていたため、そのままにしたファイル: " + std::to_string(result.leftAlone);
+    const auto leftAlone = run.Progress().LeftAlone();
+    if (!leftAlone.empty()) text += "\r\n" + PathList(leftAlone);
+    MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | (leftAlone.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    AfterRun();
 }
 
 void TForm1::Button_CancelClick() { SendMessageA(Handle(), WM_CLOSE, 0, 0); }

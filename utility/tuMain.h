@@ -7,6 +7,7 @@
 #include <string>
 
 #include "settings/qvComFunctions.h"
+#include "utility/tuProgress.h"
 #include "utility/tuWindowKit.h"
 
 namespace tarn {
@@ -51,6 +52,15 @@ private:
     void Button_CancelClick();
     void LoadReference(const std::string& path);
     void LoadSignature();
+    void UndoLastBatch();
+
+    // The batch's and the undo's run in the window (see WindowRun).
+    bool RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run);
+    void AfterRun();
+    std::string JournalsFolder() const;
+
+    // The system menu's command that takes the last batch back.
+    static constexpr UINT kUndoCommand = 0x0110;
 
     void EnableControl(int id, bool enabled);
     bool IsTicked(int id) const;
@@ -62,6 +72,9 @@ private:
     std::map<int, bool> painted_;  // value control -> painted in the enabled colour
     UtilityValues values_;
     bool saved_ = false;  // the snapshot and the signature went out already
+    bool running_ = false;       // a batch or an undo runs
+    bool closePending_ = false;  // a close came during the run
+    std::unique_ptr<TProgressWindow> progress_;  // the last run's window
 };
 
 }  // namespace tarn

@@ -349,8 +349,8 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 bool Window::CreateTopLevel(HINSTANCE instance, const char* className, const char* title, DWORD style,
-                            DWORD exStyle, int left, int top, int width, int height) {
-    CreateWindowExA(exStyle, className, title, style, left, top, width, height, nullptr, nullptr, instance, this);
+                            DWORD exStyle, int left, int top, int width, int height, HWND owner) {
+    CreateWindowExA(exStyle, className, title, style, left, top, width, height, owner, nullptr, instance, this);
     return Handle() != nullptr;
 }
 

@@ -102,7 +102,7 @@ protected:
 
     // Creates a top-level window of a class registered with RegisterClassOfWindows.
     bool CreateTopLevel(HINSTANCE instance, const char* className, const char* title, DWORD style, DWORD exStyle,
-                        int left, int top, int width, int height);
+                        int left, int top, int width, int height, HWND owner = nullptr);
 
     // Shows this object as a modal dialog (fixed frame, caption, close box)
     // owned by `owner` until EndDialog; returns what EndDialog was given.

@@ -190,9 +190,16 @@ HWND Resolve(const std::string& ref) {
     HWND main = MainWindow();
     if (!main) Fail("no main window");
     if (ref == "main") return main;
+    // The progress window of a batch, and its controls.
+    HWND progress = FindWindowA("TTarnProgress", nullptr);
+    if (ref == "progress") {
+        if (!progress) Fail("no progress window");
+        return progress;
+    }
     int id = tarn::ids::FindByName(ref.c_str());
     if (!id) Fail("unknown control name " + ref);
     HWND hwnd = Descendant(main, id);
+    if (!hwnd && progress) hwnd = Descendant(progress, id);
     if (!hwnd) Fail("no control " + ref);
     return hwnd;
 }
@@ -713,6 +720,31 @@ std::string CmdSetTextUtf16(const Args& a) {
     return Reply().Json();
 }
 
+// post WINDOW MESSAGE WPARAM LPARAM: a message posted as the system would
+// (WM_SYSCOMMAND of a system-menu entry, say).
+std::string CmdPost(const Args& a) {
+    HWND hwnd = Resolve(Arg(a, 1));
+    if (!PostMessageW(hwnd, static_cast<UINT>(ArgInt(a, 2)), static_cast<WPARAM>(ArgInt(a, 3)),
+                      static_cast<LPARAM>(ArgInt(a, 4))))
+        Fail("PostMessage failed");
+    return Reply().Json();
+}
+
+// responsive WINDOW: whether the window's thread answers a message within a
+// second, how long it took, and whether the system takes it for hung.
+std::string CmdResponsive(const Args& a) {
+    HWND hwnd = Resolve(Arg(a, 1));
+    const DWORD started = GetTickCount();
+    DWORD_PTR result = 0;
+    const bool answered =
+        SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &result) != 0;
+    return Reply()
+        .Bool("answered", answered)
+        .Int("ms", static_cast<long long>(GetTickCount() - started))
+        .Bool("hung", IsHungAppWindow(hwnd) != FALSE)
+        .Json();
+}
+
 std::string CmdKey(const Args& a) {
     HWND hwnd = Resolve(Arg(a, 1));
     WPARAM vk = static_cast<WPARAM>(ArgInt(a, 2));
@@ -999,7 +1031,7 @@ const Command kCommands[] = {
     {"item_height", CmdItemHeight},   {"tabs", CmdTabs},               {"work_area", CmdWorkArea},                {"password_char", CmdPasswordChar}, {"combo", CmdCombo},
     {"listbox", CmdListBox},          {"checked", CmdChecked},         {"tab_cycle", CmdTabCycle},
     {"foreground", CmdForeground},    {"version", CmdVersion},         {"click", CmdClick},
-    {"post_click", CmdPostClick},     {"set_text", CmdSetText}, {"set_text_utf16", CmdSetTextUtf16},        {"key", CmdKey},
+    {"post_click", CmdPostClick},     {"set_text", CmdSetText}, {"set_text_utf16", CmdSetTextUtf16}, {"post", CmdPost}, {"responsive", CmdResponsive},        {"key", CmdKey},
     {"char", CmdChar},                {"click_row", CmdClickRow},      {"double_click_row", CmdDoubleClickRow},
     {"find_dialog", CmdFindDialog},   {"message_box", CmdMessageBox},  {"press", CmdPress},
     {"file_open", CmdFileOpen},       {"move", CmdMove},               {"screen_rect", CmdScreenRect},

@@ -10,8 +10,10 @@ are compared byte for byte (Shift-JIS, CR LF). The expected settings files
 come from the rule model of the whole-program tests (tests/e2e/tarn_rules.py).
 """
 
+import re
 import subprocess
 import sys
+import time
 import unittest
 from pathlib import Path
 
@@ -42,6 +44,15 @@ CAPTION_CONTROLS = [f"LabeledEdit2_{i}.EditLabel" for i in range(1, 10)] + ["Lab
 VALUE_CONTROLS = [f"LabeledEdit2_{i}" for i in range(1, 10)] + ["MaskEdit2_9"]
 VALUE_KEYS = ["URL", "UPURL", "NAME", "EMAIL", "HP", "KEY", "PARAM1", "PARAM2", "USER", "PASS"]
 TICK_BOXES = [f"CheckBox2_{i}" for i in range(1, 10)] + ["CheckBox1_1", "CheckBox1_2", "CheckBox3_1"]
+
+
+WM_SYSCOMMAND = 0x0112
+UNDO_COMMAND = 0x0110  # the system menu's "前回の一括設定を元に戻す(&U)"
+
+
+def written_before_stop(count):
+    return sjis("それまでに %d 個のファイルを書き込みました。システム メニューの「前回の一括設定を元に戻す」で元に戻せます."
+                % count)
 
 
 def cannot_create(path):
@@ -163,6 +174,16 @@ class BehaviourCase(unittest.TestCase):
         self.assertTrue(dialog, "the file-open dialog opens")
         self.probe("file_open", dialog, to_hex(path))
         self.wait_gone(dialog)
+
+    def undo_last_batch(self):
+        """The system menu's undo; the report box's handle and text (closed)."""
+        self.probe("post", "main", WM_SYSCOMMAND, UNDO_COMMAND, 0)
+        box = self.probe.find_dialog(b"TarnUtil", "*", 60000)["hwnd"]
+        self.assertTrue(box, "the undo reports what it did")
+        text = from_hex(self.probe("message_box", box)["text"])
+        self.probe("press", box, IDOK)
+        self.wait_gone(box)
+        return box, text
 
     def error_box(self, timeout_ms=5000):
         """The error report's caption and text; fails when there is none."""
@@ -564,7 +585,6 @@ class Batch(BehaviourCase):
         self.assertEqual(self.text("Label_ConfAll"), b"")
         self.probe("post_click", "Button_ConfAll")
         box, text = self.error_box(timeout_ms=30000)
-        self.assertEqual(text, cannot_create(win_path(locked)))
         self.probe("press", box, IDOK)
         self.wait_gone(box)
         self.assertEqual(self.text("Label_ConfAll"), b"", "no completion message")
@@ -573,12 +593,98 @@ class Batch(BehaviourCase):
         self.assertEqual((data / SETTINGS).read_bytes(), written, "the start folder was written first")
         self.assertEqual(locked.read_bytes(), original)
         self.assertFalse((data / "locked" / "inner" / SETTINGS).exists(), "the walk stopped at the error")
+        made = [data / SETTINGS]
         for rel in ("x", "y"):  # written or not, depending on the order of the walk
             path = data / rel / SETTINGS
             if path.exists():
                 self.assertEqual(path.read_bytes(), written)
-        # The window stays usable.
+                made.append(path)
+        # The report names the file and tells how many were written and how
+        # to take them back.
+        self.assertEqual(text, cannot_create(win_path(locked))[:-1] + CRLF + CRLF + written_before_stop(len(made)))
+        # The window stays usable, and the system menu takes the batch back.
         self.assertTrue(self.probe.enabled("Button_ConfAll"))
+        box, text = self.undo_last_batch()
+        self.assertIn(sjis("元に戻したファイル: %d" % len(made)), text)
+        self.assertEqual([p for p in made if p.exists()], [], "the files the batch made are gone again")
+        self.assertEqual(locked.read_bytes(), original)
+        self.exit(utility)
+
+
+class LongBatch(BehaviourCase):
+    """A batch over thousands of folders: the window keeps answering, the
+    progress window shows rising counts, 中止 stops it, a close waits for the
+    end, and the system menu's undo (in a later start) takes it all back."""
+
+    FOLDERS = 5000
+    COUNTS = re.compile("フォルダ: (\\d+)、書き込み: (\\d+)、変更不要: (\\d+)、飛ばした: (\\d+)")
+
+    def counts(self):
+        reply = self.probe.try_("info", "Label_Counts")
+        match = reply["ok"] and self.COUNTS.search(from_hex(reply["text"]).decode("cp932"))
+        return tuple(map(int, match.groups())) if match else None
+
+    def test_progress_stop_and_undo(self):
+        host = self.session.host(plugins=[])
+        data = host / "data"
+        for i in range(self.FOLDERS):
+            folder = data / ("板%02d" % (i // 100)) / ("%04d" % i)
+            folder.mkdir(parents=True)
+            (folder / SETTINGS).write_bytes(crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
+        before = {p: p.read_bytes() for p in data.rglob(SETTINGS)}
+        utility = self.start(host)
+        self.click("CheckBox2_3")
+        self.probe.set_text("LabeledEdit2_3", "新しい名前")
+        self.confirm_start_folder()
+        self.probe("post_click", "Button_ConfAll")
+
+        seen, answers = [], []
+        deadline = time.monotonic() + 60
+        while len(set(seen)) < 3 and time.monotonic() < deadline:
+            answer = self.probe("responsive", "main")
+            answers.append(answer)
+            self.assertTrue(answer["answered"] and not answer["hung"], answer)
+            counts = self.counts()
+            if counts:
+                seen.append(counts)
+            time.sleep(0.2)
+        self.assertGreaterEqual(len(set(seen)), 3, "the counts rise while the batch runs")
+        self.assertEqual(seen, sorted(seen), "the counts only rise")
+        self.assertLess(max(a["ms"] for a in answers), 1000)
+        self.assertFalse(self.probe.info("main")["enabled"], "input to the main window is held off")
+
+        # A close waits for the end of the run.
+        self.probe("post_close")
+        self.probe("sleep", 300)
+        self.assertEqual(self.probe("count_main")["count"], 1)
+        self.probe("click", "Button_Stop")
+        box = self.probe.find_dialog(b"TarnUtil", "*", 30000)["hwnd"]
+        self.assertTrue(box, "the cancel is reported")
+        text = from_hex(self.probe("message_box", box)["text"]).decode("cp932")
+        self.assertIn("一括設定を中止しました", text)
+        self.probe("press", box, IDOK)
+        self.assertEqual(utility.wait(timeout=30), 0, "the close asked for during the run is carried out")
+        self.probe("wait_no_instance", 10000)
+
+        # Every file whole: its old bytes or its new ones, the report's count new.
+        written = 0
+        for path, old in before.items():
+            now = path.read_bytes()
+            if now != old:
+                self.assertEqual(now, crlf("[BASIC]", old.split(CRLF)[1].decode(), "NAME=新しい名前"))
+                written += 1
+        made = [p for p in data.rglob(SETTINGS) if p not in before]  # in folders that had none
+        for path in made:
+            self.assertEqual(path.read_bytes(), crlf("[BASIC]", "NAME=新しい名前"))
+        written += len(made)
+        self.assertIn("それまでに %d 個" % written, text)
+        self.assertTrue(0 < written < self.FOLDERS, "stopped part way (%d written)" % written)
+
+        # The journal stays beside the snapshot: a later start takes it back.
+        utility = self.start(host, cwd=utility.cwd)
+        _, report = self.undo_last_batch()
+        self.assertIn(sjis("元に戻したファイル: %d" % written), report)
+        self.assertEqual({p: p.read_bytes() for p in data.rglob(SETTINGS)}, before)
         self.exit(utility)
 
 

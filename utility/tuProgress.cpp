@@ -1,0 +1,185 @@
+#include "utility/tuProgress.h"
+
+#include <chrono>
+#include <exception>
+#include <thread>
+
+#include "utility/tuControlIds.h"
+#include "utility/tuLayout.h"
+
+namespace tarn {
+
+// ---- what a run did so far ----------------------------------------------------
+
+void RunProgress::FolderEntered(const std::string& folder) {
+    ++folders;
+    std::lock_guard<std::mutex> lock(mutex_);
+    folder_ = folder;
+}
+
+void RunProgress::FileStored(const std::string&, WriteOutcome outcome) {
+    if (outcome == WriteOutcome::Unchanged)
+        ++unchanged;
+    else
+        ++written;
+}
+
+void RunProgress::FolderSkipped(const std::string& shownPath) {
+    ++skipped;
+    std::lock_guard<std::mutex> lock(mutex_);
+    skippedPaths_.push_back(shownPath);
+}
+
+void RunProgress::FileLeftAlone(const std::string& path) {
+    ++leftAlone;
+    std::lock_guard<std::mutex> lock(mutex_);
+    leftAlonePaths_.push_back(path);
+}
+
+std::string RunProgress::CurrentFolder() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return folder_;
+}
+
+std::vector<std::string> RunProgress::Skipped() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return skippedPaths_;
+}
+
+std::vector<std::string> RunProgress::LeftAlone() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return leftAlonePaths_;
+}
+
+std::string RunProgress::Counts() const {
+    return "フォルダ: " + std::to_string(folders.load()) + "、書き込み: " + std::to_string(written.load()) +
+           "、変更不要: " + std::to_string(unchanged.load()) + "、飛ばした: " + std::to_string(skipped.load());
+}
+
+// ---- the progress window -------------------------------------------------------
+
+void TProgressWindow::RegisterWindowClass(HINSTANCE instance) {
+    RegisterClassOfWindows(instance, kProgressClass, nullptr);
+}
+
+TProgressWindow::TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
+                                 std::atomic<bool>& cancel)
+    : owner_(owner), instance_(instance), scale_(scale), font_(font), cancel_(cancel) {}
+
+TProgressWindow::~TProgressWindow() = default;
+
+void TProgressWindow::Show(const std::string& title) {
+    if (Handle()) return;
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    RECT frame{0, 0, scale_(kProgressWidth), scale_(kProgressHeight)};
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+    // Centred over the main window.
+    RECT main{};
+    GetWindowRect(owner_, &main);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    if (!CreateTopLevel(instance_, kProgressClass, title.c_str(), style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+                        main.left + ((main.right - main.left) - width) / 2,
+                        main.top + ((main.bottom - main.top) - height) / 2, width, height, owner_))
+        return;
+    CreateControls(ProgressLayout(), font_, scale_);
+    ui::SetLabelText(Control(ids::Label_Progress), title);
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    UpdateWindow(Handle());
+}
+
+void TProgressWindow::Update(const RunProgress& progress) {
+    if (!Handle() || finished_) return;
+    ui::SetLabelText(Control(ids::Label_Folder), progress.CurrentFolder());
+    ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
+}
+
+void TProgressWindow::Finish(const std::string& headline, const RunProgress& progress) {
+    if (!Handle()) return;
+    finished_ = true;
+    ui::SetLabelText(Control(ids::Label_Progress), headline);
+    ui::SetLabelText(Control(ids::Label_Folder), progress.CurrentFolder());
+    ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
+    SetWindowTextA(Control(ids::Button_Stop), "閉じる");
+    EnableWindow(Control(ids::Button_Stop), TRUE);
+}
+
+std::optional<LRESULT> TProgressWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    const bool stop = (message == WM_COMMAND && LOWORD(wParam) == ids::Button_Stop) ||
+                      (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE;
+    if (!stop) return std::nullopt;
+    if (finished_) {
+        DestroyWindowNow();
+    } else {
+        // Stops after the file being written: every file whole, the journal
+        // covering what was done.
+        cancel_ = true;
+        EnableWindow(Control(ids::Button_Stop), FALSE);
+    }
+    return 0;
+}
+
+// ---- a run on its own thread -----------------------------------------------------
+
+WindowRun::WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font)
+    : owner_(owner), instance_(instance), scale_(scale), font_(font) {}
+
+WindowRun::~WindowRun() = default;
+
+bool WindowRun::Run(const std::string& title, const Work& work) {
+    using Clock = std::chrono::steady_clock;
+    title_ = title;
+    window_ = std::make_unique<TProgressWindow>(owner_, instance_, scale_, font_, cancel_);
+    std::atomic<bool> done{false};
+    bool completed = false;
+    std::exception_ptr error;
+    EnableWindow(owner_, FALSE);
+    std::thread worker([&] {
+        try {
+            completed = work(progress_, cancel_);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        PostMessageW(owner_, WM_NULL, 0, 0);  // wakes the loop below
+    });
+
+    const auto started = Clock::now();
+    auto shown = started;
+    bool quit = false;
+    WPARAM quitCode = 0;
+    while (!done) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {  // kept for the main loop, after the run
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            if (window_->Handle() && IsDialogMessageW(window_->Handle(), &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const auto now = Clock::now();
+        if (!window_->Handle() && now - started >= std::chrono::milliseconds(500)) window_->Show(title);
+        if (now - shown >= std::chrono::milliseconds(100)) {
+            shown = now;
+            window_->Update(progress_);
+        }
+    }
+    worker.join();
+    EnableWindow(owner_, TRUE);
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    if (error) std::rethrow_exception(error);
+    return completed;
+}
+
+std::unique_ptr<TProgressWindow> WindowRun::Finish(const std::string& headline) {
+    if (window_) {
+        window_->Show(title_);
+        window_->Finish(headline, progress_);
+    }
+    return std::move(window_);
+}
+
+}  // namespace tarn

@@ -1,0 +1,102 @@
+// A batch or an undo run from the window: the engine works on a thread of its
+// own while the window's thread goes on handling messages, and a small
+// progress window owned by the main window shows how far it got.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "batch/tuConfAll.h"
+#include "utility/tuWindowKit.h"
+
+namespace tarn {
+
+// What a run did so far. Told by the engine on its thread, read by the
+// window's thread.
+class RunProgress : public BatchObserver {
+public:
+    void FolderEntered(const std::string& folder) override;
+    void FileStored(const std::string& path, WriteOutcome outcome) override;
+    void FolderSkipped(const std::string& shownPath) override;
+    void FileLeftAlone(const std::string& path) override;
+
+    std::string CurrentFolder() const;
+    std::vector<std::string> Skipped() const;
+    std::vector<std::string> LeftAlone() const;
+    // "フォルダ: N、書き込み: N、変更不要: N、飛ばした: N"
+    std::string Counts() const;
+
+    std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::string folder_;
+    std::vector<std::string> skippedPaths_, leftAlonePaths_;
+};
+
+// The progress window: the run's title, the folder being written, the counts
+// so far and 中止 (at the end: 閉じる, and the last counts stay).
+class TProgressWindow : public ui::Window {
+public:
+    static void RegisterWindowClass(HINSTANCE instance);
+
+    TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
+                    std::atomic<bool>& cancel);
+    ~TProgressWindow() override;
+
+    void Show(const std::string& title);
+    void Update(const RunProgress& progress);
+    // The run ended: `headline` and the last counts stay; the button closes.
+    void Finish(const std::string& headline, const RunProgress& progress);
+
+private:
+    std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    HWND owner_;
+    HINSTANCE instance_;
+    const ui::Scaler& scale_;
+    HFONT font_;
+    std::atomic<bool>& cancel_;
+    bool finished_ = false;
+};
+
+// Runs `work` on a worker thread. The window's thread meanwhile handles
+// messages, so the main window repaints and is never taken for hung, while
+// the main window itself is disabled (its input held off until the end).
+// The progress window appears when the run takes longer than half a second.
+// Returns what `work` returned (false: cancelled); rethrows its error.
+//
+// A thread rather than pumping messages from inside the engine: the engine
+// stays free of window code, and a slow file (a busy one is waited for up to
+// seconds) never stops the window from answering.
+class WindowRun {
+public:
+    using Work = std::function<bool(RunProgress& progress, const std::atomic<bool>& cancel)>;
+
+    WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font);
+    ~WindowRun();
+
+    bool Run(const std::string& title, const Work& work);
+    // The progress window showing the end of the run (shown now if the run
+    // was too short for it), for the caller to keep until the next run.
+    std::unique_ptr<TProgressWindow> Finish(const std::string& headline);
+    const RunProgress& Progress() const { return progress_; }
+
+private:
+    HWND owner_;
+    HINSTANCE instance_;
+    const ui::Scaler& scale_;
+    HFONT font_;
+    std::string title_;
+    RunProgress progress_;
+    std::atomic<bool> cancel_{false};
+    std::unique_ptr<TProgressWindow> window_;
+};
+
+}  // namespace tarn
