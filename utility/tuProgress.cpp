@@ -87,9 +87,15 @@ void TProgressWindow::Show(const std::string& title) {
     UpdateWindow(Handle());
 }
 
+void TProgressWindow::ShowFolder(const std::string& folder) {
+    // A long path shows its end, where the board's folder is.
+    HWND label = Control(ids::Label_Folder);
+    ui::SetLabelText(label, ui::TailFittingWidth(label, folder, scale_(kProgressWidth - 2 * 12)));
+}
+
 void TProgressWindow::Update(const RunProgress& progress) {
     if (!Handle() || finished_) return;
-    ui::SetLabelText(Control(ids::Label_Folder), progress.CurrentFolder());
+    ShowFolder(progress.CurrentFolder());
     ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
 }
 
@@ -97,7 +103,7 @@ void TProgressWindow::Finish(const std::string& headline, const RunProgress& pro
     if (!Handle()) return;
     finished_ = true;
     ui::SetLabelText(Control(ids::Label_Progress), headline);
-    ui::SetLabelText(Control(ids::Label_Folder), progress.CurrentFolder());
+    ShowFolder(progress.CurrentFolder());
     ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
     SetWindowTextA(Control(ids::Button_Stop), "閉じる");
     EnableWindow(Control(ids::Button_Stop), TRUE);

@@ -57,6 +57,7 @@ public:
 
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void ShowFolder(const std::string& folder);
 
     HWND owner_;
     HINSTANCE instance_;

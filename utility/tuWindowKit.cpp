@@ -1,5 +1,7 @@
 #include "utility/tuWindowKit.h"
 
+#include "platform/platform.h"
+
 #include <commctrl.h>
 
 #include "utility/tuErrorReport.h"
@@ -272,6 +274,24 @@ void SetLabelText(HWND label, const std::string& text) {
     SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get().first),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
+}
+
+std::string TailFittingWidth(HWND label, const std::string& text, int width) {
+    const auto dc = platform::WindowDc(label);
+    const auto selected = platform::Select(dc.get().first, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    const auto fits = [&](const std::string& candidate) {
+        SIZE extent{};
+        GetTextExtentPoint32A(dc.get().first, candidate.data(), static_cast<int>(candidate.size()), &extent);
+        return extent.cx <= width;
+    };
+    if (fits(text)) return text;
+    // Whole characters are dropped from the front until "…" and the rest fit.
+    for (std::size_t start = 0; start < text.size();) {
+        start += platform::IsLeadByte(static_cast<unsigned char>(text[start])) && start + 1 < text.size() ? 2 : 1;
+        const std::string candidate = "…" + text.substr(start);
+        if (fits(candidate)) return candidate;
+    }
+    return "…";
 }
 
 std::wstring WideWindowText(HWND window) {

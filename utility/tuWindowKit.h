@@ -49,6 +49,10 @@ void RegisterContainerClasses(HINSTANCE instance);
 // Sets a label's text and sizes the label to it.
 void SetLabelText(HWND label, const std::string& text);
 
+// The end of `text` that fits `width` pixels in the label's font, with "…"
+// in front where the beginning was cut (a long path shows its last folders).
+std::string TailFittingWidth(HWND label, const std::string& text, int width);
+
 // The whole text of a window read through the wide functions, so that what
 // the user typed is not yet converted to the code page.
 std::wstring WideWindowText(HWND window);

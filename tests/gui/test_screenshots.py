@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Pictures of the utility's windows at 120 DPI, drawn by Wine's X11 driver on
 an Xvfb screen and saved as PNG under the work folder (screenshots/):
-main-window.png, dir-select.png and after-batch.png.
+main-window.png, dir-select.png, after-batch.png and progress-window.png.
 
 Each picture must show the window it is meant to show: the size of the
 window, and more than a handful of colours (a window that failed to paint
@@ -73,9 +73,35 @@ class Screenshots(unittest.TestCase):
         self.assertEqual(harness.wait_for(lambda: probe.text("Label_StartDir")), b"data")
         probe("click", "Button_ConfAll")
         self.assertEqual(harness.wait_for(lambda: probe.text("Label_ConfAll"), timeout=30), DONE)
+        # The progress window keeps the last counts; closed for this picture.
+        probe("click", "Button_Stop")
         time.sleep(PAINT_WAIT)
         self.shoot("after-batch", "main")
         self.assertTrue((host / "data" / "board2" / "thread" / "tarn_BBS.ini").is_file())
+
+    def test_progress_window(self):
+        host = self.session.host(plugins=[])
+        for i in range(4000):
+            folder = host / "data" / ("板%02d" % (i // 100)) / ("%04d" % i)
+            folder.mkdir(parents=True)
+            (folder / "tarn_BBS.ini").write_bytes(b"[BASIC]\r\nNAME=x\r\n")
+        self.session.start_utility(host / "TarnUtil.exe")
+        probe = self.probe
+        probe("click", "CheckBox2_3")
+        probe.set_text("LabeledEdit2_3", "名無しさん")
+        probe("post_click", "Button_StartDir")
+        dialog = probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
+        probe("press", dialog, 1)
+        self.assertEqual(harness.wait_for(lambda: probe.text("Label_StartDir")), b"data")
+        probe("post_click", "Button_ConfAll")
+        self.assertTrue(harness.wait_for(lambda: probe.try_("find", "progress")["ok"], timeout=30))
+        # Overhanging the main window, so that Xvfb paints it.
+        main = probe("screen_rect", "main")["rect"]
+        window = probe("find", "progress")["hwnd"]
+        probe("move", window, main[0] + main[2] - 300, main[1] + 60)
+        time.sleep(PAINT_WAIT)
+        self.shoot("progress-window", window)
+        self.assertEqual(harness.wait_for(lambda: probe.text("Label_ConfAll"), timeout=120), DONE)
 
 
 if __name__ == "__main__":
