@@ -69,6 +69,7 @@ const char kUsageEnglish[] =
 
 const char kUsageJapanese[] =
     "使い方: tarnbatch [オプション]... 開始フォルダ\n"
+    "        tarnbatch --undo [記録] [--journal フォルダ]\n"
     "\n"
     "開始フォルダとその下のすべてのフォルダ（隠しフォルダも）の tarn_BBS.ini に、\n"
     "指定した項目を書き込みます（無ければ作ります）。TarnUtil の「一括設定」\n"
