@@ -1,6 +1,7 @@
 #include "utility/tuMain.h"
 
 #include <commctrl.h>
+#include <cstdlib>
 #include <commdlg.h>
 
 #include "batch/tuConfAll.h"
@@ -381,7 +382,10 @@ void TForm1::Button_ConfAllClick() {
         completed = RunInWindow("一括設定", [&](RunProgress& progress, const std::atomic<bool>& cancel) {
             BatchOptions options;
             options.observer = &progress;
-            options.journal = &journal;
+            // TARNUTIL_JOURNAL=off is the benchmark's switch, to measure what
+            // the journal costs; the window offers none.
+            const char* journalSetting = std::getenv("TARNUTIL_JOURNAL");
+            if (!journalSetting || std::string(journalSetting) != "off") options.journal = &journal;
             options.excludedFolder = journals;
             options.cancel = &cancel;
             platform::MakeFolders(journals);

@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Benchmark of the window's batch: TarnUtil.exe under Wine (null driver)
+rewrites every tarn_BBS.ini of a tree of board folders, with its journal and
+without (TARNUTIL_JOURNAL=off, the benchmark's switch), driven by the GUI
+tests' probe. Prints the seconds from the press of 一括設定 to
+"一括設定が終了しました", median of --repeat runs each, and their ratio.
+
+Environment as for the GUI tests (TARN_UTILITY, TARN_PROBE, TARN_GUI_WORK,
+TARN_WINE_PREFIX_SCRIPT); scripts/bench.sh sets them.
+"""
+
+import argparse
+import statistics
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "gui"))
+import harness  # noqa: E402
+from harness import crlf, sjis  # noqa: E402
+
+DONE = sjis("一括設定が終了しました")
+NAMES = ["ベンチ一", "ベンチ二"]
+
+
+def make_host(session, folders):
+    host = session.host(plugins=[])
+    for i in range(folders):
+        folder = host / "data" / ("板%03d" % (i // 100)) / ("%05d" % i)
+        folder.mkdir(parents=True)
+        (folder / "tarn_BBS.ini").write_bytes(crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
+    return host
+
+
+def timed_batch(session, host, name, journal):
+    """One batch that changes every file; its seconds."""
+    session.env["TARNUTIL_JOURNAL"] = "on" if journal else "off"
+    utility = session.start_utility(host / "TarnUtil.exe", session.new_folder("cwd"))
+    probe = session.probe
+    probe("click", "CheckBox2_3")
+    probe.set_text("LabeledEdit2_3", name)
+    probe("post_click", "Button_StartDir")
+    dialog = probe.find_dialog("一括設定の開始フォルダを選んでください", "main")["hwnd"]
+    probe("press", dialog, 1)
+    harness.wait_for(lambda: probe.text("Label_StartDir"), timeout=30)
+    started = time.monotonic()
+    probe("post_click", "Button_ConfAll")
+    if harness.wait_for(lambda: probe.text("Label_ConfAll") == DONE, timeout=600, step=0.02) is not True:
+        raise SystemExit("the batch did not end")
+    seconds = time.monotonic() - started
+    session.close_utility(utility)
+    return seconds
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--folders", type=int, default=10000)
+    parser.add_argument("--repeat", type=int, default=3)
+    args, _ = parser.parse_known_args()  # scripts/bench.sh passes the driver's options too
+    session = harness.Session(120, "null").start()
+    try:
+        host = make_host(session, args.folders)
+        times = {True: [], False: []}
+        for run in range(args.repeat):
+            for journal in (True, False):
+                seconds = timed_batch(session, host, NAMES[(2 * run + journal) % 2], journal)
+                times[journal].append(seconds)
+                print("  window batch over %d folders, %s journal: %.2f s"
+                      % (args.folders, "with" if journal else "without", seconds), flush=True)
+    finally:
+        session.stop()
+    on, off = statistics.median(times[True]), statistics.median(times[False])
+    print("window: with the journal a batch takes %.2fx its time without (%.2f s / %.2f s, median of %d; "
+          "target at most 1.15x: %s)" % (on / off, on, off, args.repeat, "met" if on / off <= 1.15 else "MISSED"))
+
+
+if __name__ == "__main__":
+    main()
