@@ -150,6 +150,22 @@ std::string JournalToUndo(const std::string& journals, const std::string& given)
     return platform::DirectoryExists(given) ? given : std::string();
 }
 
+// Runs a batch or an undo: a file error stops it (status 1); its journal
+// then says how it ended.
+template <class Work>
+int RunRecorded(tarn::Journal& journal, RunReport& report, Work&& work) {
+    int status = 0;
+    try {
+        work();
+    } catch (const platform::FileError& e) {
+        Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
+        status = 1;
+    }
+    journal.Finish(status == 0 ? "finished" : "stopped");
+    report.ShowProgress(true);
+    return status;
+}
+
 // How long a second batch waits for a running one before it gives up.
 constexpr unsigned kBatchLockWait = 5000;
 
@@ -197,8 +213,6 @@ int main(int argc, char** argv) {
     options.mode = command.dryRun ? tarn::WriteMode::DryRun : tarn::WriteMode::Write;
     options.observer = &report;
     options.excludedFolder = journals;
-    int status = 0;
-    std::string how = "finished";
     if (command.undo) {
         const std::string undone = JournalToUndo(journals, command.undoJournal);
         if (undone.empty()) {
@@ -209,15 +223,7 @@ int main(int argc, char** argv) {
         tarn::Journal journal(journals, "undo", undone);
         if (!command.dryRun) options.journal = &journal;
         tarn::UndoResult result;
-        try {
-            result = tarn::UndoJournal(undone, options);
-        } catch (const platform::FileError& e) {
-            Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
-            status = 1;
-            how = "stopped";
-        }
-        journal.Finish(how);
-        report.ShowProgress(true);
+        const int status = RunRecorded(journal, report, [&] { result = tarn::UndoJournal(undone, options); });
         if (!command.quiet) Print(kOut, report.UndoSummary(result));
         return status;
     }
@@ -227,15 +233,8 @@ int main(int argc, char** argv) {
         platform::MakeFolders(journals);
         options.journal = &journal;
     }
-    try {
-        tarn::ApplyToTree(command.startFolder, command.input, options);
-    } catch (const platform::FileError& e) {
-        Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
-        status = 1;
-        how = "stopped";
-    }
-    journal.Finish(how);
-    report.ShowProgress(true);
+    const int status =
+        RunRecorded(journal, report, [&] { tarn::ApplyToTree(command.startFolder, command.input, options); });
     if (status != 0 && report.Written() > 0)
         Print(kErr, InLanguage(language,
                                "tarnbatch: " + std::to_string(report.Written()) +

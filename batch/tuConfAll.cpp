@@ -49,20 +49,10 @@ public:
 
     bool Run(const std::string& folder) {
         try {
-            Visit(folder);
+            writer_.RunThenCommit([&] { Visit(folder); });
         } catch (const Cancelled&) {
-            writer_.Commit();
             return false;
-        } catch (...) {
-            // What was prepared before the error is still written, as the
-            // folders before it are.
-            try {
-                writer_.Commit();
-            } catch (...) {
-            }
-            throw;
         }
-        writer_.Commit();
         return true;
     }
 

@@ -87,6 +87,23 @@ public:
     // when it stops.
     void Commit();
 
+    // Runs `body` (which rewrites through this writer), then commits what it
+    // prepared, also when `body` throws: what was prepared before an error
+    // is written, as the files before it are.
+    template <class Body>
+    void RunThenCommit(Body&& body) {
+        try {
+            body();
+        } catch (...) {
+            try {
+                Commit();
+            } catch (...) {  // the first error is the one to report
+            }
+            throw;
+        }
+        Commit();
+    }
+
 private:
     struct Pending;
     void RewriteAlone(const std::string& path, const platform::ComposeFile& compose);

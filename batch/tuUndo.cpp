@@ -50,7 +50,7 @@ UndoResult UndoJournal(const std::string& journalFolder, const BatchOptions& opt
     BatchOptions undoOptions = options;
     undoOptions.observer = &counter;
     JournaledWriter writer(undoOptions);
-    try {
+    writer.RunThenCommit([&] {
         for (auto record = contents.records.rbegin(); record != contents.records.rend(); ++record) {
             Found& found = counter.found[record->path];
             const JournalRecord& r = *record;
@@ -63,14 +63,7 @@ UndoResult UndoJournal(const std::string& journalFolder, const BatchOptions& opt
                 return current;
             });
         }
-    } catch (...) {
-        try {
-            writer.Commit();
-        } catch (...) {
-        }
-        throw;
-    }
-    writer.Commit();
+    });
     return result;
 }
 

@@ -53,16 +53,22 @@ class Screenshots(unittest.TestCase):
         time.sleep(PAINT_WAIT)
         self.shoot("main-window", "main")
 
+    def start_with_name(self, host):
+        """The utility in `host` with 名前 ticked and filled in, its
+        start-folder dialog open; the dialog's handle."""
+        self.session.start_utility(host / "TarnUtil.exe")
+        self.probe("click", "CheckBox2_3")
+        self.probe.set_text("LabeledEdit2_3", "名無しさん")
+        self.probe("post_click", "Button_StartDir")
+        dialog = self.probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
+        self.assertTrue(dialog)
+        return dialog
+
     def test_start_folder_dialog_and_after_batch(self):
         host = self.session.host(plugins=["qv_bbs.exe"],
                                  boards=["board1", "board2", "board2/thread", "archive"])
-        self.session.start_utility(host / "TarnUtil.exe")
+        dialog = self.start_with_name(host)
         probe = self.probe
-        probe("click", "CheckBox2_3")
-        probe.set_text("LabeledEdit2_3", "名無しさん")
-        probe("post_click", "Button_StartDir")
-        dialog = probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
-        self.assertTrue(dialog)
         # A dialog wholly inside its owner comes out black under Xvfb: move it
         # so that it overhangs the main window's left edge.
         main = probe("screen_rect", "main")["rect"]
@@ -85,12 +91,8 @@ class Screenshots(unittest.TestCase):
             folder = host / "data" / ("板%02d" % (i // 100)) / ("%04d" % i)
             folder.mkdir(parents=True)
             (folder / "tarn_BBS.ini").write_bytes(b"[BASIC]\r\nNAME=x\r\n")
-        self.session.start_utility(host / "TarnUtil.exe")
+        dialog = self.start_with_name(host)
         probe = self.probe
-        probe("click", "CheckBox2_3")
-        probe.set_text("LabeledEdit2_3", "名無しさん")
-        probe("post_click", "Button_StartDir")
-        dialog = probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
         probe("press", dialog, 1)
         self.assertEqual(harness.wait_for(lambda: probe.text("Label_StartDir")), b"data")
         probe("post_click", "Button_ConfAll")
