@@ -43,7 +43,9 @@ chmod +x "$wrapper"
 stage unit_tests "${memcheck[@]}" --log-file="$logs/unit_tests.%p.log" "$bin/unit_tests" --gtest_brief=1
 stage hostile_engine_tests "${memcheck[@]}" --log-file="$logs/hostile_engine_tests.%p.log" \
     "$bin/hostile_engine_tests" --gtest_brief=1
-stage e2e_tarnbatch env LC_ALL=ja_JP.UTF-8 PYTHONUTF8=1 TARNBATCH="$wrapper" python3 tests/e2e/test_tarnbatch.py
+stage e2e_tarnbatch env LC_ALL=ja_JP.UTF-8 PYTHONUTF8=1 TARNBATCH="$wrapper" \
+    TARN_HOST_WRITER="$PWD/$bin/host_writer" XDG_STATE_HOME="$PWD/$logs/state" \
+    XDG_RUNTIME_DIR="$PWD/$logs" python3 tests/e2e/test_tarnbatch.py
 
 # Every process's log must report no error and no leak; a driver run that
 # found one also made its e2e test fail through the exit status.

@@ -277,6 +277,30 @@ def report_blocks(result):
 
 # ---- test bases --------------------------------------------------------------
 
+def run_in_terminal(args, stream="stdout"):
+    """Runs the driver with standard output or error on a terminal (the other
+    one on a pipe); its status, what the terminal showed, and the pipe's bytes."""
+    import pty
+    primary, secondary = pty.openpty()
+    streams = {"stdout": secondary, "stderr": subprocess.PIPE} if stream == "stdout" else \
+        {"stdout": subprocess.PIPE, "stderr": secondary}
+    with subprocess.Popen(DRIVER.command(args), stdin=subprocess.DEVNULL, **streams) as proc:
+        os.close(secondary)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(primary, 4096)
+            except OSError:  # the terminal closes with the program
+                break
+            if not chunk:
+                break
+            shown += chunk
+        piped = (proc.stderr if stream == "stdout" else proc.stdout).read()
+        status = proc.wait(timeout=120)
+    os.close(primary)
+    return (status, shown, piped) if stream == "stdout" else (status, piped, shown)
+
+
 class DriverTest(unittest.TestCase):
     maxDiff = None
 
@@ -737,23 +761,24 @@ class LanguageTest(DriverTest):
         # redirected run would be garbled.
         if not DRIVER.wine:
             self.skipTest("the console path is the Windows program's")
-        import pty
-        primary, secondary = pty.openpty()
-        with subprocess.Popen(DRIVER.command(["--lang=ja", "--set=NAME=x", "--dry-run", DRIVER.arg(self.root)]),
-                              stdin=subprocess.DEVNULL, stdout=secondary, stderr=subprocess.DEVNULL) as proc:
-            os.close(secondary)
-            shown = b""
-            while True:
-                try:
-                    chunk = os.read(primary, 4096)
-                except OSError:  # the terminal closes with the program
-                    break
-                if not chunk:
-                    break
-                shown += chunk
-            self.assertEqual(proc.wait(timeout=60), 0)
-        os.close(primary)
+        status, shown, _ = run_in_terminal(["--lang=ja", "--set=NAME=x", "--dry-run", DRIVER.arg(self.root)])
+        self.assertEqual(status, 0)
         self.assertIn("訪れたフォルダ: 1、書き込んだファイル: 1".encode("utf-8"), shown)
+
+    def test_progress_line_on_a_terminal_and_quiet(self):
+        # A long run shows its counts on one line of standard error, on a
+        # terminal only; --quiet shows neither that nor the summary.
+        build_tree(self.root, {"": None, **{"f%04d" % i: crlf("[BASIC]", "NAME=a") for i in range(3000)}}, {})
+        status, _, shown = run_in_terminal(["--lang=en", "--set=NAME=b", DRIVER.arg(self.root)], stream="stderr")
+        self.assertEqual(status, 0)
+        shown = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", shown)  # a console's cursor controls (Wine)
+        self.assertRegex(shown, rb"\rfolders: \d+, written: \d+, unchanged: 0, skipped: 0")
+        self.assertRegex(shown, rb"\rfolders: 3001, written: 3001, unchanged: 0, skipped: 0\r*\n$")
+        redirected = self.run_driver("--set=NAME=c", DRIVER.arg(self.root))
+        self.assertNotIn("folders: ", redirected.err, "no progress when standard error is no terminal")
+        quiet = run_in_terminal(["--quiet", "--set=NAME=d", DRIVER.arg(self.root)], stream="stderr")
+        self.assertEqual((quiet[0], quiet[2]), (0, b""))
+        self.assertEqual(self.run_driver("--quiet", "--set=NAME=e", DRIVER.arg(self.root)).out, "")
 
 
 class OddTreeTest(DriverTest):
