@@ -194,19 +194,13 @@ private:
     // that is valid UTF-8 with other than ASCII in it was written there, and
     // is converted. A character it holds with no Shift-JIS form is refused.
     std::string SignatureInCodePage(const std::string& text) const {
-        if (!platform::kNamesAreUtf8 || IsAscii(text)) return text;
+        if (!platform::kNamesAreUtf8) return text;
         std::string converted, missing;
         if (platform::Utf8ToSystemText(text, converted, missing)) return converted;
         if (!missing.empty())
             Refuse("--sign: the signature holds " + missing + ", which has no Shift-JIS form",
                    "--sign: 署名に Shift-JIS で表せない文字 " + missing + " があります");
         return text;
-    }
-
-    static bool IsAscii(const std::string& text) {
-        for (unsigned char c : text)
-            if (c >= 0x80) return false;
-        return true;
     }
 
     void Option(const std::string& option, const std::string& value);

@@ -122,12 +122,7 @@ private:
 // page Japanese names and values would turn into '?', so nothing is done.
 bool RefuseOtherCodePage() {
     if (platform::AnsiCodePage() == 932) return false;
-    platform::WriteErrorUnicode(
-        u8"tarnbatch: Windows のシステム ロケール (ANSI コードページ) が日本語 (932) ではないため、何も書き込みません。\n"
-        u8"日本語に設定してください。Wine では LC_ALL=ja_JP.UTF-8 を付けて起動してください。\n"
-        "tarnbatch: the ANSI code page is " + std::to_string(platform::AnsiCodePage()) +
-        ", not Japanese (932); nothing was written.\n"
-        "Set the system locale to Japanese; under Wine run it as: LC_ALL=ja_JP.UTF-8 wine tarnbatch.exe ...\n");
+    platform::WriteErrorUnicode(platform::CodePageRefusal("tarnbatch"));
     return true;
 }
 
@@ -229,10 +224,7 @@ int main(int argc, char** argv) {
     }
 
     tarn::Journal journal(journals, "batch", command.startFolder);
-    if (!command.dryRun && !command.noJournal) {
-        platform::MakeFolders(journals);
-        options.journal = &journal;
-    }
+    if (!command.dryRun && !command.noJournal) options.journal = &journal;
     const int status =
         RunRecorded(journal, report, [&] { tarn::ApplyToTree(command.startFolder, command.input, options); });
     if (status != 0 && report.Written() > 0)

@@ -41,10 +41,7 @@ class TreeWalk {
 public:
     TreeWalk(const BatchInput& input, const BatchOptions& options)
         : input_(input), options_(options), writer_(options) {
-        if (!options.excludedFolder.empty()) {
-            excludedName_ = platform::FilePart(options.excludedFolder);
-            excluded_ = platform::FolderIdentity(options.excludedFolder);
-        }
+        if (!options.excludedFolder.empty()) excludedName_ = platform::FilePart(options.excludedFolder);
     }
 
     bool Run(const std::string& folder) {
@@ -95,10 +92,13 @@ private:
         ancestors_.pop_back();
     }
 
-    // The journals' folder, when it lies in the tree, is no board.
+    // The journals' folder, when it lies in the tree, is no board. It is
+    // looked up when a folder of its name is met: the journal may have made
+    // it only since the walk began.
     bool IsExcluded(const std::string& name, const std::string& child) const {
-        return excluded_ && platform::SameTextIgnoringCase(name, excludedName_) &&
-               platform::FolderIdentity(child) == excluded_;
+        if (excludedName_.empty() || !platform::SameTextIgnoringCase(name, excludedName_)) return false;
+        const auto excluded = platform::FolderIdentity(options_.excludedFolder);
+        return excluded && platform::FolderIdentity(child) == excluded;
     }
 
     // False for a dangling link and for one that leads back to a folder on
@@ -116,7 +116,6 @@ private:
     JournaledWriter writer_;
     std::vector<Ancestor> ancestors_;
     std::string excludedName_;
-    std::optional<platform::FileIdentity> excluded_;
 };
 
 // Prepared rewrites are grouped up to this many files or bytes before their

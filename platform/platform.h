@@ -264,6 +264,11 @@ unsigned AnsiCodePage();
 // console through the wide functions, elsewhere as UTF-8 bytes.
 void WriteErrorUnicode(const std::string& utf8);
 
+// Why `program` does nothing under an ANSI code page other than 932, and how
+// to fix it, in Japanese and English, as UTF-8 (a text any code page can
+// show through the wide functions).
+std::string CodePageRefusal(const std::string& program);
+
 // Text typed by the user (command-line arguments) turned into the code page,
 // and text in the code page turned into what the terminal shows. On Windows
 // both are the identity; on POSIX they convert between UTF-8 and Shift-JIS

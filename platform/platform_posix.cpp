@@ -231,7 +231,6 @@ struct CloseDir {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
-bool SameName(const std::string& a, const std::string& b);
 
 // The native path of a file, found as Windows finds it: when no file has
 // exactly that name, one whose name differs only in letter case is taken
@@ -247,7 +246,7 @@ std::string NativeFile(const std::string& path) {
     std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
     if (!dir) return native;
     while (dirent* d = ::readdir(dir.get()))
-        if (SameName(FromUtf8(d->d_name), wanted))
+        if (SameTextIgnoringCase(FromUtf8(d->d_name), wanted))
             return (slash == std::string::npos ? std::string() : folder) + d->d_name;
     return native;
 }
@@ -371,10 +370,6 @@ bool IsUsableName(const std::string& utf8) {
     return !utf8.empty() && utf8 != "." && utf8 != ".." && utf8.find_first_of("\\:") == std::string::npos;
 }
 
-}  // namespace
-
-namespace {
-bool SameName(const std::string& a, const std::string& b) { return SameTextIgnoringCase(a, b); }
 }  // namespace
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {

@@ -482,6 +482,8 @@ std::string UserStateFolder() {
     return CurrentDirectory();
 }
 
+std::wstring WideFromUtf8(const std::string& utf8) { return ToWide(utf8, CP_UTF8); }
+
 std::string ShownSystemText(const wchar_t* text, std::size_t length, std::string& missing) {
     missing.clear();
     return ShownText(text, length, &missing);
@@ -495,12 +497,23 @@ std::optional<std::string> ExactSystemText(const std::wstring& text, std::string
 }
 
 
+namespace {
+
+// A console shows wide characters right under any console code page (and
+// Wine's terminal gets them as UTF-8); a file or pipe gets `bytes` themselves.
+void WriteToConsoleOrBytes(HANDLE handle, const std::wstring& wide, const std::string& bytes) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
+    DWORD mode = 0, done = 0;
+    if (GetConsoleMode(handle, &mode) &&
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr))
+        return;
+    WriteAll(handle, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
 void WriteErrorUnicode(const std::string& utf8) {
-    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    const std::wstring wide = ToWide(utf8, CP_UTF8);
-    DWORD done = 0;
-    if (WriteConsoleW(error, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr)) return;
-    WriteAll(error, utf8.data(), utf8.size());
+    WriteToConsoleOrBytes(GetStdHandle(STD_ERROR_HANDLE), ToWide(utf8, CP_UTF8), utf8);
 }
 
 BatchLock::BatchLock() = default;
@@ -533,18 +546,8 @@ std::string SystemToTerminalText(const std::string& text) { return text; }
 bool UserLanguageIsJapanese() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE; }
 
 void WriteText(StandardStream stream, const std::string& text) {
-    HANDLE handle = GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
-    // A console shows wide characters right under any console code page
-    // (and Wine's terminal gets them as UTF-8); a file or pipe gets the
-    // Shift-JIS bytes themselves.
-    DWORD mode = 0;
-    if (GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = ToWide(text, 932);
-        DWORD done = 0;
-        if (WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr)) return;
-    }
-    WriteAll(handle, text.data(), text.size());
+    WriteToConsoleOrBytes(GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE),
+                          ToWide(text, 932), text);
 }
 
 }  // namespace platform

@@ -17,4 +17,7 @@ std::optional<std::string> ExactSystemText(const std::wstring& text, std::string
 // written "<U+XXXX>"; `missing` names the first such character, or is empty.
 std::string ShownSystemText(const wchar_t* text, std::size_t length, std::string& missing);
 
+// UTF-8 text for the wide functions.
+std::wstring WideFromUtf8(const std::string& utf8);
+
 }  // namespace platform

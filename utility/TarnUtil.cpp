@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "platform/win32_handle.h"
+#include "platform/win32_text.h"
 #include "utility/tuLayout.h"
 #include "utility/tuMain.h"
 
@@ -42,17 +44,7 @@ int RunMessageLoop(HWND window) {
 // goes through the wide functions, which show Japanese on any system.
 bool RefuseOtherCodePage() {
     if (GetACP() == 932) return false;
-    const std::wstring text =
-        L"TarnUtil \u306f\u65e5\u672c\u8a9e\u306e Windows (ANSI \u30b3\u30fc\u30c9\u30da\u30fc\u30b8 932) "
-        L"\u3067\u3060\u3051\u52d5\u304d\u307e\u3059\u3002\u4f55\u3082\u66f8\u304d\u8fbc\u307e\u305a\u306b"
-        L"\u7d42\u4e86\u3057\u307e\u3059\u3002\n"
-        L"\u30b7\u30b9\u30c6\u30e0 \u30ed\u30b1\u30fc\u30eb\u3092\u65e5\u672c\u8a9e\u306b\u3057\u3066"
-        L"\u304f\u3060\u3055\u3044\u3002Wine \u3067\u306f LC_ALL=ja_JP.UTF-8 \u3092\u4ed8\u3051\u3066"
-        L"\u8d77\u52d5\u3057\u3066\u304f\u3060\u3055\u3044\u3002\n\n"
-        L"TarnUtil runs only with the Japanese ANSI code page (932); this system uses " +
-        std::to_wstring(GetACP()) +
-        L". Nothing was changed.\nSet the system locale to Japanese; under Wine start it as: "
-        L"LC_ALL=ja_JP.UTF-8 wine TarnUtil.exe";
+    const std::wstring text = platform::WideFromUtf8(platform::CodePageRefusal("TarnUtil"));
     MessageBoxW(nullptr, text.c_str(), L"TarnUtil", MB_OK | MB_ICONSTOP);
     return true;
 }

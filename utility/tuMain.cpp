@@ -373,10 +373,10 @@ void TForm1::Button_ConfAllClick() {
     const BatchInput input = BatchInputFromControls(WindowControls(*this));
     platform::BatchLock lock;
     TakeBatchLock(lock);
-    Journal journal(JournalsFolder(), "batch", values_.StartDir);
-    WindowRun run(Handle(), instance_, scale_, font_.get());
     const std::string startDir = values_.StartDir;
     const std::string journals = JournalsFolder();
+    Journal journal(journals, "batch", startDir);
+    WindowRun run(Handle(), instance_, scale_, font_.get());
     bool completed = false;
     try {
         completed = RunInWindow("一括設定", [&](RunProgress& progress, const std::atomic<bool>& cancel) {
@@ -388,7 +388,6 @@ void TForm1::Button_ConfAllClick() {
             if (!journalSetting || std::string(journalSetting) != "off") options.journal = &journal;
             options.excludedFolder = journals;
             options.cancel = &cancel;
-            platform::MakeFolders(journals);
             return ApplyToTree(startDir, input, options);
         }, run);
     } catch (const std::exception& e) {
@@ -415,7 +414,8 @@ void TForm1::Button_ConfAllClick() {
 }
 
 void TForm1::UndoLastBatch() {
-    const auto journals = ListJournals(JournalsFolder());
+    const std::string folder = JournalsFolder();
+    const auto journals = ListJournals(folder);
     if (journals.empty()) {
         MessageBoxA(Handle(), "元に戻せる一括設定はありません", kWindowTitle, MB_OK | MB_ICONINFORMATION);
         return;
@@ -423,7 +423,7 @@ void TForm1::UndoLastBatch() {
     const std::string undone = journals.back();
     platform::BatchLock lock;
     TakeBatchLock(lock);
-    Journal journal(JournalsFolder(), "undo", undone);
+    Journal journal(folder, "undo", undone);
     WindowRun run(Handle(), instance_, scale_, font_.get());
     UndoResult result;
     try {

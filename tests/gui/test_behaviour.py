@@ -50,6 +50,11 @@ WM_SYSCOMMAND = 0x0112
 UNDO_COMMAND = 0x0110  # the system menu's "前回の一括設定を元に戻す(&U)"
 
 
+def files_below(root):
+    """Every file below `root` -> its bytes."""
+    return {p: p.read_bytes() for p in root.rglob("*") if p.is_file()}
+
+
 def written_before_stop(count):
     return sjis("それまでに %d 個のファイルを書き込みました。システム メニューの「前回の一括設定を元に戻す」で元に戻せます."
                 % count)
@@ -631,7 +636,7 @@ class LongBatch(BehaviourCase):
             folder = data / ("板%02d" % (i // 100)) / ("%04d" % i)
             folder.mkdir(parents=True)
             (folder / SETTINGS).write_bytes(crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
-        before = {p: p.read_bytes() for p in data.rglob(SETTINGS)}
+        before = files_below(data)
         utility = self.start(host)
         self.click("CheckBox2_3")
         self.probe.set_text("LabeledEdit2_3", "新しい名前")
@@ -684,7 +689,7 @@ class LongBatch(BehaviourCase):
         utility = self.start(host, cwd=utility.cwd)
         _, report = self.undo_last_batch()
         self.assertIn(sjis("元に戻したファイル: %d" % written), report)
-        self.assertEqual({p: p.read_bytes() for p in data.rglob(SETTINGS)}, before)
+        self.assertEqual(files_below(data), before)
         self.exit(utility)
 
 
@@ -692,13 +697,10 @@ class UnsafeInput(BehaviourCase):
     """Values and folder names the code page cannot hold, and a system whose
     ANSI code page is not Japanese: refused or reported, nothing written."""
 
-    def tree_files(self, root):
-        return {p: p.read_bytes() for p in root.rglob("*") if p.is_file()}
-
     def test_value_without_a_shift_jis_form_is_refused_by_field(self):
         host = self.session.host(plugins=[], boards=["板"])
         (host / "data" / "板" / SETTINGS).write_bytes(b"[BASIC]\r\nNAME=old\r\n")
-        before = self.tree_files(host / "data")
+        before = files_below(host / "data")
         utility = self.start(host)
         self.click("CheckBox2_3")
         # As typed: the text reaches the field in UTF-16, é included.
@@ -711,7 +713,7 @@ class UnsafeInput(BehaviourCase):
         self.probe("press", box, IDOK)
         self.wait_gone(box)
         self.assertEqual(self.text("Label_ConfAll"), b"", "no batch ran")
-        self.assertEqual(self.tree_files(host / "data"), before)
+        self.assertEqual(files_below(host / "data"), before)
         self.exit(utility)
 
     def test_folders_skipped_for_their_names_are_listed_after_the_batch(self):

@@ -183,7 +183,6 @@ TEST_F(JournalTest, TheJournalsFolderInsideTheTreeIsNoBoard) {
         tarn::BatchOptions options;
         options.journal = &j;
         options.excludedFolder = journals;
-        platform::MakeFolders(journals);
         tarn::ApplyToTree(dir.Path("data"), Input("新"), options);
         j.Finish("finished");
         return j.Folder();
