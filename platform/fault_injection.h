@@ -3,6 +3,8 @@
 // Nothing is armed in normal runs; each check is then one relaxed load.
 #pragma once
 
+#include <string>
+
 namespace platform::faults {
 
 enum class Point {
@@ -18,5 +20,16 @@ void DisarmAll();
 
 // Called by the platform implementations at each point: true means "fail now".
 bool Fire(Point point);
+
+// Writes `bytes` to a new temporary file with the system's `writeAll` and
+// `flush`, failing where a test armed WriteTemporary or FlushTemporary.
+template <class Handle, class WriteAll, class Flush>
+bool FillTemporary(Handle file, const std::string& bytes, WriteAll writeAll, Flush flush) {
+    if (Fire(Point::WriteTemporary)) {
+        writeAll(file, bytes.data(), bytes.size() / 2);
+        return false;
+    }
+    return writeAll(file, bytes.data(), bytes.size()) && !Fire(Point::FlushTemporary) && flush(file);
+}
 
 }  // namespace platform::faults

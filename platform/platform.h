@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/unique.h"
+
 namespace platform {
 
 // The character that joins a folder and a name: '\\' on Windows, '/' on POSIX.
@@ -141,16 +143,13 @@ inline constexpr char kTemporaryMark[] = "~TU";
 class AppendFile {
 public:
     explicit AppendFile(const std::string& path);
-    ~AppendFile();
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-    bool IsOpen() const { return handle_ != -1; }
+    bool IsOpen() const { return handle_.valid(); }
     bool Append(const std::string& bytes);
     bool Flush();
     std::uint64_t Size() const { return size_; }
 
 private:
-    std::intptr_t handle_ = -1;
+    SystemHandle handle_;
     std::uint64_t size_ = 0;
 };
 
@@ -246,16 +245,14 @@ std::string CharacterName(char32_t codePoint);
 // when it did not.
 class BatchLock {
 public:
-    BatchLock();
     ~BatchLock();
-    BatchLock(const BatchLock&) = delete;
-    BatchLock& operator=(const BatchLock&) = delete;
     bool Acquire(unsigned waitMilliseconds);
 
 private:
-    std::intptr_t handle_ = -1;
+    SystemHandle handle_;
     bool held_ = false;
 };
+
 // The Windows ANSI code page the program runs with; 932 natively, where names
 // are converted at the boundary.
 unsigned AnsiCodePage();

@@ -45,14 +45,16 @@ bool IsAscii(const std::string& s) {
     return true;
 }
 
+struct IconvTraits {
+    using type = iconv_t;
+    static type Empty() noexcept { return reinterpret_cast<iconv_t>(-1); }
+    static bool Valid(type cd) noexcept { return cd != Empty(); }
+    static bool Close(type cd) noexcept { return iconv_close(cd) == 0; }
+};
+
 class Converter {
 public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
 
     // The converted text, or the input unchanged when it does not convert.
     std::string operator()(const std::string& in) { return Strict(in).value_or(in); }
@@ -60,20 +62,20 @@ public:
     // The converted text, or nothing when it does not convert.
     std::optional<std::string> Strict(const std::string& in) {
         if (IsAscii(in)) return in;
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (!cd_.valid()) return std::nullopt;
+        iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr);
         std::string out(in.size() * 4 + 4, '\0');
         char* src = const_cast<char*>(in.data());
         std::size_t srcLeft = in.size();
         char* dst = &out[0];
         std::size_t dstLeft = out.size();
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+        if (iconv(cd_.get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
         out.resize(out.size() - dstLeft);
         return out;
     }
 
 private:
-    iconv_t cd_;
+    Unique<IconvTraits> cd_;
 };
 
 Converter& ToUtf8Converter() {
@@ -172,25 +174,13 @@ unsigned FoldedCharacterAt(const std::string& s, std::size_t& i) {
 
 // ---- files ------------------------------------------------------------------
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void swap(FileDescriptor& other) noexcept { std::swap(fd_, other.fd_); }
-    bool Close() {
-        if (fd_ < 0) return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
-    }
-
-private:
-    int fd_;
+struct DescriptorTraits {
+    using type = int;
+    static type Empty() noexcept { return -1; }
+    static bool Valid(type fd) noexcept { return fd >= 0; }
+    static bool Close(type fd) noexcept { return ::close(fd) == 0; }
 };
+using FileDescriptor = Unique<DescriptorTraits>;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -203,17 +193,6 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-// Writes `bytes` to the new file `fd`, with the fault points tests can arm.
-bool FillTemporary(int fd, const std::string& bytes) {
-    if (faults::Fire(faults::Point::WriteTemporary)) {
-        WriteAll(fd, bytes.data(), bytes.size() / 2);
-        return false;
-    }
-    if (!WriteAll(fd, bytes.data(), bytes.size())) return false;
-    if (faults::Fire(faults::Point::FlushTemporary)) return false;
-    return ::fsync(fd) == 0;
 }
 
 // The file a write should land in: a symbolic link is written through, so the
@@ -298,7 +277,7 @@ std::string WriteTemporary(const std::string& path, const std::string& target, c
     }
     FileDescriptor fd(raw);
     if (!fd.valid()) throw FileError(FileError::kCreate, path);
-    bool ok = FillTemporary(fd.get(), bytes);
+    bool ok = faults::FillTemporary(fd.get(), bytes, WriteAll, [](int out) { return ::fsync(out) == 0; });
     if (ok && exists) {
         // open() applied the umask; give the new file the old one's mode and owner.
         ::fchmod(fd.get(), mode);
@@ -418,15 +397,11 @@ bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::size_t>(st.st_size) != bytes.size())
         return false;
-    std::string current(bytes.size(), '\0');
-    std::size_t done = 0;
-    while (done < current.size()) {
-        const ssize_t n = ::read(fd.get(), &current[done], current.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+    try {
+        return ReadAll(fd.get(), path) == bytes;
+    } catch (const FileError&) {
+        return false;
     }
-    return current == bytes;
 }
 
 void ReplaceFileContents(const std::string& path, const std::string& bytes) {
@@ -500,7 +475,7 @@ struct PosixRewrite : PreparedRewrite::State {
     }
 
     std::string target, temporary;
-    FileDescriptor fd{-1};
+    FileDescriptor fd;
     bool leased = false, exists = false;
     struct stat atRead {};
 };
@@ -533,7 +508,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         if (::fstat(fd.get(), &state->atRead) != 0) throw FileError(FileError::kOpen, path);
         state->exists = true;
         state->old = ReadAll(fd.get(), path);
-        state->fd.swap(fd);
+        state->fd = std::move(fd);
         break;
     }
     state->next = compose(state->old);
@@ -623,23 +598,22 @@ unsigned AnsiCodePage() { return 932; }
 
 bool IsTerminal(StandardStream stream) { return ::isatty(stream == StandardStream::Output ? 1 : 2) == 1; }
 
-AppendFile::AppendFile(const std::string& path) {
-    handle_ = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    struct stat st;
-    if (handle_ >= 0 && ::fstat(static_cast<int>(handle_), &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
-}
+bool SystemHandleTraits::Close(type h) noexcept { return ::close(static_cast<int>(h)) == 0; }
 
-AppendFile::~AppendFile() {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+AppendFile::AppendFile(const std::string& path)
+    : handle_(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600)) {
+    struct stat st;
+    if (handle_.valid() && ::fstat(static_cast<int>(handle_.get()), &st) == 0)
+        size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 bool AppendFile::Append(const std::string& bytes) {
-    if (handle_ < 0 || !WriteAll(static_cast<int>(handle_), bytes.data(), bytes.size())) return false;
+    if (!handle_.valid() || !WriteAll(static_cast<int>(handle_.get()), bytes.data(), bytes.size())) return false;
     size_ += bytes.size();
     return true;
 }
 
-bool AppendFile::Flush() { return handle_ >= 0 && ::fdatasync(static_cast<int>(handle_)) == 0; }
+bool AppendFile::Flush() { return handle_.valid() && ::fdatasync(static_cast<int>(handle_.get())) == 0; }
 
 bool MakeFolders(const std::string& path) {
     const std::string native = Native(path);
@@ -668,26 +642,22 @@ std::string UserStateFolder() {
 
 void WriteErrorUnicode(const std::string& utf8) { WriteAll(2, utf8.data(), utf8.size()); }
 
-BatchLock::BatchLock() = default;
-
-BatchLock::~BatchLock() {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));  // also ends the lock
-}
+BatchLock::~BatchLock() = default;  // closing the file ends the lock
 
 bool BatchLock::Acquire(unsigned waitMilliseconds) {
     if (held_) return true;
-    if (handle_ < 0) {
+    if (!handle_.valid()) {
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         const std::string folder = runtime && *runtime ? runtime : "/tmp";
         const std::string path = folder + "/tarnutil-batch-" + std::to_string(::getuid()) + ".lock";
-        handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        handle_.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
         // Without a place for the lock file the batch still runs: each file
         // is guarded on its own all the same.
-        if (handle_ < 0) return held_ = true;
+        if (!handle_.valid()) return held_ = true;
     }
     // The lock ends with the process, also when it is killed.
     for (unsigned waited = 0;; waited += 50) {
-        if (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0) return held_ = true;
+        if (::flock(static_cast<int>(handle_.get()), LOCK_EX | LOCK_NB) == 0) return held_ = true;
         if (errno != EWOULDBLOCK || waited >= waitMilliseconds) return false;
         ::usleep(50000);
     }

@@ -49,17 +49,6 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
     return true;
 }
 
-// Writes `bytes` to the new file, with the fault points tests can arm.
-bool FillTemporary(HANDLE file, const std::string& bytes) {
-    if (faults::Fire(faults::Point::WriteTemporary)) {
-        WriteAll(file, bytes.data(), bytes.size() / 2);
-        return false;
-    }
-    if (!WriteAll(file, bytes.data(), bytes.size())) return false;
-    if (faults::Fire(faults::Point::FlushTemporary)) return false;
-    return FlushFileBuffers(file) != FALSE;
-}
-
 // The absolute form of a path, or the path itself when it has none.
 std::string FullPath(const std::string& path) {
     const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
@@ -151,7 +140,8 @@ std::string WriteTemporary(const std::string& path, const std::string& bytes, DW
         }
     }
     if (!file.valid()) throw FileError(FileError::kCreate, path);
-    bool ok = FillTemporary(file.get(), bytes);
+    const auto flush = [](HANDLE out) { return FlushFileBuffers(out) != FALSE; };
+    bool ok = faults::FillTemporary(file.get(), bytes, WriteAll, flush);
     ok = file.Close() && ok;
     if (!ok) {
         DeleteFileA(temporary.c_str());
@@ -268,15 +258,11 @@ bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
     if (!file.valid() || !GetFileSizeEx(file.get(), &size) ||
         static_cast<unsigned long long>(size.QuadPart) != bytes.size())
         return false;
-    std::string current(bytes.size(), '\0');
-    std::size_t done = 0;
-    while (done < current.size()) {
-        DWORD read = 0;
-        const DWORD want = static_cast<DWORD>(current.size() - done);
-        if (!ReadFile(file.get(), &current[done], want, &read, nullptr) || read == 0) return false;
-        done += read;
+    try {
+        return ReadAll(file.get(), path) == bytes;
+    } catch (const FileError&) {
+        return false;
     }
-    return current == bytes;
 }
 
 void ReplaceFileContents(const std::string& path, const std::string& bytes) {
@@ -443,26 +429,24 @@ bool IsTerminal(StandardStream stream) {
                           &mode) != FALSE;
 }
 
-AppendFile::AppendFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-    LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size)) size_ = static_cast<std::uint64_t>(size.QuadPart);
-}
+bool SystemHandleTraits::Close(type h) noexcept { return CloseHandle(reinterpret_cast<HANDLE>(h)) != FALSE; }
 
-AppendFile::~AppendFile() {
-    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+AppendFile::AppendFile(const std::string& path)
+    : handle_(reinterpret_cast<std::intptr_t>(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+    LARGE_INTEGER size;
+    if (handle_.valid() && GetFileSizeEx(reinterpret_cast<HANDLE>(handle_.get()), &size))
+        size_ = static_cast<std::uint64_t>(size.QuadPart);
 }
 
 bool AppendFile::Append(const std::string& bytes) {
-    if (handle_ == -1 || !WriteAll(reinterpret_cast<HANDLE>(handle_), bytes.data(), bytes.size())) return false;
+    if (!handle_.valid() || !WriteAll(reinterpret_cast<HANDLE>(handle_.get()), bytes.data(), bytes.size()))
+        return false;
     size_ += bytes.size();
     return true;
 }
 
-bool AppendFile::Flush() { return handle_ != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)); }
+bool AppendFile::Flush() { return handle_.valid() && FlushFileBuffers(reinterpret_cast<HANDLE>(handle_.get())); }
 
 bool MakeFolders(const std::string& path) {
     if (DirectoryExists(path)) return true;
@@ -516,27 +500,22 @@ void WriteErrorUnicode(const std::string& utf8) {
     WriteToConsoleOrBytes(GetStdHandle(STD_ERROR_HANDLE), ToWide(utf8, CP_UTF8), utf8);
 }
 
-BatchLock::BatchLock() = default;
-
 BatchLock::~BatchLock() {
-    if (handle_ == -1) return;
-    HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
-    if (held_) ReleaseMutex(mutex);
-    CloseHandle(mutex);
+    if (held_ && handle_.valid()) ReleaseMutex(reinterpret_cast<HANDLE>(handle_.get()));
 }
 
 bool BatchLock::Acquire(unsigned waitMilliseconds) {
     if (held_) return true;
-    if (handle_ == -1) {
+    if (!handle_.valid()) {
         HANDLE mutex = CreateMutexA(nullptr, FALSE, "KolvexTarnUtilBatch");
         // Without the lock the batch still runs: each file is guarded on its
         // own all the same.
         if (!mutex) return held_ = true;
-        handle_ = reinterpret_cast<std::intptr_t>(mutex);
+        handle_.reset(reinterpret_cast<std::intptr_t>(mutex));
     }
     // An abandoned mutex is a batch that was killed: its files are whole, and
     // this one may go on.
-    const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), waitMilliseconds);
+    const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(handle_.get()), waitMilliseconds);
     held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     return held_;
 }

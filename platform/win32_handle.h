@@ -1,53 +1,13 @@
-// One owner for every kind of Win32 handle, so that every exit path closes
-// what it opened: kernel and find handles, GDI objects, LocalAlloc blocks,
-// windows, DCs and the paint DC, selections, the cursor shown for a while.
+// The owners of Win32 handles: kernel and find handles, GDI objects,
+// LocalAlloc blocks, windows, DCs and the paint DC, selections, the cursor
+// shown for a while.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/unique.h"
 
 namespace platform {
-
-// Owns one handle of the kind `Traits` describes:
-//   type           what is held (a handle, or a small struct for pairs)
-//   Empty()        the value that holds nothing
-//   Valid(h)       whether `h` holds something to close
-//   Close(h)       closes it; true when that succeeded
-template <class Traits>
-class Unique {
-public:
-    using type = typename Traits::type;
-
-    Unique() noexcept = default;
-    explicit Unique(type h) noexcept : handle_(h) {}
-    ~Unique() { Close(); }
-    Unique(const Unique&) = delete;
-    Unique& operator=(const Unique&) = delete;
-    Unique(Unique&& o) noexcept : handle_(o.release()) {}
-    Unique& operator=(Unique&& o) noexcept {
-        reset(o.release());
-        return *this;
-    }
-
-    const type& get() const noexcept { return handle_; }
-    bool valid() const noexcept { return Traits::Valid(handle_); }
-    type release() noexcept { return std::exchange(handle_, Traits::Empty()); }
-    void reset(type h = Traits::Empty()) noexcept {
-        Close();
-        handle_ = h;
-    }
-    // True when there was nothing to close or the close succeeded: a file's
-    // last bytes may be lost in a close that fails, so the replace asks.
-    bool Close() noexcept {
-        const bool ok = !valid() || Traits::Close(handle_);
-        handle_ = Traits::Empty();
-        return ok;
-    }
-
-private:
-    type handle_ = Traits::Empty();
-};
 
 // Traits for a handle type whose empty value is `EmptyValue` (as an integer,
 // so that INVALID_HANDLE_VALUE can be one) and that `CloseFunction` closes.
