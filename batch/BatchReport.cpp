@@ -9,17 +9,6 @@
 namespace tarn {
 namespace {
 
-// The value of the first line named `key`, as the host's lookup finds it;
-// nothing when there is no such line (which differs from an empty value).
-std::optional<std::string> ValueOf(const SectionList& basic, const std::string& key) {
-    for (const auto& line : basic) {
-        const std::size_t eq = line.find('=');
-        if (eq != std::string::npos && platform::SameTextIgnoringCase(line.substr(0, eq), key))
-            return line.substr(eq + 1);
-    }
-    return std::nullopt;
-}
-
 // A value as the terminal can show it: in quotes, with control characters
 // and bytes that begin no Shift-JIS character written "<0xNN>".
 std::string Shown(const std::optional<std::string>& value, Language language) {
@@ -58,7 +47,7 @@ std::string DescribeChange(const std::string& path, const std::optional<std::str
     const SectionList oldBasic = BasicOf(before), newBasic = BasicOf(after);
     bool valueChanged = false;
     for (const auto& info : kFieldCatalogue) {
-        const auto oldValue = ValueOf(oldBasic, info.key), newValue = ValueOf(newBasic, info.key);
+        const auto oldValue = FindValue(oldBasic, info.key), newValue = FindValue(newBasic, info.key);
         if (oldValue == newValue) continue;
         valueChanged = true;
         text += std::string("  ") + info.key + ": " + Shown(oldValue, language) +

@@ -75,12 +75,13 @@ SectionList ReadSection(const std::string& path, const std::string& name) {
     return SelectSection(SplitLines(*bytes), name);
 }
 
-std::string GetValue(const SectionList& list, const std::string& name) {
+std::optional<std::string> FindValue(const SectionList& list, const std::string& name) {
     const std::size_t i = FindName(list, name);
-    if (i == std::string::npos) return std::string();
-    // Everything after the name and its '='.
+    if (i == std::string::npos) return std::nullopt;
     return list[i].substr(list[i].find('=') + 1);
 }
+
+std::string GetValue(const SectionList& list, const std::string& name) { return FindValue(list, name).value_or(""); }
 
 void SetValue(SectionList& list, const std::string& name, const std::string& value) {
     const std::size_t i = FindName(list, name);

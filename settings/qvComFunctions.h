@@ -4,6 +4,7 @@
 // as read: no trimming, no case folding, no decoding.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,9 @@ SectionList SelectSection(const SectionList& fileLines, const std::string& name)
 SectionList ReadSection(const std::string& path, const std::string& name);
 
 // The value of the first name=value line whose name equals `name` without
-// regard to letter case (locale-aware); empty when there is none.
+// regard to letter case (locale-aware): everything after its '='. FindValue
+// gives nothing when there is no such line; GetValue, an empty value.
+std::optional<std::string> FindValue(const SectionList& list, const std::string& name);
 std::string GetValue(const SectionList& list, const std::string& name);
 
 // Sets `name` to `value`. A non-empty value replaces the first matching line
