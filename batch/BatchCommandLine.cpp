@@ -131,6 +131,18 @@ bool TakesValue(const std::string& option) {
            option == "--lang" || option == "--journal";
 }
 
+// The options that take no value (besides --help), and what each one sets.
+bool BatchCommand::*FlagNamed(const std::string& option) {
+    static const std::pair<const char*, bool BatchCommand::*> kFlags[] = {
+        {"--dry-run", &BatchCommand::dryRun},       {"--verbose", &BatchCommand::verbose},
+        {"--quiet", &BatchCommand::quiet},          {"--no-journal", &BatchCommand::noJournal},
+        {"--undo", &BatchCommand::undo},
+    };
+    for (const auto& [name, member] : kFlags)
+        if (option == name) return member;
+    return nullptr;
+}
+
 // "--name=value" split into the option and its value; nothing for any other
 // argument.
 bool SplitInlineValue(const std::string& arg, std::string& option, std::string& value) {
@@ -257,8 +269,7 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         std::string option, inlineValue;
         if (SplitInlineValue(arg, option, inlineValue)) {
             if (!TakesValue(option)) {
-                if (option == "--dry-run" || option == "--verbose" || option == "--help" || option == "--quiet" ||
-                    option == "--undo" || option == "--no-journal")
+                if (FlagNamed(option) || option == "--help")
                     Refuse(option + " takes no value", option + " に値は付けられません");
                 Refuse("unknown option '" + option + "'", "不明なオプション '" + option + "'");
             }
@@ -266,16 +277,8 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         } else if (arg == "--help" || arg == "-h") {
             command_.help = true;
             return command_;
-        } else if (arg == "--dry-run") {
-            command_.dryRun = true;
-        } else if (arg == "--verbose") {
-            command_.verbose = true;
-        } else if (arg == "--quiet") {
-            command_.quiet = true;
-        } else if (arg == "--no-journal") {
-            command_.noJournal = true;
-        } else if (arg == "--undo") {
-            command_.undo = true;
+        } else if (const auto flag = FlagNamed(arg)) {
+            command_.*flag = true;
         } else if (TakesValue(arg)) {
             if (i + 1 >= args.size()) Refuse(arg + " needs a value", arg + " には値が必要です");
             Option(arg, args[++i]);
@@ -304,9 +307,7 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
 
     if (command_.undo) {
         // An undo writes what the journal says, nothing else.
-        bool anyField = command_.input.signatureChecked;
-        for (const auto& field : command_.input.fields) anyField = anyField || field.enabled;
-        if (anyField) Refuse("--undo takes no fields and no --sign", "--undo には項目も --sign も指定できません");
+        if (command_.input.WritesAnything()) Refuse("--undo takes no fields and no --sign", "--undo には項目も --sign も指定できません");
         if (command_.noJournal)
             Refuse("--undo keeps a journal of its own; --no-journal does not go with it",
                    "--undo は自分の記録を残すので --no-journal とは一緒に使えません");
@@ -322,9 +323,7 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
 
     // As the window's batch button stays disabled then: a run that writes no
     // field would still rewrite every file of the tree.
-    bool anyField = false;
-    for (const auto& field : command_.input.fields) anyField = anyField || field.enabled;
-    if (!anyField && !command_.input.signatureChecked)
+    if (!command_.input.WritesAnything())
         Refuse("nothing to write: give a field (--set, --take) or --sign",
                "書き込むものがありません: 項目 (--set、--take) か --sign を指定してください");
     return command_;

@@ -36,7 +36,6 @@ public:
     }
 
     void FileLeftAlone(const std::string& path) override {
-        ++leftAlone_;
         Print(kErr, InLanguage(language_, "tarnbatch: left alone (changed since the batch): ",
                                "tarnbatch: 一括設定の後に変更されたため、そのままにしました: ") +
                         path + "\n");
@@ -114,7 +113,7 @@ private:
     bool dryRun_, listFiles_, showProgress_;
     bool progressShown_ = false;
     Language language_;
-    long folders_ = 0, written_ = 0, unchanged_ = 0, skipped_ = 0, leftAlone_ = 0;
+    long folders_ = 0, written_ = 0, unchanged_ = 0, skipped_ = 0;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), shown_;
 };
 
@@ -128,9 +127,8 @@ bool RefuseOtherCodePage() {
 
 // Where journals are kept unless --journal says otherwise.
 std::string DefaultJournalsFolder() {
-    const std::string state = platform::UserStateFolder();
-    return platform::kNamesAreUtf8 ? platform::JoinPath(platform::JoinPath(state, "tarnutil"), "journal")
-                                   : platform::JoinPath(platform::JoinPath(state, "TarnUtil"), "journal");
+    const char* program = platform::kNamesAreUtf8 ? "tarnutil" : "TarnUtil";
+    return platform::JoinPath(platform::JoinPath(platform::UserStateFolder(), program), "journal");
 }
 
 // The journal folder --undo means: the last one, one of the journals' folder

@@ -31,6 +31,12 @@ struct BatchInput {
 
     FieldValue& operator[](Field f) { return fields[static_cast<std::size_t>(f)]; }
     const FieldValue& operator[](Field f) const { return fields[static_cast<std::size_t>(f)]; }
+    // True when a run would write something: a field, or the signature.
+    bool WritesAnything() const {
+        bool any = signatureChecked;
+        for (const auto& field : fields) any = any || field.enabled;
+        return any;
+    }
 };
 
 // Told about the walk as it goes, for progress and summaries.

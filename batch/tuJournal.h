@@ -51,7 +51,6 @@ public:
     // something. Older journals beyond the last ten are removed.
     void Finish(const std::string& how);
 
-    std::size_t Records() const { return records_; }
     const std::string& Folder() const { return folder_; }  // empty until the first record
 
 private:
