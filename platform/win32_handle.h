@@ -1,6 +1,5 @@
 // The owners of Win32 handles: kernel and find handles, GDI objects,
-// LocalAlloc blocks, windows, DCs and the paint DC, selections, the cursor
-// shown for a while.
+// LocalAlloc blocks, windows, DCs and the paint DC, selections.
 #pragma once
 
 #include <windows.h>
@@ -47,7 +46,7 @@ using LocalBlock = Unique<LocalTraits<Pointer>>;
 using WindowHandle = Unique<HandleTraits<HWND, DestroyWindow>>;
 
 // Traits for a pair of values that one call with both closes (a DC and its
-// window, a painting, a selection, a cursor to put back); `first` is set
+// window, a painting, a selection); `first` is set
 // while there is something to close.
 template <class First, class Second, bool (*CloseFunction)(First, const Second&)>
 struct PairTraits {
@@ -62,7 +61,6 @@ struct PairTraits {
 inline bool ReleaseWindowDc(HDC dc, const HWND& window) { return ReleaseDC(window, dc) != 0; }
 inline bool EndPainting(HWND window, const PAINTSTRUCT& paint) { return EndPaint(window, &paint) != FALSE; }
 inline bool SelectBack(HDC dc, const HGDIOBJ& previous) { return SelectObject(dc, previous) != nullptr; }
-inline bool CursorBack(bool, const HCURSOR& previous) { return SetCursor(previous), true; }
 
 // A window's DC (the screen's for a null window) for drawing or measuring outside WM_PAINT.
 inline auto WindowDc(HWND window) {
@@ -80,8 +78,5 @@ inline auto Painting(HWND window) {
 inline auto Select(HDC dc, HGDIOBJ object) {
     return Unique<PairTraits<HDC, HGDIOBJ, SelectBack>>({dc, SelectObject(dc, object)});
 }
-
-// `cursor` shown until the end of the scope, then the one shown before.
-inline auto ShowCursorFor(HCURSOR cursor) { return Unique<PairTraits<bool, HCURSOR, CursorBack>>({true, SetCursor(cursor)}); }
 
 }  // namespace platform

@@ -115,14 +115,10 @@ void TDirSelectDlg::OnInitDialog() {
     SetWindowSubclass(list_, ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     // The client area as designed, centred over the main window.
-    RECT frame{0, 0, scale_(kDirSelectWidth), scale_(kDirSelectHeight)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_EXSTYLE)));
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    RECT owner{};
-    GetWindowRect(owner_, &owner);
-    SetWindowPos(Handle(), nullptr, owner.left + (owner.right - owner.left - width) / 2,
-                 owner.top + (owner.bottom - owner.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT r = ui::CentredFrame(owner_, scale_(kDirSelectWidth), scale_(kDirSelectHeight),
+                                    static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_STYLE)),
+                                    static_cast<DWORD>(GetWindowLongPtrA(Handle(), GWL_EXSTYLE)));
+    SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     FillList();
     SetFocus(Control(ids::OKBtn));
 }

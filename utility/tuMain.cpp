@@ -353,14 +353,21 @@ void TakeBatchLock(platform::BatchLock& lock) {
 
 std::string TForm1::JournalsFolder() const { return platform::JoinPath(values_.StartupDir, kJournalFolderName); }
 
-bool TForm1::RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run) {
+bool TForm1::RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run, Journal& journal,
+                         const char* stoppedHeadline) {
     progress_.reset();  // the last run's window
-    running_ = true;
-    struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } running{running_};
-    return run.Run(title, work);
+    try {
+        running_ = true;
+        const bool completed = run.Run(title, work);
+        running_ = false;
+        return completed;
+    } catch (...) {
+        running_ = false;
+        journal.Finish("stopped");
+        progress_ = run.Finish(stoppedHeadline);
+        AfterRun();
+        throw;
+    }
 }
 
 void TForm1::AfterRun() {
@@ -389,11 +396,8 @@ void TForm1::Button_ConfAllClick() {
             options.excludedFolder = journals;
             options.cancel = &cancel;
             return ApplyToTree(startDir, input, options);
-        }, run);
+        }, run, journal, "一括設定は途中で止まりました");
     } catch (const std::exception& e) {
-        journal.Finish("stopped");
-        progress_ = run.Finish("一括設定は途中で止まりました");
-        AfterRun();
         const long written = run.Progress().written;
         if (written == 0) throw;
         throw std::runtime_error(std::string(e.what()) + "\r\n\r\n" + WrittenBeforeStop(written));
@@ -426,20 +430,13 @@ void TForm1::UndoLastBatch() {
     Journal journal(folder, "undo", undone);
     WindowRun run(Handle(), instance_, scale_, font_.get());
     UndoResult result;
-    try {
-        RunInWindow("前回の一括設定を元に戻す", [&](RunProgress& progress, const std::atomic<bool>&) {
-            BatchOptions options;
-            options.observer = &progress;
-            options.journal = &journal;
-            result = UndoJournal(undone, options);
-            return true;
-        }, run);
-    } catch (...) {
-        journal.Finish("stopped");
-        progress_ = run.Finish("元に戻す途中で止まりました");
-        AfterRun();
-        throw;
-    }
+    RunInWindow("前回の一括設定を元に戻す", [&](RunProgress& progress, const std::atomic<bool>&) {
+        BatchOptions options;
+        options.observer = &progress;
+        options.journal = &journal;
+        result = UndoJournal(undone, options);
+        return true;
+    }, run, journal, "元に戻す途中で止まりました");
     journal.Finish("finished");
     progress_ = run.Finish("前回の一括設定を元に戻しました");
     std::string text = "前回の一括設定を元に戻しました。\r\n元に戻したファイル: " + std::to_string(result.restored) +

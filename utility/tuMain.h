@@ -54,8 +54,11 @@ private:
     void LoadSignature();
     void UndoLastBatch();
 
-    // The batch's and the undo's run in the window (see WindowRun).
-    bool RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run);
+    // The batch's and the undo's run in the window (see WindowRun). One
+    // stopped by an error ends its journal as "stopped", its window showing
+    // `stoppedHeadline`, and the error goes on to the report.
+    bool RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run, Journal& journal,
+                     const char* stoppedHeadline);
     void AfterRun();
     std::string JournalsFolder() const;
 

@@ -71,15 +71,9 @@ TProgressWindow::~TProgressWindow() = default;
 void TProgressWindow::Show(const std::string& title) {
     if (Handle()) return;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    RECT frame{0, 0, scale_(kProgressWidth), scale_(kProgressHeight)};
-    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-    // Centred over the main window.
-    RECT main{};
-    GetWindowRect(owner_, &main);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const RECT r = ui::CentredFrame(owner_, scale_(kProgressWidth), scale_(kProgressHeight), style, WS_EX_DLGMODALFRAME);
     if (!CreateTopLevel(instance_, kProgressClass, title.c_str(), style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
-                        main.left + ((main.right - main.left) - width) / 2,
-                        main.top + ((main.bottom - main.top) - height) / 2, width, height, owner_))
+                        r.left, r.top, r.right - r.left, r.bottom - r.top, owner_))
         return;
     CreateControls(ProgressLayout(), font_, scale_);
     ui::SetLabelText(Control(ids::Label_Progress), title);
@@ -87,24 +81,22 @@ void TProgressWindow::Show(const std::string& title) {
     UpdateWindow(Handle());
 }
 
-void TProgressWindow::ShowFolder(const std::string& folder) {
+void TProgressWindow::ShowProgress(const RunProgress& progress) {
     // A long path shows its end, where the board's folder is.
     HWND label = Control(ids::Label_Folder);
-    ui::SetLabelText(label, ui::TailFittingWidth(label, folder, scale_(kProgressWidth - 2 * 12)));
+    ui::SetLabelText(label, ui::TailFittingWidth(label, progress.CurrentFolder(), scale_(kProgressWidth - 2 * 12)));
+    ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
 }
 
 void TProgressWindow::Update(const RunProgress& progress) {
-    if (!Handle() || finished_) return;
-    ShowFolder(progress.CurrentFolder());
-    ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
+    if (Handle() && !finished_) ShowProgress(progress);
 }
 
 void TProgressWindow::Finish(const std::string& headline, const RunProgress& progress) {
     if (!Handle()) return;
     finished_ = true;
     ui::SetLabelText(Control(ids::Label_Progress), headline);
-    ShowFolder(progress.CurrentFolder());
-    ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
+    ShowProgress(progress);
     SetWindowTextA(Control(ids::Button_Stop), "閉じる");
     EnableWindow(Control(ids::Button_Stop), TRUE);
 }
@@ -127,14 +119,13 @@ std::optional<LRESULT> TProgressWindow::OnMessage(UINT message, WPARAM wParam, L
 // ---- a run on its own thread -----------------------------------------------------
 
 WindowRun::WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font)
-    : owner_(owner), instance_(instance), scale_(scale), font_(font) {}
+    : owner_(owner), window_(std::make_unique<TProgressWindow>(owner, instance, scale, font, cancel_)) {}
 
 WindowRun::~WindowRun() = default;
 
 bool WindowRun::Run(const std::string& title, const Work& work) {
     using Clock = std::chrono::steady_clock;
     title_ = title;
-    window_ = std::make_unique<TProgressWindow>(owner_, instance_, scale_, font_, cancel_);
     std::atomic<bool> done{false};
     bool completed = false;
     std::exception_ptr error;

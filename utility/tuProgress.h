@@ -57,7 +57,7 @@ public:
 
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void ShowFolder(const std::string& folder);
+    void ShowProgress(const RunProgress& progress);
 
     HWND owner_;
     HINSTANCE instance_;
@@ -91,9 +91,6 @@ public:
 
 private:
     HWND owner_;
-    HINSTANCE instance_;
-    const ui::Scaler& scale_;
-    HFONT font_;
     std::string title_;
     RunProgress progress_;
     std::atomic<bool> cancel_{false};

@@ -37,22 +37,38 @@ int TextHeight(HDC dc) {
     return metrics.tmHeight;
 }
 
+int TextWidth(HDC dc, const std::string& text) {
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+}
+
+// The whole text of a window through WM_GETTEXT, in the A or the W form.
+template <class Char, LRESULT(WINAPI* Send)(HWND, UINT, WPARAM, LPARAM)>
+std::basic_string<Char> TextOf(HWND window) {
+    const LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
+    std::basic_string<Char> text(static_cast<std::size_t>(length) + 1, Char());
+    const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)); }
+
 void PaintGroup(HWND group) {
     const auto painting = platform::Painting(group);
     const HDC dc = painting.get().second.hdc;
     RECT client;
     GetClientRect(group, &client);
     const std::string caption = WindowText(group);
-    const auto font = platform::Select(dc, reinterpret_cast<HFONT>(SendMessageA(group, WM_GETFONT, 0, 0)));
+    const auto font = platform::Select(dc, FontOf(group));
     const int textHeight = TextHeight(dc);
     RECT frame = client;
     frame.top += textHeight / 2;
     DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     if (caption.empty()) return;
-    SIZE extent{};
-    GetTextExtentPoint32A(dc, caption.data(), static_cast<int>(caption.size()), &extent);
     const int gap = MulDiv(textHeight, 1, 3);
-    RECT textRect{client.left + 2 * gap, client.top, client.left + 2 * gap + extent.cx + 2 * gap,
+    RECT textRect{client.left + 2 * gap, client.top, client.left + 2 * gap + TextWidth(dc, caption) + 2 * gap,
                   client.top + textHeight};
     FillRect(dc, &textRect, GetSysColorBrush(COLOR_BTNFACE));
     SetBkMode(dc, TRANSPARENT);
@@ -265,50 +281,40 @@ void RegisterContainerClasses(HINSTANCE instance) {
     for (const char* name : {kTabSheetClass, kGroupBoxClass}) RegisterWindowClass(instance, name, ContainerProc);
 }
 
+RECT CentredFrame(HWND owner, int width, int height, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, width, height}, over{};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    GetWindowRect(owner, &over);
+    const int outerWidth = frame.right - frame.left, outerHeight = frame.bottom - frame.top;
+    const int left = over.left + (over.right - over.left - outerWidth) / 2;
+    const int top = over.top + (over.bottom - over.top - outerHeight) / 2;
+    return {left, top, left + outerWidth, top + outerHeight};
+}
+
 void SetLabelText(HWND label, const std::string& text) {
     SetWindowTextA(label, text.c_str());
     const auto dc = platform::WindowDc(label);
-    const auto selected = platform::Select(dc.get().first, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32A(dc.get().first, text.data(), static_cast<int>(text.size()), &extent);
-    SetWindowPos(label, nullptr, 0, 0, extent.cx, TextHeight(dc.get().first),
+    const auto selected = platform::Select(dc.get().first, FontOf(label));
+    SetWindowPos(label, nullptr, 0, 0, TextWidth(dc.get().first, text), TextHeight(dc.get().first),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
 }
 
 std::string TailFittingWidth(HWND label, const std::string& text, int width) {
     const auto dc = platform::WindowDc(label);
-    const auto selected = platform::Select(dc.get().first, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
-    const auto fits = [&](const std::string& candidate) {
-        SIZE extent{};
-        GetTextExtentPoint32A(dc.get().first, candidate.data(), static_cast<int>(candidate.size()), &extent);
-        return extent.cx <= width;
-    };
-    if (fits(text)) return text;
+    const auto selected = platform::Select(dc.get().first, FontOf(label));
+    if (TextWidth(dc.get().first, text) <= width) return text;
     // Whole characters are dropped from the front until "…" and the rest fit.
-    for (std::size_t start = 0; start < text.size();) {
-        start += platform::IsLeadByte(static_cast<unsigned char>(text[start])) && start + 1 < text.size() ? 2 : 1;
+    for (std::size_t start = platform::NextCharacter(text, 0); start < text.size();
+         start = platform::NextCharacter(text, start)) {
         const std::string candidate = "…" + text.substr(start);
-        if (fits(candidate)) return candidate;
+        if (TextWidth(dc.get().first, candidate) <= width) return candidate;
     }
     return "…";
 }
 
-std::wstring WideWindowText(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<std::size_t>(copied));
-    return text;
-}
-
-std::string WindowText(HWND window) {
-    const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<std::size_t>(copied));
-    return text;
-}
+std::wstring WideWindowText(HWND window) { return TextOf<wchar_t, SendMessageW>(window); }
+std::string WindowText(HWND window) { return TextOf<char, SendMessageA>(window); }
 
 void ShowErrorReport(HWND owner, const char* message) noexcept {
     char program[MAX_PATH] = {};

@@ -46,6 +46,10 @@ void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure
 // Registers the window classes of the containers ("TTabSheet", "TGroupBox").
 void RegisterContainerClasses(HINSTANCE instance);
 
+// The window rectangle whose client area is `width` by `height` pixels with
+// these styles, centred over `owner`.
+RECT CentredFrame(HWND owner, int width, int height, DWORD style, DWORD exStyle);
+
 // Sets a label's text and sizes the label to it.
 void SetLabelText(HWND label, const std::string& text);
 
