@@ -21,8 +21,7 @@ namespace platform {
 // The character that joins a folder and a name: '\\' on Windows, '/' on POSIX.
 extern const char kPathDelimiter;
 
-// True where file names and typed text are UTF-8 (POSIX) and are converted at
-// this boundary; false on Windows.
+// True where file names and typed text are UTF-8 (POSIX), converted here.
 extern const bool kNamesAreUtf8;
 
 // True when `c` separates path components: '\\' and ':' on Windows, '/' on
@@ -33,10 +32,8 @@ bool IsPathSeparator(char c);
 bool IsLeadByte(unsigned char c);
 
 // Where the character that starts at byte `i` of `text` ends: two bytes on
-// for a lead byte, one otherwise. A lead byte at the very end of the text has
-// nothing to pair with and is a character of one byte. Every scanner steps
-// through text with this, so that none reads past the end or splits a
-// double-byte character.
+// for a lead byte, one otherwise (also for a lead byte at the very end). Every
+// scanner steps with this, so none reads past the end or splits a character.
 std::size_t NextCharacter(const std::string& text, std::size_t i);
 
 // Locale-aware, case-insensitive equality of two names in the code page.
@@ -55,19 +52,17 @@ std::string ReadWholeFile(const std::string& path);
 
 // The whole content of the file, or nothing when `path` names no existing
 // file (a folder does not count). Throws FileError(kOpen, path) when the file
-// exists but cannot be opened or read. One open instead of a probe and an open.
+// exists but cannot be opened or read.
 std::optional<std::string> ReadFileIfExists(const std::string& path);
 
 // True when `path` is an existing file holding exactly `bytes` (the size is
 // checked first, so a file of another size is not read).
 bool FileHoldsExactly(const std::string& path, const std::string& bytes);
 
-// Replaces the file at `path` with `bytes` so that at every moment the file
-// holds either its old content or the new one: the bytes go to a temporary
-// file in the same folder, which is flushed to disk and then moved over the
-// target (keeping the target's attributes or mode). On any failure the target
-// is left as it was, the temporary file is removed, and FileError(kCreate,
-// path) is thrown.
+// Replaces the file at `path` with `bytes` crash-safely: a temporary file
+// beside it, flushed to disk, is moved over the target (keeping its attributes
+// or mode). On any failure the target is left as it was, the temporary file is
+// removed, and FileError(kCreate, path) is thrown.
 void ReplaceFileContents(const std::string& path, const std::string& bytes);
 
 enum class UpdateOutcome {
@@ -82,12 +77,11 @@ enum class UpdateOutcome {
 using ComposeFile = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
 
 // A rewrite made ready: the file read with other writers kept out (Windows:
-// the file stays open without write sharing; Linux: a read lease, or where
-// none can be had, a check before the replace that the file is still the one
-// read), its new content composed and, when it differs, written to a
-// temporary file beside it and flushed. The guard lasts until Commit() or
-// until the object is dropped (which also removes the temporary file), so a
-// caller can record the old content durably first.
+// open without write sharing; Linux: a read lease, or else a check before the
+// replace that the file is still the one read), its new content composed and,
+// when it differs, written to a flushed temporary file beside it. The guard
+// lasts until Commit() or until the object is dropped (which removes the
+// temporary file), so a caller can record the old content durably first.
 class PreparedRewrite {
 public:
     struct State;
@@ -112,18 +106,16 @@ private:
 };
 
 // Prepares the rewrite of the file at `path` from what it holds now. A file
-// another program is writing is waited for; one that stays busy for a few
-// seconds throws FileError(kBusy, path). Nothing is written for a dry run.
-// On POSIX an existing file is found without regard to letter case, as on
-// Windows, and rewritten under its own name. Throws FileError kOpen, kCreate
-// or kBusy.
+// another program is writing is waited for, a few seconds at most (then
+// FileError kBusy). Nothing is written for a dry run. On POSIX an existing file
+// is found without regard to letter case, as on Windows, and keeps its own
+// name. Throws FileError kOpen, kCreate or kBusy.
 PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun);
 
 // Rewrites the file at `path` from what it holds at this moment, so that
-// another program writing the same file is never undone: PrepareRewrite, then
-// Commit, again while other writers come in between (up to a few seconds,
-// then FileError(kBusy)). A missing file is created, but never over one that
-// appeared meanwhile. The replace is crash-safe as in ReplaceFileContents.
+// another program's write is never undone: PrepareRewrite and Commit, again
+// while other writers come in between (a few seconds at most, then kBusy). A
+// missing file is created, never over one that appeared meanwhile.
 UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun);
 
 // Waits before the next attempt at a busy file; throws FileError(kBusy,
@@ -137,9 +129,8 @@ void WaitForBusyFile(int attempt, const std::string& path);
 std::string TemporaryPathFor(const std::string& target, unsigned long long unique);
 inline constexpr char kTemporaryMark[] = "~TU";
 
-// A file that only grows, for records that must survive a crash: Append
-// adds bytes at the end, Flush makes everything appended durable. Created
-// when missing. Every call is false on failure.
+// A file that only grows, for records that must survive a crash; created when
+// missing. Flush makes everything appended durable. False on failure.
 class AppendFile {
 public:
     explicit AppendFile(const std::string& path);
@@ -161,8 +152,7 @@ bool MakeFolders(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool RemoveEmptyFolder(const std::string& path);
 
-// Makes the entries of a folder (new files in it) durable, where the system
-// needs that separately (POSIX); true elsewhere.
+// Makes a folder's entries durable where the system needs that (POSIX).
 bool SyncFolder(const std::string& path);
 
 // The folder where a program keeps its own state for this user:
@@ -177,20 +167,17 @@ struct FolderEntry {
     bool isHiddenOrSystem = false;  // marked hidden or system (Windows attributes)
     // False when the name has no exact form in the code page, or would hold
     // '\\', '/' or ':' or be "." or ".." once converted: a path built from
-    // `name` would then lead somewhere else, so such an entry is never entered.
+    // `name` would lead elsewhere, so such an entry is never entered.
     bool exactName = true;
-    // The name as a report shows it: `name`, except that for an inexact name
-    // every character without a form is written "<U+XXXX>" (and a byte that
-    // is no UTF-8 "<0xNN>"), the same under every system.
+    // The name as a report shows it: for an inexact name every character
+    // without a form written "<U+XXXX>" (a byte that is no UTF-8 "<0xNN>").
     std::string shownName;
 };
 
 // Lists the entries of `folder` whose names match the wildcard `mask` ('*' and
 // '?', letter case ignored, "*.*" matching every name), hidden and system
-// entries included, "." and ".." included as the system reports them, in the
-// order the system returns them. The listing stays open while `visit` runs,
-// so `visit` may list other folders. Returns false when the folder cannot be
-// listed at all.
+// entries, "." and ".." included, in the system's order. `visit` may list
+// other folders. False when the folder cannot be listed at all.
 bool ListFolder(const std::string& folder, const std::string& mask,
                 const std::function<void(const FolderEntry&)>& visit);
 
@@ -214,15 +201,12 @@ std::string CurrentDirectory();
 // entered (missing, not a folder, no access).
 bool ChangeCurrentDirectory(const std::string& path);
 
-// The program's arguments (without the program's name) in the code page. On
-// Windows they are taken from the wide command line, so that no byte of a
-// double-byte character is mistaken for a quote or backslash; on POSIX they
-// are `argv` turned from UTF-8 into the code page. On Windows it is in the
-// library tarn_command_line, which a program using it links.
-// An argument that holds a character with no form in the code page has it
-// named in `missingCharacter` ("U+00E9"); its `text` is then not to be used.
-// On POSIX such an argument still works as a file name (`pathUsable`): its
-// characters stay UTF-8 bytes, which lead to the same file on disk.
+// The program's arguments (without the program's name) in the code page: on
+// Windows from the wide command line (in the library tarn_command_line), so no
+// byte of a double-byte character is taken for a quote or backslash; on POSIX
+// `argv` turned from UTF-8. An argument with a character that has no form in
+// the code page names it in `missingCharacter` ("U+00E9"), and its `text` is
+// not to be used; on POSIX it still works as a file name (`pathUsable`).
 struct CommandArgument {
     std::string text;
     std::string missingCharacter;
@@ -239,10 +223,9 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
 // "U+00E9": how messages name a character.
 std::string CharacterName(char32_t codePoint);
 
-// Only one batch runs at a time on a machine (the window's and tarnbatch's
-// alike): a named mutex on Windows, a lock file in the user's runtime folder
-// on POSIX. Waits up to `waitMilliseconds` for a running batch to end; false
-// when it did not.
+// One batch at a time on a machine (the window's and tarnbatch's alike): a
+// named mutex on Windows, a lock file in the user's runtime folder on POSIX.
+// Acquire waits up to `waitMilliseconds` for a running batch; false if it runs on.
 class BatchLock {
 public:
     ~BatchLock();
@@ -266,12 +249,6 @@ void WriteErrorUnicode(const std::string& utf8);
 // show through the wide functions).
 std::string CodePageRefusal(const std::string& program);
 
-// Text typed by the user (command-line arguments) turned into the code page,
-// and text in the code page turned into what the terminal shows. On Windows
-// both are the identity; on POSIX they convert between UTF-8 and Shift-JIS
-// (bytes that do not convert are kept as they are).
-std::string TerminalToSystemText(const std::string& text);
-std::string SystemToTerminalText(const std::string& text);
 
 // True when the user reads Japanese: on POSIX the language of the locale's
 // messages (the first of LC_ALL, LC_MESSAGES and LANG that is set); on
@@ -280,10 +257,9 @@ bool UserLanguageIsJapanese();
 
 enum class StandardStream { Output, Error };
 
-// Writes text in the code page to standard output or error. On a Windows
-// console it goes through the wide functions, so that Japanese shows right
-// whatever the console's own code page; redirected, the bytes are written as
-// they are. On POSIX it is turned into what the terminal shows (UTF-8).
+// Writes text in the code page to standard output or error: on a Windows
+// console through the wide functions (Japanese shows right whatever the
+// console's code page), redirected as the bytes themselves; on POSIX as UTF-8.
 void WriteText(StandardStream stream, const std::string& text);
 
 // True when the stream is shown to a user (a terminal, a console) rather than

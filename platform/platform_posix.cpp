@@ -568,8 +568,6 @@ bool ChangeCurrentDirectory(const std::string& path) {
     return !path.empty() && ::chdir(Native(path).c_str()) == 0;
 }
 
-std::string TerminalToSystemText(const std::string& text) { return FromUtf8(text); }
-
 std::vector<CommandArgument> CommandLineArguments(int argc, char** argv) {
     std::vector<CommandArgument> args;
     for (int i = 1; i < argc; ++i) {
@@ -663,8 +661,6 @@ bool BatchLock::Acquire(unsigned waitMilliseconds) {
     }
 }
 
-std::string SystemToTerminalText(const std::string& text) { return ToUtf8(text); }
-
 bool UserLanguageIsJapanese() {
     // The same order in which the C library picks the messages' locale.
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -677,7 +673,7 @@ bool UserLanguageIsJapanese() {
 }
 
 void WriteText(StandardStream stream, const std::string& text) {
-    const std::string shown = SystemToTerminalText(text);
+    const std::string shown = ToUtf8(text);
     WriteAll(stream == StandardStream::Output ? 1 : 2, shown.data(), shown.size());
 }
 

@@ -411,8 +411,6 @@ bool ChangeCurrentDirectory(const std::string& path) {
     return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
-std::string TerminalToSystemText(const std::string& text) { return text; }
-
 bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter) {
     missingCharacter.clear();
     const std::wstring wide = ToWide(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);
@@ -519,8 +517,6 @@ bool BatchLock::Acquire(unsigned waitMilliseconds) {
     held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     return held_;
 }
-
-std::string SystemToTerminalText(const std::string& text) { return text; }
 
 bool UserLanguageIsJapanese() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE; }
 

@@ -1,4 +1,4 @@
-// The part of guarded rewriting that is the same on every system.
+// The part of reading and guarded rewriting that is the same on every system.
 #include <chrono>
 #include <thread>
 
@@ -34,6 +34,12 @@ bool PreparedRewrite::Commit() {
     const bool done = state_->Commit();
     if (done) state_->changed = false;  // a second Commit does nothing
     return done;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    auto bytes = ReadFileIfExists(path);
+    if (!bytes) throw FileError(FileError::kOpen, path);
+    return *std::move(bytes);
 }
 
 void WaitForBusyFile(int attempt, const std::string& path) {

@@ -22,15 +22,13 @@ inline constexpr const char kBasicSection[] = "BASIC";
 enum class Field : std::size_t { LIB, BBSFOLDER, URL, UPURL, NAME, EMAIL, HP, KEY, PARAM1, PARAM2, USER, PASS };
 inline constexpr std::size_t kFieldCount = 12;
 
-// What the file format says of a field. Which window control shows it is the
-// utility's business (its binding table), not the file's.
+// What the file format says of a field (its controls are the utility's).
 struct FieldInfo {
     Field field;
     const char* key;           // [BASIC] key
     const char* labelKey;      // [DIALOG] label key, or nullptr (LIB, BBSFOLDER)
     const char* defaultLabel;  // Shift-JIS, or nullptr (LIB, BBSFOLDER)
-    // Place of the key's line in the [BASIC] section a snapshot gets when
-    // the file loaded had none (1 first), or 0 when the key has no line there.
+    // Place of its line in a snapshot's default [BASIC] (1 first; 0: none).
     int defaultLine;
 };
 

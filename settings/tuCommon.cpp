@@ -13,10 +13,8 @@ WriteOutcome FromUpdate(platform::UpdateOutcome outcome) {
     return WriteOutcome::Written;
 }
 
-WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode,
-                       const std::string* current) {
-    const bool unchanged = current ? *current == bytes : platform::FileHoldsExactly(path, bytes);
-    if (unchanged) return WriteOutcome::Unchanged;
+WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode) {
+    if (platform::FileHoldsExactly(path, bytes)) return WriteOutcome::Unchanged;
     if (mode == WriteMode::DryRun) return WriteOutcome::WouldWrite;
     platform::ReplaceFileContents(path, bytes);
     return WriteOutcome::Written;

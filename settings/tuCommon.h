@@ -25,10 +25,8 @@ WriteOutcome FromUpdate(platform::UpdateOutcome outcome);
 // Stores `bytes` as the whole content of the file at `path`. A file that
 // already holds exactly these bytes is not touched (its time stamps stay);
 // otherwise it is replaced crash-safely (platform::ReplaceFileContents).
-// `current`, when given, is what the caller has just read from that file,
-// which saves reading it again. Throws platform::FileError (kCreate).
-WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode,
-                       const std::string* current = nullptr);
+// Throws platform::FileError (kCreate).
+WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode);
 
 // The file text for two sections: the lines of `first`, then those of
 // `second`, with all trailing white space and blank lines at the very end cut,

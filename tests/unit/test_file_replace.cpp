@@ -170,19 +170,4 @@ TEST_F(PlatformFiles, FolderIdentityFollowsTheFolderNotThePath) {
 #endif
 }
 
-// ---- text at the system boundary --------------------------------------------------------------
-
-TEST(PlatformText, TerminalTextConvertsBetweenUtf8AndShiftJis) {
-#ifdef _WIN32
-    EXPECT_EQ(platform::TerminalToSystemText("\x96\xBC"), "\x96\xBC");
-    EXPECT_EQ(platform::SystemToTerminalText("\x96\xBC"), "\x96\xBC");
-#else
-    EXPECT_EQ(platform::TerminalToSystemText(u8"名前ソ"), "\x96\xBC\x91\x4F\x83\x5C");
-    EXPECT_EQ(platform::SystemToTerminalText("\x96\xBC\x91\x4F\x83\x5C"), u8"名前ソ");
-    EXPECT_EQ(platform::TerminalToSystemText("plain"), "plain");
-    // Bytes that are no UTF-8 are kept as they are.
-    EXPECT_EQ(platform::TerminalToSystemText("\xFF\xFE"), "\xFF\xFE");
-#endif
-}
-
 }  // namespace

@@ -134,15 +134,6 @@ TEST_F(WriteSectionsTest, DryRunWritesNothing) {
     EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"old.ini"});
 }
 
-TEST_F(WriteSectionsTest, StoreFileTrustsTheContentTheCallerJustRead) {
-    WriteBytes(dir.Fs("f.ini"), "A");
-    const std::string same = "B", other = "C";
-    EXPECT_EQ(tarn::StoreFile(dir.Path("f.ini"), "B", tarn::WriteMode::Write, &same), WriteOutcome::Unchanged);
-    EXPECT_EQ(ReadBytes(dir.Fs("f.ini")), "A");
-    EXPECT_EQ(tarn::StoreFile(dir.Path("f.ini"), "B", tarn::WriteMode::Write, &other), WriteOutcome::Written);
-    EXPECT_EQ(ReadBytes(dir.Fs("f.ini")), "B");
-}
-
 // ---- failures -------------------------------------------------------------------------------
 
 void ExpectCreateError(const std::function<void()>& action, const std::string& path) {
