@@ -46,15 +46,13 @@ public:
     virtual void FolderEntered(const std::string& /*folder*/) {}
     virtual void FileStored(const std::string& /*path*/, WriteOutcome /*outcome*/) {}
     // An observer that returns true here is also told, before FileStored,
-    // what a file held (nothing when it was missing) and what it holds after
-    // the run, for every file whose bytes change. Keeping both costs a copy
-    // of each file, so by default nobody asks.
+    // what each changed file held (nothing: missing) and holds after the run.
+    // That costs a copy of each file, so by default nobody asks.
     virtual bool WantsContent() const { return false; }
     virtual void FileChanged(const std::string& /*path*/, const std::optional<std::string>& /*before*/,
                              const std::string& /*after*/) {}
-    // A folder whose name has no exact form in the code page: never entered,
-    // nothing written in it. `shownPath` writes the missing characters as
-    // "<U+XXXX>".
+    // A folder whose name has no exact form in the code page, never entered;
+    // `shownPath` writes the missing characters as "<U+XXXX>".
     virtual void FolderSkipped(const std::string& /*shownPath*/) {}
     // Undo: a file changed since the batch by someone else, left as it is.
     virtual void FileLeftAlone(const std::string& /*path*/) {}
@@ -65,22 +63,19 @@ class Journal;
 struct BatchOptions {
     WriteMode mode = WriteMode::Write;
     BatchObserver* observer = nullptr;
-    // Where the old bytes of every file are recorded before it changes (no
-    // journal: files are replaced one by one, unrecorded).
+    // Where the old bytes of every file are recorded before it changes.
     Journal* journal = nullptr;
-    // A folder never entered (the journals' own folder, when it lies in the
-    // tree); empty for none.
+    // A folder never entered (the journals' own, when it lies in the tree).
     std::string excludedFolder;
     // Set from another thread to stop after the file being written: every
     // file whole, the journal covering what was done.
     const std::atomic<bool>* cancel = nullptr;
 };
 
-// Rewrites files with their old bytes recorded first: the rewrites of a group
-// of files are prepared (each file read with other writers kept out, its new
-// content in a flushed temporary file), their old bytes recorded and flushed
-// once, then the group is moved into place. Reports each file to the
-// observer when it is done.
+// Rewrites files with their old bytes recorded first: a group of rewrites is
+// prepared (each file read with other writers kept out, its new content in a
+// flushed temporary file), their old bytes recorded and flushed once, then the
+// group is moved into place, each file reported to the observer.
 class JournaledWriter {
 public:
     JournaledWriter(const BatchOptions& options);
@@ -89,13 +84,11 @@ public:
     JournaledWriter& operator=(const JournaledWriter&) = delete;
 
     void Rewrite(const std::string& path, const platform::ComposeFile& compose);
-    // Moves what is prepared into place; called at the end of a run, also
-    // when it stops.
+    // Moves what is prepared into place, at the end of a run or a stop.
     void Commit();
 
-    // Runs `body` (which rewrites through this writer), then commits what it
-    // prepared, also when `body` throws: what was prepared before an error
-    // is written, as the files before it are.
+    // Runs `body`, then commits what it prepared, also when it throws: what
+    // was prepared before an error is written, as the files before it are.
     template <class Body>
     void RunThenCommit(Body&& body) {
         try {

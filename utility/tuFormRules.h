@@ -1,9 +1,8 @@
-// The main window's rules that do not depend on the windowing system: the
-// binding of every field to its controls and what is derived from it (which
-// controls the tick boxes enable, what a reference file puts into the fields,
-// the batch's input as the controls give it), the plug-in list's entries and
-// the status labels' texts. A new field is a catalogue row, a binding row and
-// its controls in the layout table.
+// The main window's rules apart from the windowing system: the binding of
+// every field to its controls, and what follows from it (the tick rules, what
+// a reference file fills in, the batch's input), the plug-in list's entries
+// and the status labels' texts. A new field is a catalogue row, a binding row
+// and its controls in the layout table.
 #pragma once
 
 #include <array>
@@ -20,9 +19,8 @@
 
 namespace tarn {
 
-// The utility's binding of one field to its controls: the tick box that
-// switches it, the control holding its value and the one showing its caption
-// (a labelled edit field's caption label; the patrol flag's is its own text).
+// One field's controls: the tick box that switches it, the control holding its
+// value and the one showing its caption (the patrol flag's is its own text).
 // The signature memo is bound the same way, though it is a file of its own.
 struct FieldBinding {
     int tickBox;
@@ -36,13 +34,12 @@ inline constexpr FieldBinding kSignatureBinding{ids::CheckBox3_1, ids::Ref_Sign,
 
 inline const FieldBinding& BindingOf(Field f) { return kFieldBindings[static_cast<std::size_t>(f)]; }
 
-// The caption control of a value control (the field's, or the signature
-// memo's); the control itself when it is bound to nothing.
+// The caption control of a value control; the control itself when unbound.
 int CaptionOf(int valueControl);
 
-// What one tick box switches, derived from the bindings: the controls enabled
-// with it, the value controls painted in the enabled or disabled colour with
-// it, and whether a tick makes the batch possible.
+// What one tick box switches, derived from the bindings: the controls it
+// enables, the value controls it paints in the enabled colour, and whether a
+// tick makes the batch possible.
 struct TickRule {
     int tickBox;
     std::vector<int> enables;
@@ -67,18 +64,17 @@ ControlStates ComputeControlStates(const std::function<bool(int tickBox)>& ticke
 // (from the last ".") and without its first three characters ("qv_").
 std::string PluginEntryName(const std::string& fileName);
 
-// The plug-in list's entries for the files found in the plug-ins folder, in
-// the order found. The companion qv_TarnUtil.exe stands there too (the host
-// runs it on a board), but it handles no board: it is left out, its name
-// compared without regard to letter case.
+// The plug-in list's entries for the files of the plug-ins folder, in the
+// order found, without the companion qv_TarnUtil.exe (any letter case): the
+// host runs it on a board, but it handles no board.
 std::vector<std::string> PluginEntries(const std::vector<std::string>& fileNames);
 
 // The name of the folder holding `filePath`: "board7" for
 // "C:\host\data\board7\tarn_BBS.ini".
 std::string ContainingFolderName(const std::string& filePath);
 
-// The fields a reference file fills, in catalogue order (URL to PASS): the
-// catalogue rows with a [DIALOG] label key, with their bindings.
+// The fields a reference file fills: the catalogue rows with a [DIALOG] label
+// key (URL to PASS), with their bindings.
 struct ReferenceField {
     const FieldInfo* info;
     const FieldBinding* binding;
@@ -89,8 +85,7 @@ const std::array<ReferenceField, kLabelledFieldCount>& ReferenceFields();
 struct ReferenceContent {
     SectionList dialog;
     SectionList basic;  // completed by the default lines when the file has no [BASIC]
-    // The fields' captions and values in the order of ReferenceFields();
-    // nothing where the file leaves them as they were.
+    // In the order of ReferenceFields(); nothing where the file leaves them.
     std::optional<std::array<std::string, kLabelledFieldCount>> captions;
     std::optional<std::array<std::string, kLabelledFieldCount>> values;
 };

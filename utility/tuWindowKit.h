@@ -1,12 +1,9 @@
-// The kit both of the utility's windows are built from: one window base
-// (a noexcept procedure that finds its object, an owned window handle, one
-// error boundary), one control creator for the layout tables, pixel scaling
-// for the screen's DPI, and the error report.
-//
-// A new window is a layout table (tuLayout.h) and a class derived from
-// Window that creates itself (CreateTopLevel or ShowModalDialog), calls
-// CreateControls from its first message and handles a few messages in
-// OnMessage.
+// The kit the utility's windows are built from: one window base (a noexcept
+// procedure that finds its object, an owned window handle, one error
+// boundary), one control creator for the layout tables, DPI scaling and the
+// error report. A new window is a layout table (tuLayout.h) and a Window
+// class that creates itself (CreateTopLevel or ShowModalDialog), calls
+// CreateControls from its first message and handles a few messages.
 #pragma once
 
 #include <windows.h>
@@ -68,9 +65,8 @@ std::string WindowText(HWND window);
 // message box with a stop icon, captioned with the program's name.
 void ShowErrorReport(HWND owner, const char* message) noexcept;
 
-// Runs `action`, reporting any error it raises: no exception may leave a
-// window procedure. Returns false when an error was reported. This is the
-// one place where the windows catch errors.
+// Runs `action`, reporting any error it raises, since no exception may leave
+// a window procedure; false when one was reported. The windows' one catch.
 template <class Action>
 bool RunReportingErrors(HWND owner, Action&& action) noexcept {
     try {
@@ -95,8 +91,7 @@ public:
 
     HWND Handle() const noexcept { return window_.get(); }
 
-    // A control made by CreateControls (or a labelled edit field's caption
-    // label); null when there is none.
+    // A control made by CreateControls (or a field's caption label), or null.
     HWND Control(int id) const;
 
 protected:
@@ -104,8 +99,8 @@ protected:
     // Destroys the window, if it is still there, without this object's handlers.
     virtual ~Window();
 
-    // Handles one message; nothing for the default handling (DefWindowProc
-    // for a window, FALSE for a dialog). Errors it raises are reported.
+    // Handles one message; nothing for the default handling. Errors it
+    // raises are reported.
     virtual std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 
     // Creates a top-level window of a class registered with RegisterClassOfWindows.
@@ -124,10 +119,9 @@ protected:
     void DestroyWindowNow() noexcept { window_.reset(); }
 
 private:
-    // The procedure of every Window (a dialog procedure too: LRESULT and
-    // INT_PTR are one type). The object arrives with WM_NCCREATE (a window)
-    // or WM_INITDIALOG (a dialog) and is kept with the window; the window
-    // handle is the object's from then until WM_NCDESTROY.
+    // The procedure of every Window, dialogs too (LRESULT and INT_PTR are
+    // one type). The object arrives with WM_NCCREATE or WM_INITDIALOG and
+    // owns the window handle from then until WM_NCDESTROY.
     template <bool IsDialog>
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
