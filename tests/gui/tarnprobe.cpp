@@ -206,20 +206,21 @@ HWND Resolve(const std::string& ref) {
 
 long long HandleValue(HWND hwnd) { return static_cast<long long>(reinterpret_cast<INT_PTR>(hwnd)); }
 
-LRESULT Send(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+// A message sent with a time limit, as ANSI or as wide (UTF-16) text.
+LRESULT Send(HWND hwnd, UINT msg, WPARAM w, LPARAM l, bool wide = false) {
     DWORD_PTR result = 0;
     SetLastError(0);
-    if (!SendMessageTimeoutA(hwnd, msg, w, l, SMTO_NORMAL, kSendTimeout, &result))
+    if (!(wide ? SendMessageTimeoutW : SendMessageTimeoutA)(hwnd, msg, w, l, SMTO_NORMAL, kSendTimeout, &result))
         Fail("message " + std::to_string(msg) + " failed, error " + std::to_string(GetLastError()));
     return static_cast<LRESULT>(result);
 }
 
-LRESULT SendW(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
-    DWORD_PTR result = 0;
-    SetLastError(0);
-    if (!SendMessageTimeoutW(hwnd, msg, w, l, SMTO_NORMAL, kSendTimeout, &result))
-        Fail("message " + std::to_string(msg) + " failed, error " + std::to_string(GetLastError()));
-    return static_cast<LRESULT>(result);
+// Polls ready() every 20 ms for up to limit ms; whether it came true.
+template <class Ready>
+bool Poll(DWORD limit, Ready ready) {
+    for (DWORD start = GetTickCount(); !ready(); Sleep(20))
+        if (GetTickCount() - start >= limit) return false;
+    return true;
 }
 
 std::string GetText(HWND hwnd) {
@@ -246,12 +247,12 @@ std::string WideTo932(const std::wstring& wide) {
 // these messages comes back garbled across processes under Wine).
 std::vector<std::string> Rows(HWND hwnd, UINT countMsg, UINT lengthMsg, UINT textMsg) {
     std::vector<std::string> rows;
-    LRESULT count = SendW(hwnd, countMsg, 0, 0);
+    LRESULT count = Send(hwnd, countMsg, 0, 0, true);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendW(hwnd, lengthMsg, i, 0);
+        LRESULT length = Send(hwnd, lengthMsg, i, 0, true);
         if (length < 0) Fail("row length");
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        LRESULT got = SendW(hwnd, textMsg, i, reinterpret_cast<LPARAM>(&text[0]));
+        LRESULT got = Send(hwnd, textMsg, i, reinterpret_cast<LPARAM>(&text[0]), true);
         if (got < 0) Fail("row text");
         text.resize(static_cast<std::size_t>(got));
         rows.push_back(Quote(Hex(WideTo932(text))));
@@ -306,28 +307,18 @@ bool MainComplete(HWND main) {
 }
 
 std::string CmdWaitMain(const Args& a) {
-    DWORD limit = static_cast<DWORD>(ArgInt(a, 1));
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND main = MainWindow();
-        if (MainComplete(main)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(main, &pid);
-            return Reply().Int("hwnd", HandleValue(main)).Int("pid", pid).Json();
-        }
-        if (GetTickCount() - start > limit) Fail("timeout waiting for the main window");
-        Sleep(20);
-    }
+    HWND main = nullptr;
+    if (!Poll(static_cast<DWORD>(ArgInt(a, 1)), [&] { return MainComplete(main = MainWindow()); }))
+        Fail("timeout waiting for the main window");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    return Reply().Int("hwnd", HandleValue(main)).Int("pid", pid).Json();
 }
 
 // Waits until no window of the main window's class and title exists.
 std::string CmdWaitNoMain(const Args& a) {
-    DWORD limit = static_cast<DWORD>(ArgInt(a, 1));
-    DWORD start = GetTickCount();
-    while (MainWindow()) {
-        if (GetTickCount() - start > limit) Fail("timeout: the main window stays");
-        Sleep(20);
-    }
+    if (!Poll(static_cast<DWORD>(ArgInt(a, 1)), [] { return !MainWindow(); }))
+        Fail("timeout: the main window stays");
     return Reply().Json();
 }
 
@@ -335,34 +326,26 @@ std::string CmdWaitNoMain(const Args& a) {
 // instance marker. Wine ends the Windows side of a process a moment after the
 // Unix process has gone, and a start before that counts as a second start.
 std::string CmdWaitNoInstance(const Args& a) {
-    DWORD limit = static_cast<DWORD>(ArgInt(a, 1));
-    DWORD start = GetTickCount();
-    for (;;) {
+    bool gone = Poll(static_cast<DWORD>(ArgInt(a, 1)), [] {
         HANDLE marker = OpenMutexA(SYNCHRONIZE, FALSE, "KolvexTarnUtil");
-        if (!marker) break;
-        CloseHandle(marker);
-        if (GetTickCount() - start > limit) Fail("timeout: the instance marker stays");
-        Sleep(20);
-    }
+        if (marker) CloseHandle(marker);
+        return !marker;
+    });
+    if (!gone) Fail("timeout: the instance marker stays");
     return Reply().Json();
 }
 
-struct CountState {
-    int count;
-};
-
-BOOL CALLBACK CountMain(HWND hwnd, LPARAM param) {
+BOOL CALLBACK CountMain(HWND hwnd, LPARAM count) {
     char title[64] = "";
     GetWindowTextA(hwnd, title, sizeof title);
-    if (ClassOf(hwnd) == kMainClass && std::strcmp(title, kMainTitle) == 0)
-        ++reinterpret_cast<CountState*>(param)->count;
+    if (ClassOf(hwnd) == kMainClass && std::strcmp(title, kMainTitle) == 0) ++*reinterpret_cast<int*>(count);
     return TRUE;
 }
 
 std::string CmdCountMain(const Args&) {
-    CountState state{0};
-    EnumWindows(CountMain, reinterpret_cast<LPARAM>(&state));
-    return Reply().Int("count", state.count).Json();
+    int count = 0;
+    EnumWindows(CountMain, reinterpret_cast<LPARAM>(&count));
+    return Reply().Int("count", count).Json();
 }
 
 std::string CmdFind(const Args& a) {
@@ -404,21 +387,9 @@ std::string CmdInfo(const Args& a) {
     return reply.Json();
 }
 
-// The font a control was given with WM_SETFONT, read back with GetObject.
-// Under Wine neither works across processes (WM_GETFONT answers 0 and a font
-// handle means nothing outside its process), so the tests measure fonts with
-// the commands below; this one reports what the system gives.
-std::string CmdFont(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
-    LOGFONTA lf{};
-    int got = font ? GetObjectA(font, sizeof lf, &lf) : 0;
-    Reply reply;
-    reply.Int("handle", reinterpret_cast<INT_PTR>(font)).Bool("readable", got == sizeof lf);
-    if (got == sizeof lf)
-        reply.Text("face", lf.lfFaceName).Int("height", lf.lfHeight).Int("charset", lf.lfCharSet);
-    return reply.Json();
-}
+// Under Wine a control's font cannot be read across processes (WM_GETFONT
+// answers 0, and a font handle means nothing outside its process), so the
+// tests measure fonts with the two commands below.
 
 // The edit control that shows a control's text: the control itself, or the
 // edit field inside a drop-down box.
@@ -687,17 +658,18 @@ std::string CmdVersion(const Args& a) {
 }
 
 std::string CmdClick(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    Send(hwnd, BM_CLICK, 0, 0);
+    Send(Resolve(Arg(a, 1)), BM_CLICK, 0, 0);
     return Reply().Json();
 }
 
-// A click that returns at once, for buttons that open modal windows.
-std::string CmdPostClick(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    if (!PostMessageA(hwnd, BM_CLICK, 0, 0)) Fail("PostMessage failed");
+// A message posted, so that the command returns at once.
+std::string PostTo(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    if (!PostMessageW(hwnd, msg, w, l)) Fail("PostMessage failed");
     return Reply().Json();
 }
+
+// A click for buttons that open modal windows.
+std::string CmdPostClick(const Args& a) { return PostTo(Resolve(Arg(a, 1)), BM_CLICK, 0, 0); }
 
 std::string CmdSetText(const Args& a) {
     HWND hwnd = Resolve(Arg(a, 1));
@@ -723,11 +695,8 @@ std::string CmdSetTextUtf16(const Args& a) {
 // post WINDOW MESSAGE WPARAM LPARAM: a message posted as the system would
 // (WM_SYSCOMMAND of a system-menu entry, say).
 std::string CmdPost(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    if (!PostMessageW(hwnd, static_cast<UINT>(ArgInt(a, 2)), static_cast<WPARAM>(ArgInt(a, 3)),
-                      static_cast<LPARAM>(ArgInt(a, 4))))
-        Fail("PostMessage failed");
-    return Reply().Json();
+    return PostTo(Resolve(Arg(a, 1)), static_cast<UINT>(ArgInt(a, 2)), static_cast<WPARAM>(ArgInt(a, 3)),
+                  static_cast<LPARAM>(ArgInt(a, 4)));
 }
 
 // responsive WINDOW: whether the window's thread answers a message within a
@@ -752,12 +721,6 @@ std::string CmdKey(const Args& a) {
     PostMessageA(hwnd, WM_KEYDOWN, vk, 1 | (scan << 16));
     if (vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_SPACE) PostMessageA(hwnd, WM_CHAR, vk, 1 | (scan << 16));
     PostMessageA(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
-    return Reply().Json();
-}
-
-std::string CmdChar(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    PostMessageA(hwnd, WM_CHAR, static_cast<WPARAM>(ArgInt(a, 2)), 1);
     return Reply().Json();
 }
 
@@ -803,16 +766,13 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param) {
 std::string CmdFindDialog(const Args& a) {
     DialogSearch search{Arg(a, 1) == "*", "", nullptr, nullptr};
     if (!search.anyCaption) search.caption = ArgText(a, 1);
-    DWORD limit = a.size() > 3 ? static_cast<DWORD>(ArgInt(a, 3)) : 0;
-    DWORD start = GetTickCount();
-    for (;;) {
+    bool found = Poll(a.size() > 3 ? static_cast<DWORD>(ArgInt(a, 3)) : 0, [&] {
         search.owner = Arg(a, 2) == "*" ? nullptr : Resolve(Arg(a, 2));
         search.found = nullptr;
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) break;
-        if (GetTickCount() - start >= limit) return Reply().Int("hwnd", 0).Json();
-        Sleep(20);
-    }
+        return search.found != nullptr;
+    });
+    if (!found) return Reply().Int("hwnd", 0).Json();
     char title[512] = "";
     GetWindowTextA(search.found, title, sizeof title);
     HWND owner = GetWindow(search.found, GW_OWNER);
@@ -846,15 +806,17 @@ std::string CmdMessageBox(const Args& a) {
         .Json();
 }
 
-// press WINDOW ID: the dialog's command, as its button would give it.
-std::string CmdPress(const Args& a) {
-    HWND dialog = Resolve(Arg(a, 1));
-    WPARAM id = static_cast<WPARAM>(ArgInt(a, 2));
-    if (!PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, static_cast<int>(id)))))
-        Fail("PostMessage failed");
+// The dialog's command, as its button would give it; the WM_NULL after it
+// wakes a modal loop that sleeps in GetMessage (and finds no window when the
+// command has closed it already).
+std::string PostCommand(HWND dialog, int id) {
+    PostTo(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
     PostMessageA(dialog, WM_NULL, 0, 0);
     return Reply().Json();
 }
+
+// press WINDOW ID
+std::string CmdPress(const Args& a) { return PostCommand(Resolve(Arg(a, 1)), static_cast<int>(ArgInt(a, 2))); }
 
 // file_open DIALOG PATH: types a path into the file-open dialog's name box
 // and accepts it.
@@ -864,9 +826,7 @@ std::string CmdFileOpen(const Args& a) {
     HWND name = GetDlgItem(dialog, 0x47C);
     if (!name) Fail("no file-name box");
     Send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    PostMessageA(dialog, WM_NULL, 0, 0);
-    return Reply().Json();
+    return PostCommand(dialog, IDOK);
 }
 
 std::string CmdMove(const Args& a) {
@@ -884,21 +844,27 @@ std::string CmdScreenRect(const Args& a) {
     return Reply().Raw("rect", RectJson(r)).Json();
 }
 
-// Posts WM_CLOSE to the main window and waits for its process to end.
-std::string CmdCloseMain(const Args& a) {
-    DWORD limit = a.size() > 1 ? static_cast<DWORD>(ArgInt(a, 1)) : 10000;
-    HWND main = MainWindow();
-    if (!main) Fail("no main window");
+// Posts WM_CLOSE to a window and waits up to limit ms for its process to end:
+// 0 (its exit status in code), 2 it did not end, 3 it could not be opened (the
+// exit statuses of the command-line form).
+int CloseAndWait(HWND window, DWORD limit, DWORD& code) {
     DWORD pid = 0;
-    GetWindowThreadProcessId(main, &pid);
+    GetWindowThreadProcessId(window, &pid);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    if (!process) Fail("OpenProcess failed");
+    if (!process) return 3;
+    PostMessageA(window, WM_CLOSE, 0, 0);
     DWORD waited = WaitForSingleObject(process, limit);
-    DWORD code = 0;
     GetExitCodeProcess(process, &code);
     CloseHandle(process);
-    if (waited != WAIT_OBJECT_0) Fail("the utility did not end");
+    return waited == WAIT_OBJECT_0 ? 0 : 2;
+}
+
+std::string CmdCloseMain(const Args& a) {
+    HWND main = MainWindow();
+    if (!main) Fail("no main window");
+    DWORD code = 0;
+    int status = CloseAndWait(main, a.size() > 1 ? static_cast<DWORD>(ArgInt(a, 1)) : 10000, code);
+    if (status) Fail(status == 3 ? "OpenProcess failed" : "the utility did not end");
     return Reply().Int("exit_code", code).Json();
 }
 
@@ -998,8 +964,8 @@ std::string CmdRelease(const Args& a) {
 // Asks the main window to close and returns at once.
 std::string CmdPostClose(const Args&) {
     HWND main = MainWindow();
-    if (!main || !PostMessageA(main, WM_CLOSE, 0, 0)) Fail("no main window");
-    return Reply().Json();
+    if (!main) Fail("no main window");
+    return PostTo(main, WM_CLOSE, 0, 0);
 }
 
 std::string CmdSleep(const Args& a) {
@@ -1025,19 +991,21 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"wait_main", CmdWaitMain},       {"wait_no_main", CmdWaitNoMain}, {"wait_no_instance", CmdWaitNoInstance}, {"count_main", CmdCountMain},
-    {"find", CmdFind},                {"child", CmdChild},             {"info", CmdInfo},
-    {"font", CmdFont},                {"edit_extents", CmdEditExtents}, {"font_extents", CmdFontExtents},
-    {"item_height", CmdItemHeight},   {"tabs", CmdTabs},               {"work_area", CmdWorkArea},                {"password_char", CmdPasswordChar}, {"combo", CmdCombo},
-    {"listbox", CmdListBox},          {"checked", CmdChecked},         {"tab_cycle", CmdTabCycle},
-    {"foreground", CmdForeground},    {"version", CmdVersion},         {"click", CmdClick},
-    {"post_click", CmdPostClick},     {"set_text", CmdSetText}, {"set_text_utf16", CmdSetTextUtf16}, {"post", CmdPost}, {"responsive", CmdResponsive},        {"key", CmdKey},
-    {"char", CmdChar},                {"click_row", CmdClickRow},      {"double_click_row", CmdDoubleClickRow},
-    {"find_dialog", CmdFindDialog},   {"message_box", CmdMessageBox},  {"press", CmdPress},
-    {"file_open", CmdFileOpen},       {"move", CmdMove},               {"screen_rect", CmdScreenRect},
-    {"hold", CmdHold},                {"release", CmdRelease},         {"post_close", CmdPostClose},
-    {"decoy", CmdDecoy},              {"sync", CmdSync},               {"alive", CmdAlive},
-    {"close_main", CmdCloseMain},     {"end_session", CmdEndSession},     {"dpi", CmdDpi},                 {"sleep", CmdSleep},
+    {"wait_main", CmdWaitMain},              {"wait_no_main", CmdWaitNoMain},         {"wait_no_instance", CmdWaitNoInstance},
+    {"count_main", CmdCountMain},            {"find", CmdFind},                       {"child", CmdChild},
+    {"info", CmdInfo},                       {"edit_extents", CmdEditExtents},        {"font_extents", CmdFontExtents},
+    {"item_height", CmdItemHeight},          {"tabs", CmdTabs},                       {"work_area", CmdWorkArea},
+    {"password_char", CmdPasswordChar},      {"combo", CmdCombo},                     {"listbox", CmdListBox},
+    {"checked", CmdChecked},                 {"tab_cycle", CmdTabCycle},              {"foreground", CmdForeground},
+    {"version", CmdVersion},                 {"click", CmdClick},                     {"post_click", CmdPostClick},
+    {"set_text", CmdSetText},                {"set_text_utf16", CmdSetTextUtf16},     {"post", CmdPost},
+    {"responsive", CmdResponsive},           {"key", CmdKey},                         {"click_row", CmdClickRow},
+    {"double_click_row", CmdDoubleClickRow}, {"find_dialog", CmdFindDialog},          {"message_box", CmdMessageBox},
+    {"press", CmdPress},                     {"file_open", CmdFileOpen},              {"move", CmdMove},
+    {"screen_rect", CmdScreenRect},          {"hold", CmdHold},                       {"release", CmdRelease},
+    {"post_close", CmdPostClose},            {"decoy", CmdDecoy},                     {"sync", CmdSync},
+    {"alive", CmdAlive},                     {"close_main", CmdCloseMain},            {"end_session", CmdEndSession},
+    {"dpi", CmdDpi},                         {"sleep", CmdSleep},
 };
 
 // ---- one command from the command line ------------------------------------------
@@ -1045,16 +1013,6 @@ const Command kCommands[] = {
 HWND VisibleWindow(const char* windowClass, const char* title) {
     HWND window = FindWindowA(windowClass, title);
     return window && IsWindowVisible(window) ? window : nullptr;
-}
-
-// Polls for the window for up to `seconds`.
-HWND WaitForWindow(const char* windowClass, const char* title, double seconds) {
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
-    for (;;) {
-        if (HWND window = VisibleWindow(windowClass, title)) return window;
-        if (GetTickCount64() >= deadline) return nullptr;
-        Sleep(50);
-    }
 }
 
 int Usage() {
@@ -1070,24 +1028,17 @@ int RunOnce(int argc, char** argv) {
     if (command == "absent") return argc != 4 ? Usage() : FindWindowA(windowClass, title) ? 1 : 0;
     if (argc != 5) return Usage();
     if (command == "wait" || command == "close") {
-        const double seconds = std::atof(argv[4]);
-        HWND window = WaitForWindow(windowClass, title, seconds);
-        if (!window) return 1;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
+        const DWORD limit = static_cast<DWORD>(std::atof(argv[4]) * 1000);
+        HWND window = nullptr;
+        if (!Poll(limit, [&] { return (window = VisibleWindow(windowClass, title)) != nullptr; })) return 1;
+        DWORD value = 0;
         if (command == "wait") {
-            WriteOut("pid=" + std::to_string(pid));
+            GetWindowThreadProcessId(window, &value);
+            WriteOut("pid=" + std::to_string(value));
             return 0;
         }
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-        if (!process) return 3;
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(seconds * 1000));
-        DWORD status = 0;
-        GetExitCodeProcess(process, &status);
-        CloseHandle(process);
-        if (waited != WAIT_OBJECT_0) return 2;
-        WriteOut("exit=" + std::to_string(status));
+        if (int status = CloseAndWait(window, limit, value)) return status;
+        WriteOut("exit=" + std::to_string(value));
         return 0;
     }
     if (command == "text") {
