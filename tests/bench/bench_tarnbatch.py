@@ -43,14 +43,13 @@ import time
 from collections import namedtuple
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))  # the default [DIALOG] section
+from default_dialog import DIALOG_LINES  # noqa: E402
+from testkit import crlf  # noqa: E402
+
 SUMMARY = re.compile(r"folders visited: (\d+), files written: (\d+), files already up to date: (\d+)")
 
-DIALOG = [
-    "[DIALOG]", "URL=1", "UPURL=1", "NAME=1", "EMAIL=1", "HP=1", "KEY=1", "USER=1", "PASS=1", "PARAM1=1",
-    "PARAM2=1", "_URL=掲示板のアドレス(URL):", "_UPURL=書き込み先アドレス(URL):", "_NAME=名前:",
-    "_EMAIL=e-mailアドレス:", "_HP=ホームページ:", "_KEY=削除キー:", "_USER=ユーザ名", "_PASS=パスワード",
-    "_PARAM1=パラメータ", "_PARAM2=未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
-]
 NAMES = ("名無し太郎", "名無し花子")
 
 
@@ -77,7 +76,7 @@ def board_file(number):
         "; 最終確認 2024/05/06 12:34 取得件数 1000 件 / 新着 %d 件" % (number % 1000),
         "; 巡回設定: 自動更新あり、更新間隔 60 分、スレッド一覧は毎回取り直す",
     ]
-    return "".join(line + "\r\n" for line in DIALOG + basic).encode("cp932")
+    return crlf(*DIALOG_LINES, *basic)
 
 
 def generate(data, count):
