@@ -1,26 +1,12 @@
 // tarnprobe: drives the utility's windows from another process in the same
-// Wine session, for the GUI tests (tests/gui/harness.py).
+// Wine session, for the GUI tests (tests/gui/harness.py), the release test and
+// the demo run (scripts/run.sh).
 //
 // It reads one command per line on standard input and answers each with one
 // JSON object on one line of standard output: {"ok":true,...} or
-// {"ok":false,"error":"..."}. Texts travel as hex of their Shift-JIS bytes,
-// both ways, so that every byte arrives exactly as the window holds it.
-//
-// With arguments it runs one command and ends instead, for the release test
-// and the demo run (scripts/run.sh), which need no session:
-//
-//   tarnprobe wait CLASS TITLE SECONDS    until the window exists and is
-//                                         visible; prints "pid=N"
-//   tarnprobe close CLASS TITLE SECONDS   posts WM_CLOSE to it and waits up to
-//                                         SECONDS for its process to end;
-//                                         prints "exit=N" (its exit status)
-//   tarnprobe text CLASS TITLE ID         prints the text of its descendant
-//                                         control ID (Shift-JIS bytes)
-//   tarnprobe absent CLASS TITLE          succeeds when no such window exists
-//
-// Exit status: 0 done; 1 no such window (for "absent": there is one); 2 the
-// process did not end in time; 3 the process could not be opened; 4 the
-// command line was wrong.
+// {"ok":false,"error":"..."}; it ends at "quit" or at the end of its input.
+// Texts travel as hex of their Shift-JIS bytes, both ways, so that every byte
+// arrives exactly as the window holds it.
 //
 // A window argument ("ref") is either a control name of the main window
 // ("Button_ConfAll", "LabeledEdit2_3.EditLabel"), "main" for the main window
@@ -844,27 +830,21 @@ std::string CmdScreenRect(const Args& a) {
     return Reply().Raw("rect", RectJson(r)).Json();
 }
 
-// Posts WM_CLOSE to a window and waits up to limit ms for its process to end:
-// 0 (its exit status in code), 2 it did not end, 3 it could not be opened (the
-// exit statuses of the command-line form).
-int CloseAndWait(HWND window, DWORD limit, DWORD& code) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return 3;
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    DWORD waited = WaitForSingleObject(process, limit);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return waited == WAIT_OBJECT_0 ? 0 : 2;
-}
-
+// Posts WM_CLOSE to the main window and waits for its process to end.
 std::string CmdCloseMain(const Args& a) {
+    DWORD limit = a.size() > 1 ? static_cast<DWORD>(ArgInt(a, 1)) : 10000;
     HWND main = MainWindow();
     if (!main) Fail("no main window");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) Fail("OpenProcess failed");
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    DWORD waited = WaitForSingleObject(process, limit);
     DWORD code = 0;
-    int status = CloseAndWait(main, a.size() > 1 ? static_cast<DWORD>(ArgInt(a, 1)) : 10000, code);
-    if (status) Fail(status == 3 ? "OpenProcess failed" : "the utility did not end");
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    if (waited != WAIT_OBJECT_0) Fail("the utility did not end");
     return Reply().Int("exit_code", code).Json();
 }
 
@@ -1008,58 +988,9 @@ const Command kCommands[] = {
     {"dpi", CmdDpi},                         {"sleep", CmdSleep},
 };
 
-// ---- one command from the command line ------------------------------------------
-
-HWND VisibleWindow(const char* windowClass, const char* title) {
-    HWND window = FindWindowA(windowClass, title);
-    return window && IsWindowVisible(window) ? window : nullptr;
-}
-
-int Usage() {
-    WriteOut("usage: tarnprobe wait|close CLASS TITLE SECONDS | text CLASS TITLE ID | absent CLASS TITLE");
-    return 4;
-}
-
-int RunOnce(int argc, char** argv) {
-    if (argc < 4) return Usage();
-    const std::string command = argv[1];
-    const char* windowClass = argv[2];
-    const char* title = argv[3];
-    if (command == "absent") return argc != 4 ? Usage() : FindWindowA(windowClass, title) ? 1 : 0;
-    if (argc != 5) return Usage();
-    if (command == "wait" || command == "close") {
-        const DWORD limit = static_cast<DWORD>(std::atof(argv[4]) * 1000);
-        HWND window = nullptr;
-        if (!Poll(limit, [&] { return (window = VisibleWindow(windowClass, title)) != nullptr; })) return 1;
-        DWORD value = 0;
-        if (command == "wait") {
-            GetWindowThreadProcessId(window, &value);
-            WriteOut("pid=" + std::to_string(value));
-            return 0;
-        }
-        if (int status = CloseAndWait(window, limit, value)) return status;
-        WriteOut("exit=" + std::to_string(value));
-        return 0;
-    }
-    if (command == "text") {
-        HWND window = VisibleWindow(windowClass, title);
-        HWND control = window ? Descendant(window, std::atoi(argv[4])) : nullptr;
-        if (!control) return 1;
-        // Read as UTF-16 and converted here: cross-process ANSI text messages
-        // are not reliable under Wine.
-        std::wstring wide(4096, L'\0');
-        wide.resize(static_cast<std::size_t>(
-            SendMessageW(control, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(&wide[0]))));
-        WriteOut(WideTo932(wide));
-        return 0;
-    }
-    return Usage();
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc > 1) return RunOnce(argc, argv);
+int main() {
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     std::string pending;
     char buffer[4096];
