@@ -27,7 +27,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
-from testkit import chattr, crlf, make_immutable  # noqa: E402,F401
+from testkit import Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
 
 SUMMARY = re.compile(r"^folders visited: (\d+), files written: (\d+), "
                      r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
@@ -198,29 +198,6 @@ def build_tree(root, folders=None, other_files=None, hide=False):
             raise AssertionError("attrib +h failed: %r" % done.stderr)
 
 
-class Snapshot:
-    """Every folder, file (bytes, mtime, inode) and link of a tree."""
-
-    def __init__(self, root):
-        self.root = root
-        self.folders = set()
-        self.files = {}
-        self.stats = {}
-        self.links = {}
-        for path, dirnames, filenames in os.walk(root):
-            here = Path(path).relative_to(root)
-            self.folders.add(here)
-            for name in dirnames + filenames:
-                full = Path(path) / name
-                rel = here / name
-                if full.is_symlink():
-                    self.links[rel] = os.readlink(full)
-                elif name in filenames:
-                    st = full.lstat()
-                    self.files[rel] = full.read_bytes()
-                    self.stats[rel] = (st.st_mtime_ns, st.st_ino)
-
-
 def set_old_times(root):
     for path, _, filenames in os.walk(root):
         for name in filenames:
@@ -229,13 +206,7 @@ def set_old_times(root):
 
 def expected_files(before, fields):
     """Every file of the tree after a run with `fields`, from the tree before."""
-    files = dict(before.files)
-    for folder in before.folders:
-        settings = folder / SETTINGS_FILE
-        files[settings] = rules.settings_after_batch(before.files.get(settings), fields)
-        if fields.signature is not None:
-            files[folder / SIGNATURE_FILE] = fields.signature
-    return files
+    return rules.tree_after_batch(before.files, before.folders, fields)
 
 
 def changed(before, expected):
@@ -324,6 +295,13 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(sorted(map(str, actual)), sorted(map(str, expected)), "the tree's files")
         for rel in sorted(expected, key=str):
             self.assertEqual(actual[rel], expected[rel], "content of %s" % rel)
+
+    def assert_unchanged(self, before, why=None):
+        """The tree as in the snapshot `before`: the same bytes, none rewritten."""
+        after = Snapshot(before.root)
+        self.assertEqual(after.files, before.files)
+        self.assertEqual(after.stats, before.stats, why)
+        return after
 
     def assert_untouched(self, before, after, rels):
         for rel in map(Path, rels):
@@ -451,9 +429,7 @@ class TreeRunTest(DriverTest):
 
         result = self.run_driver(*args)
         self.assert_success(result)
-        after = Snapshot(self.root)
-        self.assertEqual(after.files, before.files)
-        self.assertEqual(after.stats, before.stats, "files rewritten although their bytes were right")
+        self.assert_unchanged(before, "files rewritten although their bytes were right")
         folders = len(before.folders)
         self.assertEqual(result.summary(), (folders, 0, 2 * folders, False))
 
@@ -472,10 +448,7 @@ class TreeRunTest(DriverTest):
 
         result = self.run_driver(*args, "--dry-run", DRIVER.arg(self.root))
         self.assert_success(result)
-        after = Snapshot(self.root)
-        self.assertEqual(after.folders, before.folders)
-        self.assertEqual(after.files, before.files)
-        self.assertEqual(after.stats, before.stats)
+        self.assertEqual(self.assert_unchanged(before).folders, before.folders)
 
         expected = expected_files(before, fields)
         would = changed(before, expected)
@@ -673,9 +646,7 @@ class CommandLineTest(DriverTest):
                 self.assertEqual(result.out, "", "no summary after a usage error")
                 self.assertRegex(result.err, r"(?m)^tarnbatch: .*%s" % re.escape(mentioned))
                 self.assertIn("Try 'tarnbatch --help'.", result.err)
-        after = Snapshot(self.root)
-        self.assertEqual(after.files, before.files)
-        self.assertEqual(after.stats, before.stats)
+        self.assert_unchanged(before)
 
 
 class OptionValueTest(DriverTest):
@@ -884,8 +855,7 @@ class OddTreeTest(DriverTest):
         self.assertIn("not Japanese (932)", err)
         self.assertIn("LC_ALL=ja_JP.UTF-8", err)
         self.assertIn("日本語", err)
-        self.assertEqual(Snapshot(self.root).files, before.files)
-        self.assertEqual(Snapshot(self.root).stats, before.stats)
+        self.assert_unchanged(before)
 
 
 class OtherWritersTest(DriverTest):
@@ -1072,12 +1042,11 @@ class FileErrorTest(DriverTest):
         "三/四": None,
     }
 
-    def make_immutable(self, path, flag="+i"):
-        make_immutable(self, self.base, path, flag)
-
-    def run_until_error(self, failing):
-        """Runs over FOLDERS with `locked` immutable; `failing` is the file the
-        run must stop at."""
+    def run_until_error(self, failing, locked, flag, left):
+        """Runs over FOLDERS with `locked` given the attribute `flag`; `failing`
+        is the file the run must stop at, `left` what its folder holds after."""
+        build_tree(self.root, self.FOLDERS, {})
+        make_immutable(self, self.base, self.root / locked, flag)
         before = Snapshot(self.root)
         result = self.run_driver("--verbose", "--set", "NAME=新しい名前", DRIVER.arg(self.root))
         self.assertEqual(result.status, 1, result)
@@ -1100,30 +1069,21 @@ class FileErrorTest(DriverTest):
                 self.assertIn(parent / SETTINGS_FILE, listed)
         folders, written, unchanged, dry = result.summary()
         self.assertEqual((written, unchanged, dry), (len(listed), 0, False))
+        self.assertEqual(sorted(os.listdir(self.root / failing.parent)), left)
 
     def test_unwritable_file(self):
-        build_tree(self.root, self.FOLDERS, {})
         failing = Path("一/二/表ソ", SETTINGS_FILE)
-        self.make_immutable(self.root / failing)
-        self.run_until_error(failing)
-        self.assertEqual(sorted(os.listdir(self.root / "一/二/表ソ")), ["tarn_BBS.ini", "下"])
+        self.run_until_error(failing, failing, "+i", ["tarn_BBS.ini", "下"])
 
     def test_append_only_file(self):
         # Such a file may be opened for writing (so the replacement is
         # attempted) but not replaced: the temporary file is written and must
         # be removed again.
-        build_tree(self.root, self.FOLDERS, {})
         failing = Path("一/二/表ソ", SETTINGS_FILE)
-        self.make_immutable(self.root / failing, "+a")
-        self.run_until_error(failing)
-        self.assertEqual(sorted(os.listdir(self.root / "一/二/表ソ")), ["tarn_BBS.ini", "下"])
+        self.run_until_error(failing, failing, "+a", ["tarn_BBS.ini", "下"])
 
     def test_unwritable_folder(self):
-        build_tree(self.root, self.FOLDERS, {})
-        failing = Path("一/閉じた", SETTINGS_FILE)
-        self.make_immutable(self.root / "一/閉じた")
-        self.run_until_error(failing)
-        self.assertEqual(os.listdir(self.root / "一/閉じた"), ["tarn_BBS.ini"])
+        self.run_until_error(Path("一/閉じた", SETTINGS_FILE), "一/閉じた", "+i", ["tarn_BBS.ini"])
 
 
 if __name__ == "__main__":
