@@ -121,8 +121,7 @@ class Probe:
 
     def find_dialog(self, caption=None, owner="*", timeout_ms=10000):
         """A visible "#32770" window; its handle, or 0 when none came."""
-        reply = self("find_dialog", to_hex(caption) if caption is not None else "*", owner, timeout_ms)
-        return reply
+        return self("find_dialog", to_hex(caption) if caption is not None else "*", owner, timeout_ms)
 
     def close(self):
         if self.process.poll() is None:
@@ -268,6 +267,30 @@ class Session:
         utility = self.launch(exe, cwd, windows_exe)
         self.probe("wait_main", MAIN_WAIT_MS)
         return utility
+
+    def end_utilities(self):
+        """Ends whatever runs of the utility a test left: closes the message
+        boxes, dialogs and main windows left open (a faulty program may have
+        opened several), kills what does not end then, and waits until no
+        instance marker is left for the next start."""
+        probe = self.probe
+        for _ in range(12):
+            box = probe.find_dialog(None, "*", 0)["hwnd"]
+            if box:
+                probe.try_("press", box, 2)  # IDCANCEL, then IDOK for a box that has no cancel
+                probe.try_("press", box, 1)
+                wait_for(lambda: not probe("alive", box)["alive"], timeout=3)
+            elif probe("count_main")["count"]:
+                probe.try_("close_main", 20000)
+            else:
+                break
+        for utility in self.utilities:
+            try:
+                utility.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                utility.kill()
+        self.utilities.clear()
+        probe.try_("wait_no_instance", 10000)
 
     def close_utility(self, utility):
         """Closes the main window; returns the exit status of the utility."""

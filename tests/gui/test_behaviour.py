@@ -23,6 +23,7 @@ sys.path.insert(0, str(HERE.parent / "e2e"))
 import harness  # noqa: E402
 import tarn_rules  # noqa: E402
 from harness import CRLF, ProbeError, crlf, from_hex, sjis, to_hex, wait_for, win_path  # noqa: E402
+from testkit import make_immutable  # noqa: E402
 
 SETTINGS = "tarn_BBS.ini"
 START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
@@ -90,25 +91,7 @@ class BehaviourCase(unittest.TestCase):
     def tearDown(self):
         for cleanup in reversed(self.cleanups):
             cleanup()
-        for utility in self.session.utilities:
-            if utility.process.poll() is None:
-                # Close whatever modal window a failed case left open, then the
-                # main window; kill the program if that does not end it.
-                for _ in range(5):
-                    box = self.probe.find_dialog(None, "*", 0)["hwnd"]
-                    if not box:
-                        break
-                    self.probe.try_("press", box, IDCANCEL)
-                    self.probe.try_("press", box, IDOK)
-                    wait_for(lambda: not self.probe("alive", box)["alive"], timeout=3)
-                if self.probe("count_main")["count"]:
-                    self.probe.try_("close_main", 10000)
-                try:
-                    utility.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    utility.kill()
-                self.probe.try_("wait_no_instance", 10000)
-        self.session.utilities.clear()
+        self.session.end_utilities()
 
     # ---- driving the window ------------------------------------------------------
 
@@ -585,9 +568,7 @@ class Batch(BehaviourCase):
         original = b"[BASIC]\r\nURL=locked\r\n"
         locked.write_bytes(original)
         # Wine run as root ignores permissions; an immutable file it cannot replace.
-        if subprocess.run(["chattr", "+i", str(locked)], stderr=subprocess.DEVNULL).returncode != 0:
-            self.skipTest("chattr +i is not available here (it needs root and a file system that has it)")
-        self.cleanups.append(lambda: subprocess.run(["chattr", "-i", str(locked)], check=True))
+        make_immutable(self, host, locked)
         utility = self.start(host)
         self.click("CheckBox2_1")
         self.probe.set_text("LabeledEdit2_1", "new")
