@@ -287,6 +287,14 @@ class DriverTest(unittest.TestCase):
         self.root = self.base / "data"
         self.root.mkdir()
 
+    def outside_file(self, name, data):
+        """A file beside the start folder, outside the tree (a signature or a
+        reference file)."""
+        path = self.base / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+        return path
+
     def run_driver(self, *args, **options):
         return DRIVER.run(*args, **options)
 
@@ -420,8 +428,7 @@ class TreeRunTest(DriverTest):
         # その他 is left out: its file reads differently once trimmed (see
         # test_trimmed_lines_read_differently_next_time).
         build_tree(self.root, {rel: content for rel, content in BOARD_FOLDERS.items() if rel != "その他"})
-        sign = self.base / "sign.txt"
-        sign.write_bytes(sjis("署名\n"))
+        sign = self.outside_file("sign.txt", sjis("署名\n"))
         args = MAIN_ARGS + ["--sign", DRIVER.arg(sign), DRIVER.arg(self.root)]
         self.assert_success(self.run_driver(*args))
         set_old_times(self.root)
@@ -435,8 +442,7 @@ class TreeRunTest(DriverTest):
 
     def test_dry_run_reports_each_change_and_writes_nothing(self):
         build_tree(self.root)
-        sign = self.base / "sign.txt"
-        sign.write_bytes(sjis("署名\n"))
+        sign = self.outside_file("sign.txt", sjis("署名\n"))
         fields = Fields(MAIN_FIELDS.values, bbsfolder=True, signature=sjis("署名\r\n"))
         # The signature already stands in one folder, one settings file is
         # already as the run would write it.
@@ -487,8 +493,7 @@ class TreeRunTest(DriverTest):
         build_tree(self.root)
         # LF, CR and CR LF line ends, a blank line from LF CR, no break at the end.
         text = "──\nソフト表\r名無し\r\n\n\rhttp://example.jp/"
-        sign = self.base / "署名.txt"
-        sign.write_bytes(text.encode("cp932"))
+        sign = self.outside_file("署名.txt", text.encode("cp932"))
         before = Snapshot(self.root)
         result = self.run_driver("--sign", DRIVER.arg(sign), DRIVER.arg(self.root))
         self.assert_success(result)
@@ -511,10 +516,9 @@ class TreeRunTest(DriverTest):
 
     def test_values_taken_from_a_reference_file(self):
         build_tree(self.root)
-        reference = self.base / "参照" / SETTINGS_FILE
-        reference.parent.mkdir()
-        reference.write_bytes(crlf("[DIALOG]", "NAME=from-dialog", "[BASIC]", "name=参照太郎", "Url=http://ref/",
-                                   "PASS=ソ", "BBSFOLDER=0", "LIB=ref-lib", "[OTHER]", "PARAM2=not-basic"))
+        reference = self.outside_file(Path("参照", SETTINGS_FILE), crlf(
+            "[DIALOG]", "NAME=from-dialog", "[BASIC]", "name=参照太郎", "Url=http://ref/", "PASS=ソ", "BBSFOLDER=0",
+            "LIB=ref-lib", "[OTHER]", "PARAM2=not-basic"))
         before = Snapshot(self.root)
         result = self.run_driver("--reference", DRIVER.arg(reference), "--take", "NAME,url,PASS",
                                  "--take", "BBSFOLDER,PARAM2", DRIVER.arg(self.root))
@@ -600,8 +604,7 @@ class CommandLineTest(DriverTest):
 
     def test_usage_errors_write_nothing(self):
         build_tree(self.root)
-        reference = self.base / "ref.ini"
-        reference.write_bytes(crlf("[BASIC]", "NAME=x"))
+        reference = self.outside_file("ref.ini", crlf("[BASIC]", "NAME=x"))
         a_file = self.root / "雑談板" / "memo.txt"
         missing = self.base / "無い"
         root = DRIVER.arg(self.root)
@@ -653,10 +656,8 @@ class OptionValueTest(DriverTest):
 
     def test_values_after_an_equals_sign(self):
         build_tree(self.root)
-        reference = self.base / "参照.ini"
-        reference.write_bytes(crlf("[BASIC]", "URL=http://参照/", "pass=秘密"))
-        sign = self.base / "sign.txt"
-        sign.write_bytes(sjis("署名"))
+        reference = self.outside_file("参照.ini", crlf("[BASIC]", "URL=http://参照/", "pass=秘密"))
+        sign = self.outside_file("sign.txt", sjis("署名"))
         before = Snapshot(self.root)
         result = self.run_driver("--set=NAME=名=前", "--set=EMAIL=", "--reference=" + DRIVER.arg(reference),
                                  "--take=URL,PASS", "--sign=" + DRIVER.arg(sign), DRIVER.arg(self.root))
@@ -711,10 +712,10 @@ class LanguageTest(DriverTest):
         cases = [({"LC_ALL": "ja_JP.UTF-8"}, [], "ja")]
         if not DRIVER.wine:
             plain = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES", "LANG")}
-            cases = [({"LC_ALL": "ja_JP.UTF-8"}, [], "ja"), ({"LC_ALL": "C.UTF-8"}, [], "en"),
-                     ({"LANG": "ja_JP.UTF-8"}, [], "ja"), ({"LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C.UTF-8"}, [], "ja"),
-                     ({"LC_MESSAGES": "C.UTF-8", "LANG": "ja_JP.UTF-8"}, [], "en"), ({}, [], "en"),
-                     ({"LC_ALL": "ja_JP.UTF-8"}, ["--lang=en"], "en"), ({"LC_ALL": "C.UTF-8"}, ["--lang", "ja"], "ja")]
+            cases += [({"LC_ALL": "C.UTF-8"}, [], "en"),
+                      ({"LANG": "ja_JP.UTF-8"}, [], "ja"), ({"LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C.UTF-8"}, [], "ja"),
+                      ({"LC_MESSAGES": "C.UTF-8", "LANG": "ja_JP.UTF-8"}, [], "en"), ({}, [], "en"),
+                      ({"LC_ALL": "ja_JP.UTF-8"}, ["--lang=en"], "en"), ({"LC_ALL": "C.UTF-8"}, ["--lang", "ja"], "ja")]
         for settings, args, language in cases:
             with self.subTest(environment=settings, args=args):
                 env = dict(plain, **settings) if not DRIVER.wine else None
@@ -833,8 +834,7 @@ class OddTreeTest(DriverTest):
         if DRIVER.wine:
             self.skipTest("the Windows programs take a signature file byte for byte")
         build_tree(self.root, {"": None}, {})
-        sign = self.base / "sign.txt"
-        sign.write_bytes("署名です\n―山田\n".encode("utf-8"))
+        sign = self.outside_file("sign.txt", "署名です\n―山田\n".encode("utf-8"))
         self.assert_success(self.run_driver("--sign", str(sign), str(self.root)))
         self.assertEqual((self.root / SIGNATURE_FILE).read_bytes(), "署名です\r\n―山田\r\n".encode("cp932"))
         sign.write_bytes("ハート♡\n".encode("utf-8"))
