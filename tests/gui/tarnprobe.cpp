@@ -536,8 +536,7 @@ std::string CmdWorkArea(const Args&) {
 }
 
 std::string CmdPasswordChar(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    return Reply().Int("char", Send(hwnd, EM_GETPASSWORDCHAR, 0, 0)).Json();
+    return Reply().Int("char", Send(Resolve(Arg(a, 1)), EM_GETPASSWORDCHAR, 0, 0)).Json();
 }
 
 std::string CmdCombo(const Args& a) {
@@ -562,8 +561,7 @@ std::string CmdListBox(const Args& a) {
 }
 
 std::string CmdChecked(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    return Reply().Int("checked", Send(hwnd, BM_GETCHECK, 0, 0)).Json();
+    return Reply().Int("checked", Send(Resolve(Arg(a, 1)), BM_GETCHECK, 0, 0)).Json();
 }
 
 // The tab cycle of the window that holds ref (the main window by default),
