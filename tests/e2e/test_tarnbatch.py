@@ -304,6 +304,18 @@ class DriverTest(unittest.TestCase):
         for rel in sorted(expected, key=str):
             self.assertEqual(actual[rel], expected[rel], "content of %s" % rel)
 
+    def run_checked(self, fields, *args):
+        """Runs the driver with `args` over the start folder: the run must
+        succeed and leave every file as the rules give for `fields`. Returns
+        the run, the tree before and after it, and the files expected."""
+        before = Snapshot(self.root)
+        result = self.run_driver(*args, DRIVER.arg(self.root))
+        self.assert_success(result)
+        after = Snapshot(self.root)
+        expected = expected_files(before, fields)
+        self.assert_files(after.files, expected)
+        return result, before, after, expected
+
     def assert_unchanged(self, before, why=None):
         """The tree as in the snapshot `before`: the same bytes, none rewritten."""
         after = Snapshot(before.root)
@@ -392,12 +404,7 @@ class TreeRunTest(DriverTest):
 
     def test_every_file_as_the_rules_give(self):
         build_tree(self.root, hide=True)
-        before = Snapshot(self.root)
-        result = self.run_driver(*MAIN_ARGS, "--verbose", DRIVER.arg(self.root))
-        self.assert_success(result)
-        after = Snapshot(self.root)
-        expected = expected_files(before, MAIN_FIELDS)
-        self.assert_files(after.files, expected)
+        result, before, after, expected = self.run_checked(MAIN_FIELDS, *MAIN_ARGS, "--verbose")
 
         # A few files checked against bytes worked out by hand as well.
         self.assertEqual(after.files[Path(SETTINGS_FILE)], MAIN_FRESH_FILE)
@@ -494,16 +501,11 @@ class TreeRunTest(DriverTest):
         # LF, CR and CR LF line ends, a blank line from LF CR, no break at the end.
         text = "──\nソフト表\r名無し\r\n\n\rhttp://example.jp/"
         sign = self.outside_file("署名.txt", text.encode("cp932"))
-        before = Snapshot(self.root)
-        result = self.run_driver("--sign", DRIVER.arg(sign), DRIVER.arg(self.root))
-        self.assert_success(result)
         signature = b"\x84\x9f\x84\x9f\r\n\x83\x5c\x83t\x83g\x95\x5c\r\n\x96\xbc\x96\xb3\x82\xb5\r\n\r\n\r\nhttp://example.jp/"
         self.assertEqual(rules.signature_text(sign.read_bytes()), signature)
         # Without any field the settings files are still rewritten, in their
         # normal form.
-        expected = expected_files(before, Fields(signature=signature))
-        after = Snapshot(self.root)
-        self.assert_files(after.files, expected)
+        result, before, after, expected = self.run_checked(Fields(signature=signature), "--sign", DRIVER.arg(sign))
         for folder in before.folders:
             self.assertEqual(after.files[folder / SIGNATURE_FILE], signature, folder)
         self.assertEqual(after.files[Path("整形済み", SETTINGS_FILE)], before.files[Path("整形済み", SETTINGS_FILE)])
@@ -519,17 +521,14 @@ class TreeRunTest(DriverTest):
         reference = self.outside_file(Path("参照", SETTINGS_FILE), crlf(
             "[DIALOG]", "NAME=from-dialog", "[BASIC]", "name=参照太郎", "Url=http://ref/", "PASS=ソ", "BBSFOLDER=0",
             "LIB=ref-lib", "[OTHER]", "PARAM2=not-basic"))
-        before = Snapshot(self.root)
-        result = self.run_driver("--reference", DRIVER.arg(reference), "--take", "NAME,url,PASS",
-                                 "--take", "BBSFOLDER,PARAM2", DRIVER.arg(self.root))
-        self.assert_success(result)
         # A key missing from the reference is written empty, and BBSFOLDER
         # other than "1" too; LIB is not taken.
         fields = Fields({"NAME": "参照太郎", "URL": "http://ref/", "PASS": "ソ", "PARAM2": ""}, bbsfolder=False)
+        self.run_checked(fields, "--reference", DRIVER.arg(reference), "--take", "NAME,url,PASS",
+                         "--take", "BBSFOLDER,PARAM2")
         self.assertEqual(rules.reference_values(reference.read_bytes(), ["NAME", "URL", "PASS", "PARAM2", "LIB"]),
                          {"NAME": sjis("参照太郎"), "URL": b"http://ref/", "PASS": sjis("ソ"), "PARAM2": b"",
                           "LIB": b"ref-lib"})
-        self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
                          b"[BASIC]\r\nBBSFOLDER=\r\nURL=http://ref/\r\nNAME=\x8eQ\x8f\xc6\x91\xbe\x98Y\r\n"
                          b"PARAM2=\r\nPASS=\x83\x5c\r\n")
@@ -541,9 +540,7 @@ class TreeRunTest(DriverTest):
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=1", "KEY=k"))
         self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER=1"))
 
-        before = Snapshot(self.root)
-        self.assert_success(self.run_driver("--set", "BBSFOLDER=", DRIVER.arg(self.root)))
-        self.assert_files(Snapshot(self.root).files, expected_files(before, Fields(bbsfolder=False)))
+        self.run_checked(Fields(bbsfolder=False), "--set", "BBSFOLDER=")
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=", "KEY=k"))
         self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER="))
 
@@ -555,11 +552,8 @@ class TreeRunTest(DriverTest):
         build_tree(self.root, {"": crlf("[BASIC]", " NAME=old ", "KEY=k", "[DIALOG] ", "_NAME=n")}, {})
         fields = Fields({"NAME": "v"})
         for _ in range(2):
-            before = Snapshot(self.root)
-            result = self.run_driver("--set", "NAME=v", DRIVER.arg(self.root))
-            self.assert_success(result)
+            result = self.run_checked(fields, "--set", "NAME=v")[0]
             self.assertEqual(result.summary(), (1, 1, 0, False))
-            self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
                          crlf("[DIALOG]", "_NAME=n", "NAME=v", "[BASIC]", "NAME=v", "KEY=k"))
 
@@ -570,17 +564,13 @@ class TreeRunTest(DriverTest):
         os.symlink("../..", self.root / "a/b/上へ")  # leads to the start folder
         os.symlink(".", self.root / "a/b/c/自分")    # leads to itself
         os.symlink("../a", self.root / "d/戻る")     # leads to a/, not an ancestor of d
-        before = Snapshot(self.root)
-        result = self.run_driver("--verbose", "--set", "NAME=表", DRIVER.arg(self.root))
-        self.assert_success(result)
-        after = Snapshot(self.root)
+        result, before, after, _ = self.run_checked(Fields({"NAME": "表"}), "--verbose", "--set", "NAME=表")
         self.assertEqual(after.links, before.links)
         # d/戻る leads to a/ from outside a's way down, so it is walked
         # again, but every real folder is written only once.
         real = sorted(os.path.realpath(self.root / folder / SETTINGS_FILE) for folder in before.folders)
         listed = sorted(os.path.realpath(self.root / rel) for rel in self.listed(result))
         self.assertEqual(listed, real, "each real folder written once")
-        self.assert_files(after.files, expected_files(before, Fields({"NAME": "表"})))
         self.assertEqual(result.summary(), (len(before.folders) + 3, len(real), 3, False))
 
 
@@ -658,12 +648,9 @@ class OptionValueTest(DriverTest):
         build_tree(self.root)
         reference = self.outside_file("参照.ini", crlf("[BASIC]", "URL=http://参照/", "pass=秘密"))
         sign = self.outside_file("sign.txt", sjis("署名"))
-        before = Snapshot(self.root)
-        result = self.run_driver("--set=NAME=名=前", "--set=EMAIL=", "--reference=" + DRIVER.arg(reference),
-                                 "--take=URL,PASS", "--sign=" + DRIVER.arg(sign), DRIVER.arg(self.root))
-        self.assert_success(result)
         fields = Fields({"NAME": "名=前", "EMAIL": "", "URL": "http://参照/", "PASS": "秘密"}, signature=sjis("署名"))
-        self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
+        self.run_checked(fields, "--set=NAME=名=前", "--set=EMAIL=", "--reference=" + DRIVER.arg(reference),
+                         "--take=URL,PASS", "--sign=" + DRIVER.arg(sign))
 
 
 class LanguageTest(DriverTest):
