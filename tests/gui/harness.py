@@ -15,6 +15,7 @@ Named by the environment (tests/gui/CMakeLists.txt sets them):
   TARN_WINE_PREFIX_SCRIPT  scripts/wine-prefix.sh
 """
 
+import functools
 import json
 import os
 import shutil
@@ -64,14 +65,10 @@ class Config:
         self.work.mkdir(parents=True, exist_ok=True)
 
 
-_CONFIG = None
-
-
+@functools.lru_cache(maxsize=None)
 def config():
-    global _CONFIG
-    if _CONFIG is None:
-        _CONFIG = Config()
-    return _CONFIG
+    """The one Config of the process, made at first use."""
+    return Config()
 
 
 class ProbeError(Exception):
@@ -362,7 +359,6 @@ def make_prefixes():
 
 
 if __name__ == "__main__":
-    import sys
     if sys.argv[1:] == ["prefixes"]:
         try:
             make_prefixes()
