@@ -155,14 +155,18 @@ echo "run.sh: no DISPLAY; TarnUtil.exe opens on a virtual screen ($DISPLAY)"
 
 (cd "$host" && exec "$root/scripts/wine-run.sh" "$prefix" TarnUtil.exe </dev/null >/dev/null 2>&1) &
 utility_pid=$!
-if ! scripts/wine-run.sh "$prefix" "$probe" wait TForm1 TarnUtil 60 >/dev/null; then
+# The probe answers each command it reads with one JSON line.
+probe_ok() {
+    printf '%s\n' "$1" | scripts/wine-run.sh "$prefix" "$probe" | grep '^{"ok":true' >/dev/null
+}
+if ! probe_ok "wait_main 60000"; then
     echo "run.sh: the TarnUtil window did not appear" >&2
     exit 1
 fi
 sleep 2  # let it paint
 xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$screenshot"
 echo "run.sh: screenshot of the window: $screenshot"
-if ! scripts/wine-run.sh "$prefix" "$probe" close TForm1 TarnUtil 20 >/dev/null; then
+if ! probe_ok "close_main 20000"; then
     echo "run.sh: the window did not close" >&2
     exit 1
 fi

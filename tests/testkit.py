@@ -1,6 +1,6 @@
 """What the Python tests share: the programs' text encoding and line ends,
-files made unwritable with chattr, and the settings the build passes to a test
-in its environment. A test module puts this folder on sys.path and imports it."""
+snapshots of a tree, files made unwritable with chattr, and the settings the
+build passes to a test in its environment. A test module puts this folder on sys.path and imports it."""
 
 import os
 import subprocess
@@ -19,6 +19,30 @@ def sjis(text):
 def crlf(*lines, end=CRLF):
     """Lines (text, written in Shift-JIS, or bytes as they are) each ended by `end`."""
     return b"".join((line if isinstance(line, bytes) else sjis(line)) + end for line in lines)
+
+
+class Snapshot:
+    """Every folder, file (bytes, mtime, inode) and symbolic link of a tree,
+    links not followed; paths relative to the tree's root."""
+
+    def __init__(self, root):
+        self.root = root
+        self.folders = set()
+        self.files = {}
+        self.stats = {}
+        self.links = {}
+        for path, dirnames, filenames in os.walk(root):
+            here = Path(path).relative_to(root)
+            self.folders.add(here)
+            for name in dirnames + filenames:
+                full = Path(path) / name
+                rel = here / name
+                if full.is_symlink():
+                    self.links[rel] = os.readlink(full)
+                elif name in filenames:
+                    st = full.lstat()
+                    self.files[rel] = full.read_bytes()
+                    self.stats[rel] = (st.st_mtime_ns, st.st_ino)
 
 
 def chattr(flag, path):

@@ -43,14 +43,13 @@ import time
 from collections import namedtuple
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))  # the default [DIALOG] section
+from default_dialog import DIALOG_LINES  # noqa: E402
+from testkit import crlf  # noqa: E402
+
 SUMMARY = re.compile(r"folders visited: (\d+), files written: (\d+), files already up to date: (\d+)")
 
-DIALOG = [
-    "[DIALOG]", "URL=1", "UPURL=1", "NAME=1", "EMAIL=1", "HP=1", "KEY=1", "USER=1", "PASS=1", "PARAM1=1",
-    "PARAM2=1", "_URL=掲示板のアドレス(URL):", "_UPURL=書き込み先アドレス(URL):", "_NAME=名前:",
-    "_EMAIL=e-mailアドレス:", "_HP=ホームページ:", "_KEY=削除キー:", "_USER=ユーザ名", "_PASS=パスワード",
-    "_PARAM1=パラメータ", "_PARAM2=未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
-]
 NAMES = ("名無し太郎", "名無し花子")
 
 
@@ -77,7 +76,7 @@ def board_file(number):
         "; 最終確認 2024/05/06 12:34 取得件数 1000 件 / 新着 %d 件" % (number % 1000),
         "; 巡回設定: 自動更新あり、更新間隔 60 分、スレッド一覧は毎回取り直す",
     ]
-    return "".join(line + "\r\n" for line in DIALOG + basic).encode("cp932")
+    return crlf(*DIALOG_LINES, *basic)
 
 
 def generate(data, count):
@@ -165,24 +164,15 @@ class PeakMemory(threading.Thread):
             if not pids:
                 return
             for pid in pids:
-                try:
-                    status = Path("/proc/%d/status" % pid).read_text()
-                except OSError:
-                    continue
-                hwm = re.search(r"^VmHWM:\s+(\d+) kB", status, re.M)
-                name = re.search(r"^Name:\s+(.*)$", status, re.M)
-                if hwm:
-                    key = (pid, name.group(1) if name else "?")
-                    self.peaks[key] = max(self.peaks.get(key, 0), int(hwm.group(1)))
+                status = proc_status(pid)
+                if "VmHWM" in status:
+                    key = (pid, status.get("Name", "?"))
+                    self.peaks[key] = max(self.peaks.get(key, 0), kib(status["VmHWM"]))
             time.sleep(0.002)
 
     def tree(self):
         """The process and its descendants, while the process has not ended."""
-        try:
-            state = Path("/proc/%d/stat" % self.pid).read_text().rsplit(")", 1)[1].split()[0]
-        except OSError:
-            return []
-        if state in ("Z", "X"):
+        if proc_stat(self.pid)[:1] in ([], ["Z"], ["X"]):
             return []
         pids, index = [self.pid], 0
         while index < len(pids):
@@ -216,25 +206,37 @@ def find_wineserver(prefix):
     return None
 
 
+def proc_stat(pid):
+    """The fields of /proc/PID/stat after the program's name ([] when gone)."""
+    try:
+        return Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
+    except OSError:
+        return []
+
+
+def proc_status(pid):
+    """The fields of /proc/PID/status by name ({} when gone or None)."""
+    try:
+        return dict(re.findall(r"^(\w+):\s*(.*)$", Path("/proc/%d/status" % pid).read_text(), re.M))
+    except (OSError, TypeError):
+        return {}
+
+
+def kib(value):
+    """A size of /proc/PID/status ("123 kB") in KiB."""
+    return int(value.split()[0]) if value else 0
+
+
 def process_cpu(pid):
     """User + system CPU seconds of a running process (0 for None)."""
-    if pid is None:
-        return 0.0
-    try:
-        fields = Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
-    except OSError:
-        return 0.0
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    fields = proc_stat(pid) if pid is not None else []
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK") if fields else 0.0
 
 
 def process_memory(pid):
     """(VmRSS, VmHWM) in KiB of a running process, or None."""
-    try:
-        status = Path("/proc/%d/status" % pid).read_text()
-    except (OSError, TypeError):
-        return None
-    values = dict(re.findall(r"^(Vm\w+):\s+(\d+) kB", status, re.M))
-    return int(values.get("VmRSS", 0)), int(values.get("VmHWM", 0))
+    status = proc_status(pid)
+    return (kib(status.get("VmRSS")), kib(status.get("VmHWM"))) if status else None
 
 
 def next_name(data):

@@ -116,6 +116,13 @@ class CompanionTest(unittest.TestCase):
         """The stand-in as TarnUtil.exe in `folder`."""
         shutil.copyfile(ENV.standin, folder / "TarnUtil.exe")
 
+    def host_and_board(self):
+        """A host folder with the stand-in utility, and its board folder
+        host/data/board1 (two levels below it)."""
+        host = self.folder("host")
+        self.place_utility(host)
+        return host, self.folder("host/data/board1")
+
     def settings(self, folder, data):
         path = folder / SETTINGS
         path.write_bytes(data)
@@ -153,6 +160,13 @@ class CompanionTest(unittest.TestCase):
         self.assertLess(result.status, 200, "run_raw itself failed: %r" % result)
         return result
 
+    def run_either(self, cwd, run):
+        """The companion in `cwd` with `run`: an exact command line (bytes),
+        or an argument (text) or arguments (a list) from which Wine builds one."""
+        if isinstance(run, bytes):
+            return self.run_exact(run, win(cwd))
+        return self.run_companion(cwd, *([run] if isinstance(run, str) else run))
+
     def assert_quiet_success(self, result):
         self.assertEqual((result.status, result.out, result.err), (0, b"", b""), result)
 
@@ -168,6 +182,15 @@ class CompanionTest(unittest.TestCase):
         data = path.read_bytes()
         return data if raw else Record(data)
 
+    def assert_started(self, command_line, directory):
+        """The utility was started with that command line in that folder; its
+        record is taken away for the next start."""
+        record = self.wait_record()
+        self.assertEqual(record.cmd, command_line)
+        self.assertEqual(record.dir, directory)
+        self.record.unlink()
+        return record
+
     def assert_not_started(self):
         deadline = time.monotonic() + ABSENCE_WAIT
         while time.monotonic() < deadline:
@@ -178,13 +201,14 @@ class CompanionTest(unittest.TestCase):
 
 # ---- "i": installing the default [DIALOG] section ----------------------------
 
-class InstallTest(CompanionTest):
+class BoardTest(CompanionTest):
     def setUp(self):
         super().setUp()
-        self.host = self.folder("host")
-        self.board = self.folder("host/data/board1")
         # A utility two levels up shows any start that must not happen.
-        self.place_utility(self.host)
+        self.host, self.board = self.host_and_board()
+
+
+class InstallTest(BoardTest):
 
     def install(self, old):
         """Runs "i" on a file holding `old` (None: no file) and returns the new bytes."""
@@ -236,36 +260,26 @@ class InstallTest(CompanionTest):
         first = self.install(crlf("[BASIC]", "NAME=a"))
         self.assertEqual(self.install(None), first)
 
-    def test_further_arguments_are_ignored(self):
-        for args in (["i", "x"], ["i", "I"], ["i", "-i"]):
-            with self.subTest(args=args):
+    def test_further_arguments_and_exact_command_lines_that_install(self):
+        runs = [["i", "x"], ["i", "I"], ["i", "-i"],
+                b'qv_TarnUtil.exe "i"', b'"qv_TarnUtil.exe" i', b'qv_TarnUtil.exe "" i',
+                b'qv_TarnUtil.exe\ti', b'qv_TarnUtil.exe\x1fi\x01x', b'qv_TarnUtil.exe i""',
+                b'qv_TarnUtil.exe "i" x', b'"C:\\Program Files\\host\\plugins\\qv_TarnUtil.exe" i']
+        for run in runs:
+            with self.subTest(run=run):
                 self.settings(self.board, crlf("[DIALOG]", "_NAME=x", "[BASIC]", "NAME=a"))
-                self.assert_quiet_success(self.run_companion(self.board, *args))
-                self.assertEqual((self.board / SETTINGS).read_bytes(), DIALOG + crlf("[BASIC]", "NAME=a"))
-        self.assert_not_started()
-
-    def test_exact_command_lines_that_install(self):
-        lines = [b'qv_TarnUtil.exe "i"', b'"qv_TarnUtil.exe" i', b'qv_TarnUtil.exe "" i',
-                 b'qv_TarnUtil.exe\ti', b'qv_TarnUtil.exe\x1fi\x01x', b'qv_TarnUtil.exe i""',
-                 b'qv_TarnUtil.exe "i" x', b'"C:\\Program Files\\host\\plugins\\qv_TarnUtil.exe" i']
-        for line in lines:
-            with self.subTest(line=line):
-                self.settings(self.board, crlf("[DIALOG]", "_NAME=x", "[BASIC]", "NAME=a"))
-                self.assert_quiet_success(self.run_exact(line, win(self.board)))
+                self.assert_quiet_success(self.run_either(self.board, run))
                 self.assertEqual((self.board / SETTINGS).read_bytes(), DIALOG + crlf("[BASIC]", "NAME=a"))
         self.assert_not_started()
 
 
 # ---- other first arguments: nothing happens ---------------------------------
 
-class OtherArgumentTest(CompanionTest):
+class OtherArgumentTest(BoardTest):
     OLD = crlf("[DIALOG]", "URL=1", "_NAME=お名前", "[OTHER]", "A=1", "[BASIC]", "NAME=n", "", "")
 
     def setUp(self):
         super().setUp()
-        self.host = self.folder("host")
-        self.board = self.folder("host/data/board1")
-        self.place_utility(self.host)
         self.path = self.settings(self.board, self.OLD)
 
     def assert_untouched(self):
@@ -273,43 +287,27 @@ class OtherArgumentTest(CompanionTest):
         self.assertEqual(os.stat(self.path).st_mtime_ns, OLD_TIME_NS)
         self.assertEqual(sorted(os.listdir(self.board)), [SETTINGS])
 
-    def test_arguments_other_than_i(self):
-        for argument in ["I", "-i", "/i", "ii", "x", "install", "i ", " i", "表"]:
-            with self.subTest(argument=argument):
-                self.assert_quiet_success(self.run_companion(self.board, argument))
-                self.assert_untouched()
-        self.assert_not_started()
-
-    def test_exact_command_lines_that_do_nothing(self):
-        for line in [b'qv "i "', b'qv "I"', b'qv "" I', b'qv \x7fi', b'qv "i""x"', b'qv i\x7f', b'qv i\xa0']:
-            with self.subTest(line=line):
-                self.assert_quiet_success(self.run_exact(line, win(self.board)))
+    def test_arguments_other_than_i_and_exact_command_lines_that_do_nothing(self):
+        runs = ["I", "-i", "/i", "ii", "x", "install", "i ", " i", "表",
+                b'qv "i "', b'qv "I"', b'qv "" I', b'qv \x7fi', b'qv "i""x"', b'qv i\x7f', b'qv i\xa0']
+        for run in runs:
+            with self.subTest(run=run):
+                self.assert_quiet_success(self.run_either(self.board, run))
                 self.assert_untouched()
         self.assert_not_started()
 
 
 # ---- files that cannot be read or written -----------------------------------
 
-class FileErrorTest(CompanionTest):
+class FileErrorTest(BoardTest):
     OLD = crlf("[DIALOG]", "_NAME=お名前", "[BASIC]", "NAME=n")
-
-    def setUp(self):
-        super().setUp()
-        self.host = self.folder("host")
-        self.board = self.folder("host/data/board1")
-        self.place_utility(self.host)
 
     def make_immutable(self, path):
         make_immutable(self, self.base, path)
 
     def leftovers(self):
         """Files beside tarn_BBS.ini: a failed replace must leave none."""
-        names = []
-        for name in sorted(os.listdir(self.board)):
-            if name == SETTINGS:
-                continue
-            names.append(name)
-        return names
+        return [name for name in sorted(os.listdir(self.board)) if name != SETTINGS]
 
     def assert_report(self, result, message):
         self.assertEqual(result.status, 1, result)
@@ -355,35 +353,23 @@ class LaunchTest(CompanionTest):
         self.assertEqual(self.wait_record().cmd_bytes, line)
 
     def test_board_folder_starts_the_hosts_utility(self):
-        host = self.folder("host")
-        board = self.folder("host/data/board1")
-        self.place_utility(host)
+        host, board = self.host_and_board()
         self.place_utility(self.folder("host/data"))  # one level up: the wrong one
-        result = self.run_companion(board)
-        self.assert_quiet_success(result)
-        record = self.wait_record()
-        self.assertEqual(record.cmd, win(host) + "\\TarnUtil.exe")
-        self.assertEqual(record.dir, win(board))
+        self.assert_quiet_success(self.run_companion(board))
+        record = self.assert_started(win(host) + "\\TarnUtil.exe", win(board))
         self.assertEqual(record.module, win(host / "TarnUtil.exe"))
 
     def test_empty_quotes_alone_start_the_utility(self):
-        host = self.folder("host")
-        board = self.folder("host/data/board1")
-        self.place_utility(host)
+        host, board = self.host_and_board()
         path = self.settings(board, crlf("[BASIC]", "NAME=n"))
         for line in [b'qv_TarnUtil.exe ""', b'qv_TarnUtil.exe "" ""\t', b'"qv_TarnUtil.exe"']:
             with self.subTest(line=line):
                 self.assert_quiet_success(self.run_exact(line, win(board)))
-                record = self.wait_record()
-                self.assertEqual(record.cmd, win(host) + "\\TarnUtil.exe")
-                self.assertEqual(record.dir, win(board))
-                self.record.unlink()
+                self.assert_started(win(host) + "\\TarnUtil.exe", win(board))
         self.assertEqual(path.read_bytes(), crlf("[BASIC]", "NAME=n"))
 
     def test_start_up_settings_are_passed_on(self):
-        host = self.folder("host")
-        board = self.folder("host/data/board1")
-        self.place_utility(host)
+        _, board = self.host_and_board()
         SW_SHOWMINNOACTIVE, STARTF_USESHOWWINDOW, STARTF_USEPOSITION = 7, 0x1, 0x4
         self.assert_quiet_success(self.run_exact(b"qv", win(board), show=SW_SHOWMINNOACTIVE, pos=(40, 30)))
         record = self.wait_record()
@@ -393,9 +379,7 @@ class LaunchTest(CompanionTest):
         self.assertEqual(record.pos, "40,30")
 
     def test_the_companion_does_not_wait_for_the_utility(self):
-        host = self.folder("host")
-        board = self.folder("host/data/board1")
-        self.place_utility(host)
+        _, board = self.host_and_board()
         release = self.base / "release"
         self.env["TARN_STANDIN_RELEASE"] = win(release)
         done = Path(str(self.record) + ".done")
@@ -428,11 +412,8 @@ class LaunchTest(CompanionTest):
                 board = self.folder(current, root)
                 self.place_utility(self.folder(utility, root))
                 self.assert_quiet_success(self.run_companion(board))
-                record = self.wait_record()
-                self.assertEqual(record.cmd, win(root / utility) + "\\TarnUtil.exe")
-                self.assertEqual(record.dir, win(board))
+                record = self.assert_started(win(root / utility) + "\\TarnUtil.exe", win(board))
                 self.assertEqual(record.cmd_bytes, (win(root / utility) + "\\TarnUtil.exe").encode("cp932"))
-                self.record.unlink()
 
 
 class DriveRootTest(CompanionTest):
@@ -448,12 +429,6 @@ class DriveRootTest(CompanionTest):
         os.symlink(self.drive, link)
         self.addCleanup(os.unlink, link)
 
-    def launch_in(self, directory):
-        self.assert_quiet_success(self.run_exact(b"qv_TarnUtil.exe", directory))
-        record = self.wait_record()
-        self.record.unlink()
-        return record
-
     def test_near_the_root(self):
         # "T:TarnUtil.exe" names the file in the current folder of drive T:,
         # so a stand-in waits in each folder the companion may start from.
@@ -467,9 +442,8 @@ class DriveRootTest(CompanionTest):
         ]
         for directory, command_line in cases:
             with self.subTest(directory=directory):
-                record = self.launch_in(directory)
-                self.assertEqual(record.cmd, command_line)
-                self.assertEqual(record.dir, directory)
+                self.assert_quiet_success(self.run_exact(b"qv_TarnUtil.exe", directory))
+                self.assert_started(command_line, directory)
 
     def test_root_without_utility(self):
         self.assert_quiet_success(self.run_exact(b"qv_TarnUtil.exe", "T:\\"))

@@ -228,6 +228,17 @@ def settings_after_batch(content, fields):
     return write_sections(dialog, basic)
 
 
+def tree_after_batch(files, folders, fields):
+    """Every file of a tree (relative path -> bytes) after a batch with
+    `fields` over `folders`, from the files before."""
+    files = dict(files)
+    for folder in folders:
+        files[Path(folder) / SETTINGS_FILE] = settings_after_batch(files.get(Path(folder) / SETTINGS_FILE), fields)
+        if fields.signature is not None:
+            files[Path(folder) / SIGNATURE_FILE] = fields.signature
+    return files
+
+
 def signature_text(file_content):
     """The text a signature file yields (cut at a NUL), every CR, LF or CR LF
     a line break written as CR LF."""

@@ -27,7 +27,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
-from testkit import chattr, crlf, make_immutable  # noqa: E402,F401
+from testkit import Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
 
 SUMMARY = re.compile(r"^folders visited: (\d+), files written: (\d+), "
                      r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
@@ -198,29 +198,6 @@ def build_tree(root, folders=None, other_files=None, hide=False):
             raise AssertionError("attrib +h failed: %r" % done.stderr)
 
 
-class Snapshot:
-    """Every folder, file (bytes, mtime, inode) and link of a tree."""
-
-    def __init__(self, root):
-        self.root = root
-        self.folders = set()
-        self.files = {}
-        self.stats = {}
-        self.links = {}
-        for path, dirnames, filenames in os.walk(root):
-            here = Path(path).relative_to(root)
-            self.folders.add(here)
-            for name in dirnames + filenames:
-                full = Path(path) / name
-                rel = here / name
-                if full.is_symlink():
-                    self.links[rel] = os.readlink(full)
-                elif name in filenames:
-                    st = full.lstat()
-                    self.files[rel] = full.read_bytes()
-                    self.stats[rel] = (st.st_mtime_ns, st.st_ino)
-
-
 def set_old_times(root):
     for path, _, filenames in os.walk(root):
         for name in filenames:
@@ -229,13 +206,7 @@ def set_old_times(root):
 
 def expected_files(before, fields):
     """Every file of the tree after a run with `fields`, from the tree before."""
-    files = dict(before.files)
-    for folder in before.folders:
-        settings = folder / SETTINGS_FILE
-        files[settings] = rules.settings_after_batch(before.files.get(settings), fields)
-        if fields.signature is not None:
-            files[folder / SIGNATURE_FILE] = fields.signature
-    return files
+    return rules.tree_after_batch(before.files, before.folders, fields)
 
 
 def changed(before, expected):
@@ -316,6 +287,14 @@ class DriverTest(unittest.TestCase):
         self.root = self.base / "data"
         self.root.mkdir()
 
+    def outside_file(self, name, data):
+        """A file beside the start folder, outside the tree (a signature or a
+        reference file)."""
+        path = self.base / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+        return path
+
     def run_driver(self, *args, **options):
         return DRIVER.run(*args, **options)
 
@@ -324,6 +303,25 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(sorted(map(str, actual)), sorted(map(str, expected)), "the tree's files")
         for rel in sorted(expected, key=str):
             self.assertEqual(actual[rel], expected[rel], "content of %s" % rel)
+
+    def run_checked(self, fields, *args):
+        """Runs the driver with `args` over the start folder: the run must
+        succeed and leave every file as the rules give for `fields`. Returns
+        the run, the tree before and after it, and the files expected."""
+        before = Snapshot(self.root)
+        result = self.run_driver(*args, DRIVER.arg(self.root))
+        self.assert_success(result)
+        after = Snapshot(self.root)
+        expected = expected_files(before, fields)
+        self.assert_files(after.files, expected)
+        return result, before, after, expected
+
+    def assert_unchanged(self, before, why=None):
+        """The tree as in the snapshot `before`: the same bytes, none rewritten."""
+        after = Snapshot(before.root)
+        self.assertEqual(after.files, before.files)
+        self.assertEqual(after.stats, before.stats, why)
+        return after
 
     def assert_untouched(self, before, after, rels):
         for rel in map(Path, rels):
@@ -406,12 +404,7 @@ class TreeRunTest(DriverTest):
 
     def test_every_file_as_the_rules_give(self):
         build_tree(self.root, hide=True)
-        before = Snapshot(self.root)
-        result = self.run_driver(*MAIN_ARGS, "--verbose", DRIVER.arg(self.root))
-        self.assert_success(result)
-        after = Snapshot(self.root)
-        expected = expected_files(before, MAIN_FIELDS)
-        self.assert_files(after.files, expected)
+        result, before, after, expected = self.run_checked(MAIN_FIELDS, *MAIN_ARGS, "--verbose")
 
         # A few files checked against bytes worked out by hand as well.
         self.assertEqual(after.files[Path(SETTINGS_FILE)], MAIN_FRESH_FILE)
@@ -442,8 +435,7 @@ class TreeRunTest(DriverTest):
         # その他 is left out: its file reads differently once trimmed (see
         # test_trimmed_lines_read_differently_next_time).
         build_tree(self.root, {rel: content for rel, content in BOARD_FOLDERS.items() if rel != "その他"})
-        sign = self.base / "sign.txt"
-        sign.write_bytes(sjis("署名\n"))
+        sign = self.outside_file("sign.txt", sjis("署名\n"))
         args = MAIN_ARGS + ["--sign", DRIVER.arg(sign), DRIVER.arg(self.root)]
         self.assert_success(self.run_driver(*args))
         set_old_times(self.root)
@@ -451,16 +443,13 @@ class TreeRunTest(DriverTest):
 
         result = self.run_driver(*args)
         self.assert_success(result)
-        after = Snapshot(self.root)
-        self.assertEqual(after.files, before.files)
-        self.assertEqual(after.stats, before.stats, "files rewritten although their bytes were right")
+        self.assert_unchanged(before, "files rewritten although their bytes were right")
         folders = len(before.folders)
         self.assertEqual(result.summary(), (folders, 0, 2 * folders, False))
 
     def test_dry_run_reports_each_change_and_writes_nothing(self):
         build_tree(self.root)
-        sign = self.base / "sign.txt"
-        sign.write_bytes(sjis("署名\n"))
+        sign = self.outside_file("sign.txt", sjis("署名\n"))
         fields = Fields(MAIN_FIELDS.values, bbsfolder=True, signature=sjis("署名\r\n"))
         # The signature already stands in one folder, one settings file is
         # already as the run would write it.
@@ -472,10 +461,7 @@ class TreeRunTest(DriverTest):
 
         result = self.run_driver(*args, "--dry-run", DRIVER.arg(self.root))
         self.assert_success(result)
-        after = Snapshot(self.root)
-        self.assertEqual(after.folders, before.folders)
-        self.assertEqual(after.files, before.files)
-        self.assertEqual(after.stats, before.stats)
+        self.assertEqual(self.assert_unchanged(before).folders, before.folders)
 
         expected = expected_files(before, fields)
         would = changed(before, expected)
@@ -514,18 +500,12 @@ class TreeRunTest(DriverTest):
         build_tree(self.root)
         # LF, CR and CR LF line ends, a blank line from LF CR, no break at the end.
         text = "──\nソフト表\r名無し\r\n\n\rhttp://example.jp/"
-        sign = self.base / "署名.txt"
-        sign.write_bytes(text.encode("cp932"))
-        before = Snapshot(self.root)
-        result = self.run_driver("--sign", DRIVER.arg(sign), DRIVER.arg(self.root))
-        self.assert_success(result)
+        sign = self.outside_file("署名.txt", text.encode("cp932"))
         signature = b"\x84\x9f\x84\x9f\r\n\x83\x5c\x83t\x83g\x95\x5c\r\n\x96\xbc\x96\xb3\x82\xb5\r\n\r\n\r\nhttp://example.jp/"
         self.assertEqual(rules.signature_text(sign.read_bytes()), signature)
         # Without any field the settings files are still rewritten, in their
         # normal form.
-        expected = expected_files(before, Fields(signature=signature))
-        after = Snapshot(self.root)
-        self.assert_files(after.files, expected)
+        result, before, after, expected = self.run_checked(Fields(signature=signature), "--sign", DRIVER.arg(sign))
         for folder in before.folders:
             self.assertEqual(after.files[folder / SIGNATURE_FILE], signature, folder)
         self.assertEqual(after.files[Path("整形済み", SETTINGS_FILE)], before.files[Path("整形済み", SETTINGS_FILE)])
@@ -538,21 +518,17 @@ class TreeRunTest(DriverTest):
 
     def test_values_taken_from_a_reference_file(self):
         build_tree(self.root)
-        reference = self.base / "参照" / SETTINGS_FILE
-        reference.parent.mkdir()
-        reference.write_bytes(crlf("[DIALOG]", "NAME=from-dialog", "[BASIC]", "name=参照太郎", "Url=http://ref/",
-                                   "PASS=ソ", "BBSFOLDER=0", "LIB=ref-lib", "[OTHER]", "PARAM2=not-basic"))
-        before = Snapshot(self.root)
-        result = self.run_driver("--reference", DRIVER.arg(reference), "--take", "NAME,url,PASS",
-                                 "--take", "BBSFOLDER,PARAM2", DRIVER.arg(self.root))
-        self.assert_success(result)
+        reference = self.outside_file(Path("参照", SETTINGS_FILE), crlf(
+            "[DIALOG]", "NAME=from-dialog", "[BASIC]", "name=参照太郎", "Url=http://ref/", "PASS=ソ", "BBSFOLDER=0",
+            "LIB=ref-lib", "[OTHER]", "PARAM2=not-basic"))
         # A key missing from the reference is written empty, and BBSFOLDER
         # other than "1" too; LIB is not taken.
         fields = Fields({"NAME": "参照太郎", "URL": "http://ref/", "PASS": "ソ", "PARAM2": ""}, bbsfolder=False)
+        self.run_checked(fields, "--reference", DRIVER.arg(reference), "--take", "NAME,url,PASS",
+                         "--take", "BBSFOLDER,PARAM2")
         self.assertEqual(rules.reference_values(reference.read_bytes(), ["NAME", "URL", "PASS", "PARAM2", "LIB"]),
                          {"NAME": sjis("参照太郎"), "URL": b"http://ref/", "PASS": sjis("ソ"), "PARAM2": b"",
                           "LIB": b"ref-lib"})
-        self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
                          b"[BASIC]\r\nBBSFOLDER=\r\nURL=http://ref/\r\nNAME=\x8eQ\x8f\xc6\x91\xbe\x98Y\r\n"
                          b"PARAM2=\r\nPASS=\x83\x5c\r\n")
@@ -564,9 +540,7 @@ class TreeRunTest(DriverTest):
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=1", "KEY=k"))
         self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER=1"))
 
-        before = Snapshot(self.root)
-        self.assert_success(self.run_driver("--set", "BBSFOLDER=", DRIVER.arg(self.root)))
-        self.assert_files(Snapshot(self.root).files, expected_files(before, Fields(bbsfolder=False)))
+        self.run_checked(Fields(bbsfolder=False), "--set", "BBSFOLDER=")
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=", "KEY=k"))
         self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER="))
 
@@ -578,11 +552,8 @@ class TreeRunTest(DriverTest):
         build_tree(self.root, {"": crlf("[BASIC]", " NAME=old ", "KEY=k", "[DIALOG] ", "_NAME=n")}, {})
         fields = Fields({"NAME": "v"})
         for _ in range(2):
-            before = Snapshot(self.root)
-            result = self.run_driver("--set", "NAME=v", DRIVER.arg(self.root))
-            self.assert_success(result)
+            result = self.run_checked(fields, "--set", "NAME=v")[0]
             self.assertEqual(result.summary(), (1, 1, 0, False))
-            self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
                          crlf("[DIALOG]", "_NAME=n", "NAME=v", "[BASIC]", "NAME=v", "KEY=k"))
 
@@ -593,17 +564,13 @@ class TreeRunTest(DriverTest):
         os.symlink("../..", self.root / "a/b/上へ")  # leads to the start folder
         os.symlink(".", self.root / "a/b/c/自分")    # leads to itself
         os.symlink("../a", self.root / "d/戻る")     # leads to a/, not an ancestor of d
-        before = Snapshot(self.root)
-        result = self.run_driver("--verbose", "--set", "NAME=表", DRIVER.arg(self.root))
-        self.assert_success(result)
-        after = Snapshot(self.root)
+        result, before, after, _ = self.run_checked(Fields({"NAME": "表"}), "--verbose", "--set", "NAME=表")
         self.assertEqual(after.links, before.links)
         # d/戻る leads to a/ from outside a's way down, so it is walked
         # again, but every real folder is written only once.
         real = sorted(os.path.realpath(self.root / folder / SETTINGS_FILE) for folder in before.folders)
         listed = sorted(os.path.realpath(self.root / rel) for rel in self.listed(result))
         self.assertEqual(listed, real, "each real folder written once")
-        self.assert_files(after.files, expected_files(before, Fields({"NAME": "表"})))
         self.assertEqual(result.summary(), (len(before.folders) + 3, len(real), 3, False))
 
 
@@ -627,8 +594,7 @@ class CommandLineTest(DriverTest):
 
     def test_usage_errors_write_nothing(self):
         build_tree(self.root)
-        reference = self.base / "ref.ini"
-        reference.write_bytes(crlf("[BASIC]", "NAME=x"))
+        reference = self.outside_file("ref.ini", crlf("[BASIC]", "NAME=x"))
         a_file = self.root / "雑談板" / "memo.txt"
         missing = self.base / "無い"
         root = DRIVER.arg(self.root)
@@ -673,25 +639,18 @@ class CommandLineTest(DriverTest):
                 self.assertEqual(result.out, "", "no summary after a usage error")
                 self.assertRegex(result.err, r"(?m)^tarnbatch: .*%s" % re.escape(mentioned))
                 self.assertIn("Try 'tarnbatch --help'.", result.err)
-        after = Snapshot(self.root)
-        self.assertEqual(after.files, before.files)
-        self.assertEqual(after.stats, before.stats)
+        self.assert_unchanged(before)
 
 
 class OptionValueTest(DriverTest):
 
     def test_values_after_an_equals_sign(self):
         build_tree(self.root)
-        reference = self.base / "参照.ini"
-        reference.write_bytes(crlf("[BASIC]", "URL=http://参照/", "pass=秘密"))
-        sign = self.base / "sign.txt"
-        sign.write_bytes(sjis("署名"))
-        before = Snapshot(self.root)
-        result = self.run_driver("--set=NAME=名=前", "--set=EMAIL=", "--reference=" + DRIVER.arg(reference),
-                                 "--take=URL,PASS", "--sign=" + DRIVER.arg(sign), DRIVER.arg(self.root))
-        self.assert_success(result)
+        reference = self.outside_file("参照.ini", crlf("[BASIC]", "URL=http://参照/", "pass=秘密"))
+        sign = self.outside_file("sign.txt", sjis("署名"))
         fields = Fields({"NAME": "名=前", "EMAIL": "", "URL": "http://参照/", "PASS": "秘密"}, signature=sjis("署名"))
-        self.assert_files(Snapshot(self.root).files, expected_files(before, fields))
+        self.run_checked(fields, "--set=NAME=名=前", "--set=EMAIL=", "--reference=" + DRIVER.arg(reference),
+                         "--take=URL,PASS", "--sign=" + DRIVER.arg(sign))
 
 
 class LanguageTest(DriverTest):
@@ -740,10 +699,10 @@ class LanguageTest(DriverTest):
         cases = [({"LC_ALL": "ja_JP.UTF-8"}, [], "ja")]
         if not DRIVER.wine:
             plain = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES", "LANG")}
-            cases = [({"LC_ALL": "ja_JP.UTF-8"}, [], "ja"), ({"LC_ALL": "C.UTF-8"}, [], "en"),
-                     ({"LANG": "ja_JP.UTF-8"}, [], "ja"), ({"LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C.UTF-8"}, [], "ja"),
-                     ({"LC_MESSAGES": "C.UTF-8", "LANG": "ja_JP.UTF-8"}, [], "en"), ({}, [], "en"),
-                     ({"LC_ALL": "ja_JP.UTF-8"}, ["--lang=en"], "en"), ({"LC_ALL": "C.UTF-8"}, ["--lang", "ja"], "ja")]
+            cases += [({"LC_ALL": "C.UTF-8"}, [], "en"),
+                      ({"LANG": "ja_JP.UTF-8"}, [], "ja"), ({"LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C.UTF-8"}, [], "ja"),
+                      ({"LC_MESSAGES": "C.UTF-8", "LANG": "ja_JP.UTF-8"}, [], "en"), ({}, [], "en"),
+                      ({"LC_ALL": "ja_JP.UTF-8"}, ["--lang=en"], "en"), ({"LC_ALL": "C.UTF-8"}, ["--lang", "ja"], "ja")]
         for settings, args, language in cases:
             with self.subTest(environment=settings, args=args):
                 env = dict(plain, **settings) if not DRIVER.wine else None
@@ -862,8 +821,7 @@ class OddTreeTest(DriverTest):
         if DRIVER.wine:
             self.skipTest("the Windows programs take a signature file byte for byte")
         build_tree(self.root, {"": None}, {})
-        sign = self.base / "sign.txt"
-        sign.write_bytes("署名です\n―山田\n".encode("utf-8"))
+        sign = self.outside_file("sign.txt", "署名です\n―山田\n".encode("utf-8"))
         self.assert_success(self.run_driver("--sign", str(sign), str(self.root)))
         self.assertEqual((self.root / SIGNATURE_FILE).read_bytes(), "署名です\r\n―山田\r\n".encode("cp932"))
         sign.write_bytes("ハート♡\n".encode("utf-8"))
@@ -884,8 +842,7 @@ class OddTreeTest(DriverTest):
         self.assertIn("not Japanese (932)", err)
         self.assertIn("LC_ALL=ja_JP.UTF-8", err)
         self.assertIn("日本語", err)
-        self.assertEqual(Snapshot(self.root).files, before.files)
-        self.assertEqual(Snapshot(self.root).stats, before.stats)
+        self.assert_unchanged(before)
 
 
 class OtherWritersTest(DriverTest):
@@ -1072,12 +1029,11 @@ class FileErrorTest(DriverTest):
         "三/四": None,
     }
 
-    def make_immutable(self, path, flag="+i"):
-        make_immutable(self, self.base, path, flag)
-
-    def run_until_error(self, failing):
-        """Runs over FOLDERS with `locked` immutable; `failing` is the file the
-        run must stop at."""
+    def run_until_error(self, failing, locked, flag, left):
+        """Runs over FOLDERS with `locked` given the attribute `flag`; `failing`
+        is the file the run must stop at, `left` what its folder holds after."""
+        build_tree(self.root, self.FOLDERS, {})
+        make_immutable(self, self.base, self.root / locked, flag)
         before = Snapshot(self.root)
         result = self.run_driver("--verbose", "--set", "NAME=新しい名前", DRIVER.arg(self.root))
         self.assertEqual(result.status, 1, result)
@@ -1100,30 +1056,21 @@ class FileErrorTest(DriverTest):
                 self.assertIn(parent / SETTINGS_FILE, listed)
         folders, written, unchanged, dry = result.summary()
         self.assertEqual((written, unchanged, dry), (len(listed), 0, False))
+        self.assertEqual(sorted(os.listdir(self.root / failing.parent)), left)
 
     def test_unwritable_file(self):
-        build_tree(self.root, self.FOLDERS, {})
         failing = Path("一/二/表ソ", SETTINGS_FILE)
-        self.make_immutable(self.root / failing)
-        self.run_until_error(failing)
-        self.assertEqual(sorted(os.listdir(self.root / "一/二/表ソ")), ["tarn_BBS.ini", "下"])
+        self.run_until_error(failing, failing, "+i", ["tarn_BBS.ini", "下"])
 
     def test_append_only_file(self):
         # Such a file may be opened for writing (so the replacement is
         # attempted) but not replaced: the temporary file is written and must
         # be removed again.
-        build_tree(self.root, self.FOLDERS, {})
         failing = Path("一/二/表ソ", SETTINGS_FILE)
-        self.make_immutable(self.root / failing, "+a")
-        self.run_until_error(failing)
-        self.assertEqual(sorted(os.listdir(self.root / "一/二/表ソ")), ["tarn_BBS.ini", "下"])
+        self.run_until_error(failing, failing, "+a", ["tarn_BBS.ini", "下"])
 
     def test_unwritable_folder(self):
-        build_tree(self.root, self.FOLDERS, {})
-        failing = Path("一/閉じた", SETTINGS_FILE)
-        self.make_immutable(self.root / "一/閉じた")
-        self.run_until_error(failing)
-        self.assertEqual(os.listdir(self.root / "一/閉じた"), ["tarn_BBS.ini"])
+        self.run_until_error(Path("一/閉じた", SETTINGS_FILE), "一/閉じた", "+i", ["tarn_BBS.ini"])
 
 
 if __name__ == "__main__":

@@ -19,22 +19,18 @@ CORPUS = HERE / "corpus"
 
 
 sys.path.insert(0, str(HERE.parent))  # tests/, for testkit
+sys.path.insert(0, str(HERE.parent / "e2e"))  # the companion's default [DIALOG] section
+from default_dialog import DIALOG_LINES  # noqa: E402
 from testkit import crlf, sjis  # noqa: E402,F401
 
 
-DIALOG = [
-    "[DIALOG]", "URL=1", "UPURL=1", "NAME=1", "EMAIL=1", "HP=1", "KEY=1", "USER=1", "PASS=1", "PARAM1=1",
-    "PARAM2=1", "_URL=掲示板のアドレス(URL):", "_UPURL=書き込み先アドレス(URL):", "_NAME=名前:",
-    "_EMAIL=e-mailアドレス:", "_HP=ホームページ:", "_KEY=削除キー:", "_USER=ユーザ名", "_PASS=パスワード",
-    "_PARAM1=パラメータ", "_PARAM2=未読ポインタ (No. or yyyy/mm/dd,tt:mm)",
-]
 BASIC = [
     "[BASIC]", "LIB=2ch", "BBSFOLDER=1", "URL=http://example.jp/zatsudan/", "UPURL=http://example.jp/test/bbs.cgi",
     "NAME=名無しさん", "EMAIL=sage", "HP=", "KEY=削除", "PARAM1=", "PARAM2=2004/01/02,12:34", "USER=", "PASS=",
 ]
 
 SETTINGS_FILES = {
-    "companion": crlf(*DIALOG, *BASIC),
+    "companion": crlf(*DIALOG_LINES, *BASIC),
     "basic_only": crlf("[BASIC]", "NAME=山田", "EMAIL=yamada@example.jp"),
     "lf_lower_keys": sjis("[DIALOG]\n_NAME=名前:\n\n[BASIC]\nname=旧名\npass=ひみつ\nurl =http://spaced/\n"),
     "cr_blank_lines": sjis("[BASIC]\rNAME=三\r\rEMAIL=a@b\r\r"),

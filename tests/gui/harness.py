@@ -15,6 +15,7 @@ Named by the environment (tests/gui/CMakeLists.txt sets them):
   TARN_WINE_PREFIX_SCRIPT  scripts/wine-prefix.sh
 """
 
+import functools
 import json
 import os
 import shutil
@@ -64,14 +65,10 @@ class Config:
         self.work.mkdir(parents=True, exist_ok=True)
 
 
-_CONFIG = None
-
-
+@functools.lru_cache(maxsize=None)
 def config():
-    global _CONFIG
-    if _CONFIG is None:
-        _CONFIG = Config()
-    return _CONFIG
+    """The one Config of the process, made at first use."""
+    return Config()
 
 
 class ProbeError(Exception):
@@ -121,8 +118,7 @@ class Probe:
 
     def find_dialog(self, caption=None, owner="*", timeout_ms=10000):
         """A visible "#32770" window; its handle, or 0 when none came."""
-        reply = self("find_dialog", to_hex(caption) if caption is not None else "*", owner, timeout_ms)
-        return reply
+        return self("find_dialog", to_hex(caption) if caption is not None else "*", owner, timeout_ms)
 
     def close(self):
         if self.process.poll() is None:
@@ -269,6 +265,30 @@ class Session:
         self.probe("wait_main", MAIN_WAIT_MS)
         return utility
 
+    def end_utilities(self):
+        """Ends whatever runs of the utility a test left: closes the message
+        boxes, dialogs and main windows left open (a faulty program may have
+        opened several), kills what does not end then, and waits until no
+        instance marker is left for the next start."""
+        probe = self.probe
+        for _ in range(12):
+            box = probe.find_dialog(None, "*", 0)["hwnd"]
+            if box:
+                probe.try_("press", box, 2)  # IDCANCEL, then IDOK for a box that has no cancel
+                probe.try_("press", box, 1)
+                wait_for(lambda: not probe("alive", box)["alive"], timeout=3)
+            elif probe("count_main")["count"]:
+                probe.try_("close_main", 20000)
+            else:
+                break
+        for utility in self.utilities:
+            try:
+                utility.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                utility.kill()
+        self.utilities.clear()
+        probe.try_("wait_no_instance", 10000)
+
     def close_utility(self, utility):
         """Closes the main window; returns the exit status of the utility."""
         self.probe("close_main", 20000)
@@ -339,7 +359,6 @@ def make_prefixes():
 
 
 if __name__ == "__main__":
-    import sys
     if sys.argv[1:] == ["prefixes"]:
         try:
             make_prefixes()

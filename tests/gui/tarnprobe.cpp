@@ -1,26 +1,12 @@
 // tarnprobe: drives the utility's windows from another process in the same
-// Wine session, for the GUI tests (tests/gui/harness.py).
+// Wine session, for the GUI tests (tests/gui/harness.py), the release test and
+// the demo run (scripts/run.sh).
 //
 // It reads one command per line on standard input and answers each with one
 // JSON object on one line of standard output: {"ok":true,...} or
-// {"ok":false,"error":"..."}. Texts travel as hex of their Shift-JIS bytes,
-// both ways, so that every byte arrives exactly as the window holds it.
-//
-// With arguments it runs one command and ends instead, for the release test
-// and the demo run (scripts/run.sh), which need no session:
-//
-//   tarnprobe wait CLASS TITLE SECONDS    until the window exists and is
-//                                         visible; prints "pid=N"
-//   tarnprobe close CLASS TITLE SECONDS   posts WM_CLOSE to it and waits up to
-//                                         SECONDS for its process to end;
-//                                         prints "exit=N" (its exit status)
-//   tarnprobe text CLASS TITLE ID         prints the text of its descendant
-//                                         control ID (Shift-JIS bytes)
-//   tarnprobe absent CLASS TITLE          succeeds when no such window exists
-//
-// Exit status: 0 done; 1 no such window (for "absent": there is one); 2 the
-// process did not end in time; 3 the process could not be opened; 4 the
-// command line was wrong.
+// {"ok":false,"error":"..."}; it ends at "quit" or at the end of its input.
+// Texts travel as hex of their Shift-JIS bytes, both ways, so that every byte
+// arrives exactly as the window holds it.
 //
 // A window argument ("ref") is either a control name of the main window
 // ("Button_ConfAll", "LabeledEdit2_3.EditLabel"), "main" for the main window
@@ -206,20 +192,21 @@ HWND Resolve(const std::string& ref) {
 
 long long HandleValue(HWND hwnd) { return static_cast<long long>(reinterpret_cast<INT_PTR>(hwnd)); }
 
-LRESULT Send(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+// A message sent with a time limit, as ANSI or as wide (UTF-16) text.
+LRESULT Send(HWND hwnd, UINT msg, WPARAM w, LPARAM l, bool wide = false) {
     DWORD_PTR result = 0;
     SetLastError(0);
-    if (!SendMessageTimeoutA(hwnd, msg, w, l, SMTO_NORMAL, kSendTimeout, &result))
+    if (!(wide ? SendMessageTimeoutW : SendMessageTimeoutA)(hwnd, msg, w, l, SMTO_NORMAL, kSendTimeout, &result))
         Fail("message " + std::to_string(msg) + " failed, error " + std::to_string(GetLastError()));
     return static_cast<LRESULT>(result);
 }
 
-LRESULT SendW(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
-    DWORD_PTR result = 0;
-    SetLastError(0);
-    if (!SendMessageTimeoutW(hwnd, msg, w, l, SMTO_NORMAL, kSendTimeout, &result))
-        Fail("message " + std::to_string(msg) + " failed, error " + std::to_string(GetLastError()));
-    return static_cast<LRESULT>(result);
+// Polls ready() every 20 ms for up to limit ms; whether it came true.
+template <class Ready>
+bool Poll(DWORD limit, Ready ready) {
+    for (DWORD start = GetTickCount(); !ready(); Sleep(20))
+        if (GetTickCount() - start >= limit) return false;
+    return true;
 }
 
 std::string GetText(HWND hwnd) {
@@ -246,12 +233,12 @@ std::string WideTo932(const std::wstring& wide) {
 // these messages comes back garbled across processes under Wine).
 std::vector<std::string> Rows(HWND hwnd, UINT countMsg, UINT lengthMsg, UINT textMsg) {
     std::vector<std::string> rows;
-    LRESULT count = SendW(hwnd, countMsg, 0, 0);
+    LRESULT count = Send(hwnd, countMsg, 0, 0, true);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendW(hwnd, lengthMsg, i, 0);
+        LRESULT length = Send(hwnd, lengthMsg, i, 0, true);
         if (length < 0) Fail("row length");
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        LRESULT got = SendW(hwnd, textMsg, i, reinterpret_cast<LPARAM>(&text[0]));
+        LRESULT got = Send(hwnd, textMsg, i, reinterpret_cast<LPARAM>(&text[0]), true);
         if (got < 0) Fail("row text");
         text.resize(static_cast<std::size_t>(got));
         rows.push_back(Quote(Hex(WideTo932(text))));
@@ -306,28 +293,18 @@ bool MainComplete(HWND main) {
 }
 
 std::string CmdWaitMain(const Args& a) {
-    DWORD limit = static_cast<DWORD>(ArgInt(a, 1));
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND main = MainWindow();
-        if (MainComplete(main)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(main, &pid);
-            return Reply().Int("hwnd", HandleValue(main)).Int("pid", pid).Json();
-        }
-        if (GetTickCount() - start > limit) Fail("timeout waiting for the main window");
-        Sleep(20);
-    }
+    HWND main = nullptr;
+    if (!Poll(static_cast<DWORD>(ArgInt(a, 1)), [&] { return MainComplete(main = MainWindow()); }))
+        Fail("timeout waiting for the main window");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    return Reply().Int("hwnd", HandleValue(main)).Int("pid", pid).Json();
 }
 
 // Waits until no window of the main window's class and title exists.
 std::string CmdWaitNoMain(const Args& a) {
-    DWORD limit = static_cast<DWORD>(ArgInt(a, 1));
-    DWORD start = GetTickCount();
-    while (MainWindow()) {
-        if (GetTickCount() - start > limit) Fail("timeout: the main window stays");
-        Sleep(20);
-    }
+    if (!Poll(static_cast<DWORD>(ArgInt(a, 1)), [] { return !MainWindow(); }))
+        Fail("timeout: the main window stays");
     return Reply().Json();
 }
 
@@ -335,34 +312,26 @@ std::string CmdWaitNoMain(const Args& a) {
 // instance marker. Wine ends the Windows side of a process a moment after the
 // Unix process has gone, and a start before that counts as a second start.
 std::string CmdWaitNoInstance(const Args& a) {
-    DWORD limit = static_cast<DWORD>(ArgInt(a, 1));
-    DWORD start = GetTickCount();
-    for (;;) {
+    bool gone = Poll(static_cast<DWORD>(ArgInt(a, 1)), [] {
         HANDLE marker = OpenMutexA(SYNCHRONIZE, FALSE, "KolvexTarnUtil");
-        if (!marker) break;
-        CloseHandle(marker);
-        if (GetTickCount() - start > limit) Fail("timeout: the instance marker stays");
-        Sleep(20);
-    }
+        if (marker) CloseHandle(marker);
+        return !marker;
+    });
+    if (!gone) Fail("timeout: the instance marker stays");
     return Reply().Json();
 }
 
-struct CountState {
-    int count;
-};
-
-BOOL CALLBACK CountMain(HWND hwnd, LPARAM param) {
+BOOL CALLBACK CountMain(HWND hwnd, LPARAM count) {
     char title[64] = "";
     GetWindowTextA(hwnd, title, sizeof title);
-    if (ClassOf(hwnd) == kMainClass && std::strcmp(title, kMainTitle) == 0)
-        ++reinterpret_cast<CountState*>(param)->count;
+    if (ClassOf(hwnd) == kMainClass && std::strcmp(title, kMainTitle) == 0) ++*reinterpret_cast<int*>(count);
     return TRUE;
 }
 
 std::string CmdCountMain(const Args&) {
-    CountState state{0};
-    EnumWindows(CountMain, reinterpret_cast<LPARAM>(&state));
-    return Reply().Int("count", state.count).Json();
+    int count = 0;
+    EnumWindows(CountMain, reinterpret_cast<LPARAM>(&count));
+    return Reply().Int("count", count).Json();
 }
 
 std::string CmdFind(const Args& a) {
@@ -404,21 +373,9 @@ std::string CmdInfo(const Args& a) {
     return reply.Json();
 }
 
-// The font a control was given with WM_SETFONT, read back with GetObject.
-// Under Wine neither works across processes (WM_GETFONT answers 0 and a font
-// handle means nothing outside its process), so the tests measure fonts with
-// the commands below; this one reports what the system gives.
-std::string CmdFont(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
-    LOGFONTA lf{};
-    int got = font ? GetObjectA(font, sizeof lf, &lf) : 0;
-    Reply reply;
-    reply.Int("handle", reinterpret_cast<INT_PTR>(font)).Bool("readable", got == sizeof lf);
-    if (got == sizeof lf)
-        reply.Text("face", lf.lfFaceName).Int("height", lf.lfHeight).Int("charset", lf.lfCharSet);
-    return reply.Json();
-}
+// Under Wine a control's font cannot be read across processes (WM_GETFONT
+// answers 0, and a font handle means nothing outside its process), so the
+// tests measure fonts with the two commands below.
 
 // The edit control that shows a control's text: the control itself, or the
 // edit field inside a drop-down box.
@@ -579,8 +536,7 @@ std::string CmdWorkArea(const Args&) {
 }
 
 std::string CmdPasswordChar(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    return Reply().Int("char", Send(hwnd, EM_GETPASSWORDCHAR, 0, 0)).Json();
+    return Reply().Int("char", Send(Resolve(Arg(a, 1)), EM_GETPASSWORDCHAR, 0, 0)).Json();
 }
 
 std::string CmdCombo(const Args& a) {
@@ -605,8 +561,7 @@ std::string CmdListBox(const Args& a) {
 }
 
 std::string CmdChecked(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    return Reply().Int("checked", Send(hwnd, BM_GETCHECK, 0, 0)).Json();
+    return Reply().Int("checked", Send(Resolve(Arg(a, 1)), BM_GETCHECK, 0, 0)).Json();
 }
 
 // The tab cycle of the window that holds ref (the main window by default),
@@ -687,17 +642,18 @@ std::string CmdVersion(const Args& a) {
 }
 
 std::string CmdClick(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    Send(hwnd, BM_CLICK, 0, 0);
+    Send(Resolve(Arg(a, 1)), BM_CLICK, 0, 0);
     return Reply().Json();
 }
 
-// A click that returns at once, for buttons that open modal windows.
-std::string CmdPostClick(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    if (!PostMessageA(hwnd, BM_CLICK, 0, 0)) Fail("PostMessage failed");
+// A message posted, so that the command returns at once.
+std::string PostTo(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    if (!PostMessageW(hwnd, msg, w, l)) Fail("PostMessage failed");
     return Reply().Json();
 }
+
+// A click for buttons that open modal windows.
+std::string CmdPostClick(const Args& a) { return PostTo(Resolve(Arg(a, 1)), BM_CLICK, 0, 0); }
 
 std::string CmdSetText(const Args& a) {
     HWND hwnd = Resolve(Arg(a, 1));
@@ -723,11 +679,8 @@ std::string CmdSetTextUtf16(const Args& a) {
 // post WINDOW MESSAGE WPARAM LPARAM: a message posted as the system would
 // (WM_SYSCOMMAND of a system-menu entry, say).
 std::string CmdPost(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    if (!PostMessageW(hwnd, static_cast<UINT>(ArgInt(a, 2)), static_cast<WPARAM>(ArgInt(a, 3)),
-                      static_cast<LPARAM>(ArgInt(a, 4))))
-        Fail("PostMessage failed");
-    return Reply().Json();
+    return PostTo(Resolve(Arg(a, 1)), static_cast<UINT>(ArgInt(a, 2)), static_cast<WPARAM>(ArgInt(a, 3)),
+                  static_cast<LPARAM>(ArgInt(a, 4)));
 }
 
 // responsive WINDOW: whether the window's thread answers a message within a
@@ -752,12 +705,6 @@ std::string CmdKey(const Args& a) {
     PostMessageA(hwnd, WM_KEYDOWN, vk, 1 | (scan << 16));
     if (vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_SPACE) PostMessageA(hwnd, WM_CHAR, vk, 1 | (scan << 16));
     PostMessageA(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
-    return Reply().Json();
-}
-
-std::string CmdChar(const Args& a) {
-    HWND hwnd = Resolve(Arg(a, 1));
-    PostMessageA(hwnd, WM_CHAR, static_cast<WPARAM>(ArgInt(a, 2)), 1);
     return Reply().Json();
 }
 
@@ -803,16 +750,13 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param) {
 std::string CmdFindDialog(const Args& a) {
     DialogSearch search{Arg(a, 1) == "*", "", nullptr, nullptr};
     if (!search.anyCaption) search.caption = ArgText(a, 1);
-    DWORD limit = a.size() > 3 ? static_cast<DWORD>(ArgInt(a, 3)) : 0;
-    DWORD start = GetTickCount();
-    for (;;) {
+    bool found = Poll(a.size() > 3 ? static_cast<DWORD>(ArgInt(a, 3)) : 0, [&] {
         search.owner = Arg(a, 2) == "*" ? nullptr : Resolve(Arg(a, 2));
         search.found = nullptr;
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) break;
-        if (GetTickCount() - start >= limit) return Reply().Int("hwnd", 0).Json();
-        Sleep(20);
-    }
+        return search.found != nullptr;
+    });
+    if (!found) return Reply().Int("hwnd", 0).Json();
     char title[512] = "";
     GetWindowTextA(search.found, title, sizeof title);
     HWND owner = GetWindow(search.found, GW_OWNER);
@@ -846,15 +790,17 @@ std::string CmdMessageBox(const Args& a) {
         .Json();
 }
 
-// press WINDOW ID: the dialog's command, as its button would give it.
-std::string CmdPress(const Args& a) {
-    HWND dialog = Resolve(Arg(a, 1));
-    WPARAM id = static_cast<WPARAM>(ArgInt(a, 2));
-    if (!PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, static_cast<int>(id)))))
-        Fail("PostMessage failed");
+// The dialog's command, as its button would give it; the WM_NULL after it
+// wakes a modal loop that sleeps in GetMessage (and finds no window when the
+// command has closed it already).
+std::string PostCommand(HWND dialog, int id) {
+    PostTo(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
     PostMessageA(dialog, WM_NULL, 0, 0);
     return Reply().Json();
 }
+
+// press WINDOW ID
+std::string CmdPress(const Args& a) { return PostCommand(Resolve(Arg(a, 1)), static_cast<int>(ArgInt(a, 2))); }
 
 // file_open DIALOG PATH: types a path into the file-open dialog's name box
 // and accepts it.
@@ -864,9 +810,7 @@ std::string CmdFileOpen(const Args& a) {
     HWND name = GetDlgItem(dialog, 0x47C);
     if (!name) Fail("no file-name box");
     Send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    PostMessageA(dialog, WM_NULL, 0, 0);
-    return Reply().Json();
+    return PostCommand(dialog, IDOK);
 }
 
 std::string CmdMove(const Args& a) {
@@ -892,8 +836,8 @@ std::string CmdCloseMain(const Args& a) {
     DWORD pid = 0;
     GetWindowThreadProcessId(main, &pid);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    PostMessageA(main, WM_CLOSE, 0, 0);
     if (!process) Fail("OpenProcess failed");
+    PostMessageA(main, WM_CLOSE, 0, 0);
     DWORD waited = WaitForSingleObject(process, limit);
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
@@ -998,8 +942,8 @@ std::string CmdRelease(const Args& a) {
 // Asks the main window to close and returns at once.
 std::string CmdPostClose(const Args&) {
     HWND main = MainWindow();
-    if (!main || !PostMessageA(main, WM_CLOSE, 0, 0)) Fail("no main window");
-    return Reply().Json();
+    if (!main) Fail("no main window");
+    return PostTo(main, WM_CLOSE, 0, 0);
 }
 
 std::string CmdSleep(const Args& a) {
@@ -1025,90 +969,26 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"wait_main", CmdWaitMain},       {"wait_no_main", CmdWaitNoMain}, {"wait_no_instance", CmdWaitNoInstance}, {"count_main", CmdCountMain},
-    {"find", CmdFind},                {"child", CmdChild},             {"info", CmdInfo},
-    {"font", CmdFont},                {"edit_extents", CmdEditExtents}, {"font_extents", CmdFontExtents},
-    {"item_height", CmdItemHeight},   {"tabs", CmdTabs},               {"work_area", CmdWorkArea},                {"password_char", CmdPasswordChar}, {"combo", CmdCombo},
-    {"listbox", CmdListBox},          {"checked", CmdChecked},         {"tab_cycle", CmdTabCycle},
-    {"foreground", CmdForeground},    {"version", CmdVersion},         {"click", CmdClick},
-    {"post_click", CmdPostClick},     {"set_text", CmdSetText}, {"set_text_utf16", CmdSetTextUtf16}, {"post", CmdPost}, {"responsive", CmdResponsive},        {"key", CmdKey},
-    {"char", CmdChar},                {"click_row", CmdClickRow},      {"double_click_row", CmdDoubleClickRow},
-    {"find_dialog", CmdFindDialog},   {"message_box", CmdMessageBox},  {"press", CmdPress},
-    {"file_open", CmdFileOpen},       {"move", CmdMove},               {"screen_rect", CmdScreenRect},
-    {"hold", CmdHold},                {"release", CmdRelease},         {"post_close", CmdPostClose},
-    {"decoy", CmdDecoy},              {"sync", CmdSync},               {"alive", CmdAlive},
-    {"close_main", CmdCloseMain},     {"end_session", CmdEndSession},     {"dpi", CmdDpi},                 {"sleep", CmdSleep},
+    {"wait_main", CmdWaitMain},              {"wait_no_main", CmdWaitNoMain},         {"wait_no_instance", CmdWaitNoInstance},
+    {"count_main", CmdCountMain},            {"find", CmdFind},                       {"child", CmdChild},
+    {"info", CmdInfo},                       {"edit_extents", CmdEditExtents},        {"font_extents", CmdFontExtents},
+    {"item_height", CmdItemHeight},          {"tabs", CmdTabs},                       {"work_area", CmdWorkArea},
+    {"password_char", CmdPasswordChar},      {"combo", CmdCombo},                     {"listbox", CmdListBox},
+    {"checked", CmdChecked},                 {"tab_cycle", CmdTabCycle},              {"foreground", CmdForeground},
+    {"version", CmdVersion},                 {"click", CmdClick},                     {"post_click", CmdPostClick},
+    {"set_text", CmdSetText},                {"set_text_utf16", CmdSetTextUtf16},     {"post", CmdPost},
+    {"responsive", CmdResponsive},           {"key", CmdKey},                         {"click_row", CmdClickRow},
+    {"double_click_row", CmdDoubleClickRow}, {"find_dialog", CmdFindDialog},          {"message_box", CmdMessageBox},
+    {"press", CmdPress},                     {"file_open", CmdFileOpen},              {"move", CmdMove},
+    {"screen_rect", CmdScreenRect},          {"hold", CmdHold},                       {"release", CmdRelease},
+    {"post_close", CmdPostClose},            {"decoy", CmdDecoy},                     {"sync", CmdSync},
+    {"alive", CmdAlive},                     {"close_main", CmdCloseMain},            {"end_session", CmdEndSession},
+    {"dpi", CmdDpi},                         {"sleep", CmdSleep},
 };
-
-// ---- one command from the command line ------------------------------------------
-
-HWND VisibleWindow(const char* windowClass, const char* title) {
-    HWND window = FindWindowA(windowClass, title);
-    return window && IsWindowVisible(window) ? window : nullptr;
-}
-
-// Polls for the window for up to `seconds`.
-HWND WaitForWindow(const char* windowClass, const char* title, double seconds) {
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
-    for (;;) {
-        if (HWND window = VisibleWindow(windowClass, title)) return window;
-        if (GetTickCount64() >= deadline) return nullptr;
-        Sleep(50);
-    }
-}
-
-int Usage() {
-    WriteOut("usage: tarnprobe wait|close CLASS TITLE SECONDS | text CLASS TITLE ID | absent CLASS TITLE");
-    return 4;
-}
-
-int RunOnce(int argc, char** argv) {
-    if (argc < 4) return Usage();
-    const std::string command = argv[1];
-    const char* windowClass = argv[2];
-    const char* title = argv[3];
-    if (command == "absent") return argc != 4 ? Usage() : FindWindowA(windowClass, title) ? 1 : 0;
-    if (argc != 5) return Usage();
-    if (command == "wait" || command == "close") {
-        const double seconds = std::atof(argv[4]);
-        HWND window = WaitForWindow(windowClass, title, seconds);
-        if (!window) return 1;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (command == "wait") {
-            WriteOut("pid=" + std::to_string(pid));
-            return 0;
-        }
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-        if (!process) return 3;
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(seconds * 1000));
-        DWORD status = 0;
-        GetExitCodeProcess(process, &status);
-        CloseHandle(process);
-        if (waited != WAIT_OBJECT_0) return 2;
-        WriteOut("exit=" + std::to_string(status));
-        return 0;
-    }
-    if (command == "text") {
-        HWND window = VisibleWindow(windowClass, title);
-        HWND control = window ? Descendant(window, std::atoi(argv[4])) : nullptr;
-        if (!control) return 1;
-        // Read as UTF-16 and converted here: cross-process ANSI text messages
-        // are not reliable under Wine.
-        std::wstring wide(4096, L'\0');
-        wide.resize(static_cast<std::size_t>(
-            SendMessageW(control, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(&wide[0]))));
-        WriteOut(WideTo932(wide));
-        return 0;
-    }
-    return Usage();
-}
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc > 1) return RunOnce(argc, argv);
+int main() {
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     std::string pending;
     char buffer[4096];

@@ -23,6 +23,7 @@ sys.path.insert(0, str(HERE.parent / "e2e"))
 import harness  # noqa: E402
 import tarn_rules  # noqa: E402
 from harness import CRLF, ProbeError, crlf, from_hex, sjis, to_hex, wait_for, win_path  # noqa: E402
+from testkit import make_immutable  # noqa: E402
 
 SETTINGS = "tarn_BBS.ini"
 START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
@@ -90,25 +91,7 @@ class BehaviourCase(unittest.TestCase):
     def tearDown(self):
         for cleanup in reversed(self.cleanups):
             cleanup()
-        for utility in self.session.utilities:
-            if utility.process.poll() is None:
-                # Close whatever modal window a failed case left open, then the
-                # main window; kill the program if that does not end it.
-                for _ in range(5):
-                    box = self.probe.find_dialog(None, "*", 0)["hwnd"]
-                    if not box:
-                        break
-                    self.probe.try_("press", box, IDCANCEL)
-                    self.probe.try_("press", box, IDOK)
-                    wait_for(lambda: not self.probe("alive", box)["alive"], timeout=3)
-                if self.probe("count_main")["count"]:
-                    self.probe.try_("close_main", 10000)
-                try:
-                    utility.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    utility.kill()
-                self.probe.try_("wait_no_instance", 10000)
-        self.session.utilities.clear()
+        self.session.end_utilities()
 
     # ---- driving the window ------------------------------------------------------
 
@@ -117,6 +100,11 @@ class BehaviourCase(unittest.TestCase):
         utility = self.session.start_utility(host / "TarnUtil.exe", cwd, windows_exe)
         utility.cwd = cwd
         return utility
+
+    def start_in_new_host(self, plugins=(), boards=()):
+        """A new host folder and the utility started in it."""
+        host = self.session.host(plugins=plugins, boards=boards)
+        return host, self.start(host)
 
     def exit(self, utility):
         self.assertEqual(self.session.close_utility(utility), 0)
@@ -180,22 +168,37 @@ class BehaviourCase(unittest.TestCase):
         self.probe("file_open", dialog, to_hex(path))
         self.wait_gone(dialog)
 
+    def message_box(self, caption, timeout_ms, what):
+        """The message box of that caption (`what` says why it must come): its
+        handle and the probe's reply about it."""
+        box = self.probe.find_dialog(caption, "*", timeout_ms)["hwnd"]
+        self.assertTrue(box, what)
+        return box, self.probe("message_box", box)
+
     def undo_last_batch(self):
         """The system menu's undo; the report box's handle and text (closed)."""
         self.probe("post", "main", WM_SYSCOMMAND, UNDO_COMMAND, 0)
-        box = self.probe.find_dialog(b"TarnUtil", "*", 60000)["hwnd"]
-        self.assertTrue(box, "the undo reports what it did")
-        text = from_hex(self.probe("message_box", box)["text"])
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
-        return box, text
+        box, reply = self.message_box(b"TarnUtil", 60000, "the undo reports what it did")
+        self.close_dialog(box, IDOK)
+        return box, from_hex(reply["text"])
 
     def error_box(self, timeout_ms=5000):
-        """The error report's caption and text; fails when there is none."""
-        box = self.probe.find_dialog(ERROR_CAPTION, "*", timeout_ms)["hwnd"]
-        self.assertTrue(box, "an error is reported")
-        reply = self.probe("message_box", box)
+        """The error report's handle and text; fails when there is none."""
+        box, reply = self.message_box(ERROR_CAPTION, timeout_ms, "an error is reported")
         return box, from_hex(reply["text"])
+
+    def run_batch(self, timeout=30):
+        """Presses the batch button and waits for the completion message."""
+        self.probe("post_click", "Button_ConfAll")
+        self.assertEqual(wait_for(lambda: self.text("Label_ConfAll"), timeout=timeout), DONE)
+
+    def start_batch(self, row, value):
+        """Ticks field `row`, types `value` into it, confirms the start folder
+        and presses the batch button (returns at once)."""
+        self.click(f"CheckBox2_{row}")
+        self.probe.set_text(f"LabeledEdit2_{row}", value)
+        self.confirm_start_folder()
+        self.probe("post_click", "Button_ConfAll")
 
     def no_message_box(self):
         self.assertEqual(self.probe.find_dialog(None, "*", 0)["hwnd"], 0, "no message box")
@@ -217,8 +220,7 @@ class PluginList(BehaviourCase):
         return [from_hex(i) for i in reply["items"]], reply["selected"], from_hex(reply["text"])
 
     def run_with(self, plugins):
-        host = self.session.host(plugins=plugins)
-        utility = self.start(host)
+        _, utility = self.start_in_new_host(plugins)
         got = self.combo()
         self.exit(utility)
         return got
@@ -274,8 +276,7 @@ class SnapshotAndReference(BehaviourCase):
         return [tarn_rules.get(basic, key.encode()) for key in VALUE_KEYS]
 
     def test_first_start_writes_the_default_snapshot(self):
-        host = self.session.host(plugins=[])
-        utility = self.start(host)
+        _, utility = self.start_in_new_host()
         self.assertEqual(self.captions(), [sjis(c) for c in DEFAULT_CAPTIONS])
         self.assertEqual(self.values(), [b""] * 10)
         self.exit(utility)
@@ -292,8 +293,7 @@ class SnapshotAndReference(BehaviourCase):
         self.choose_file(win_path(reference))
         self.no_message_box()
         self.assertEqual(self.text("Label_Ref"), b"board7")
-        want_captions = [tarn_rules.get(self.REFERENCE_DIALOG, b"_" + key.encode()) for key in
-                         ["URL", "UPURL", "NAME", "EMAIL", "HP", "KEY", "PARAM1", "PARAM2", "USER", "PASS"]]
+        want_captions = [tarn_rules.get(self.REFERENCE_DIALOG, b"_" + key.encode()) for key in VALUE_KEYS]
         self.assertEqual(want_captions[4], b"", "the file has no _HP")
         self.assertEqual(self.captions(), want_captions)
         self.assertEqual(self.values(), self.expected_values())
@@ -331,8 +331,7 @@ class SnapshotAndReference(BehaviourCase):
                          tarn_rules.write_sections([], self.REFERENCE_BASIC))
 
     def test_missing_reference_file_gives_the_default_lines(self):
-        host = self.session.host(plugins=[], boards=["ghost"])
-        utility = self.start(host)
+        host, utility = self.start_in_new_host(boards=["ghost"])
         self.probe.set_text("LabeledEdit2_1", "kept")
         self.choose_file(win_path(host / "data" / "ghost" / SETTINGS))
         self.no_message_box()
@@ -356,8 +355,7 @@ class SnapshotAndReference(BehaviourCase):
         self.choose_file(missing)
         box, text = self.error_box()
         self.assertEqual(text, cannot_open(missing))
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
+        self.close_dialog(box, IDOK)
         self.assertEqual(self.text("Ref_Sign"), sjis("一行目\r\n二行目\r\n三行目\r\n"))
         # Any other file name loads nothing.
         other = host / "data" / "s" / "tarn_BBS.ini.bak"
@@ -390,9 +388,6 @@ class FileErrorsAtStartAndExit(BehaviourCase):
         self.probe("hold", to_hex(win_path(path)))
         self.cleanups.append(lambda: self.probe.try_("release", to_hex(win_path(path))))
 
-    def release(self, path):
-        self.probe("release", to_hex(win_path(path)))
-
     def test_unreadable_snapshot_at_start(self):
         host = self.session.host(plugins=[])
         cwd = self.session.new_folder("cwd")
@@ -402,45 +397,41 @@ class FileErrorsAtStartAndExit(BehaviourCase):
         utility = self.session.launch(host / "TarnUtil.exe", cwd)
         box, text = self.error_box(timeout_ms=20000)
         self.assertEqual(text, cannot_open(b"TarnUtil.ini"))
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
+        self.close_dialog(box, IDOK)
         # The window opens all the same; creation ended before the signature.
         self.probe("wait_main", harness.MAIN_WAIT_MS)
         self.assertEqual(self.text("LabeledEdit2_1"), b"")
         self.assertEqual(self.text("Ref_Sign"), CRLF)
         self.assertEqual(self.captions(), [sjis(c) for c in DEFAULT_CAPTIONS])
-        self.release(cwd / "TarnUtil.ini")
+        self.probe("release", to_hex(win_path(cwd / "TarnUtil.ini")))
         self.cleanups.clear()
         self.exit(utility)
 
-    def test_snapshot_that_cannot_be_written_at_exit(self):
-        host = self.session.host(plugins=[])
-        utility = self.start(host)
-        self.probe.set_text("Ref_Sign", "unsaved")
-        self.hold(utility.cwd / "TarnUtil.ini")
+    def close_with_held(self, utility, name):
+        """Closes the utility while the file `name` of its folder is held: the
+        failure is reported, and the utility ends all the same."""
+        self.hold(utility.cwd / name)
         self.probe("post_close")
         box, text = self.error_box(timeout_ms=20000)
-        self.assertEqual(text, cannot_create(b"TarnUtil.ini"))
+        self.assertEqual(text, cannot_create(name.encode("ascii")))
         self.probe("press", box, IDOK)
         self.assertEqual(utility.wait(), 0, "the utility ends all the same")
+
+    def test_snapshot_that_cannot_be_written_at_exit(self):
+        _, utility = self.start_in_new_host()
+        self.probe.set_text("Ref_Sign", "unsaved")
+        self.close_with_held(utility, "TarnUtil.ini")
         self.assertFalse((utility.cwd / "sign.ini").exists(), "no signature after a failed snapshot")
 
     def test_signature_that_cannot_be_written_at_exit(self):
-        host = self.session.host(plugins=[])
-        utility = self.start(host)
-        self.hold(utility.cwd / "sign.ini")
-        self.probe("post_close")
-        box, text = self.error_box(timeout_ms=20000)
-        self.assertEqual(text, cannot_create(b"sign.ini"))
-        self.probe("press", box, IDOK)
-        self.assertEqual(utility.wait(), 0)
+        _, utility = self.start_in_new_host()
+        self.close_with_held(utility, "sign.ini")
         self.assertEqual((utility.cwd / "TarnUtil.ini").read_bytes(), crlf(*DEFAULT_BASIC))
 
 
 class BatchButton(BehaviourCase):
     def test_enabling_rules(self):
-        host = self.session.host(plugins=[], boards=["b"])
-        utility = self.start(host)
+        _, utility = self.start_in_new_host(boards=["b"])
         self.click("CheckBox2_3")
         self.assertFalse(self.probe.enabled("Button_ConfAll"), "no start folder yet")
         self.assertTrue(self.probe.enabled("LabeledEdit2_3"))
@@ -503,15 +494,13 @@ class BatchButton(BehaviourCase):
         self.click("CheckBox2_2")
         self.confirm_start_folder()
         self.assertEqual(self.text("Label_ConfAll"), b"")
-        self.probe("post_click", "Button_ConfAll")
-        self.assertEqual(wait_for(lambda: self.text("Label_ConfAll"), timeout=30), DONE)
+        self.run_batch()
         self.no_message_box()
         self.choose_file(win_path(reference))
         self.assertEqual(self.text("Label_ConfAll"), DONE, "the reference command leaves it")
         self.click("CheckBox1_2")
         self.assertEqual(self.text("Label_ConfAll"), b"", "a tick-box click empties it")
-        self.probe("post_click", "Button_ConfAll")
-        self.assertEqual(wait_for(lambda: self.text("Label_ConfAll"), timeout=30), DONE)
+        self.run_batch()
         self.confirm_start_folder()
         self.assertEqual(self.text("Label_ConfAll"), b"", "a confirmed start folder empties it")
         self.exit(utility)
@@ -561,8 +550,7 @@ class Batch(BehaviourCase):
         utility = self.start(host)
         fields = self.set_fields()
         self.confirm_start_folder()
-        self.probe("post_click", "Button_ConfAll")
-        self.assertEqual(wait_for(lambda: self.text("Label_ConfAll"), timeout=60), DONE)
+        self.run_batch(timeout=60)
         self.no_message_box()
         for rel, content in before.items():
             folder = host / "data" / rel if rel else host / "data"
@@ -580,9 +568,7 @@ class Batch(BehaviourCase):
         original = b"[BASIC]\r\nURL=locked\r\n"
         locked.write_bytes(original)
         # Wine run as root ignores permissions; an immutable file it cannot replace.
-        if subprocess.run(["chattr", "+i", str(locked)], stderr=subprocess.DEVNULL).returncode != 0:
-            self.skipTest("chattr +i is not available here (it needs root and a file system that has it)")
-        self.cleanups.append(lambda: subprocess.run(["chattr", "-i", str(locked)], check=True))
+        make_immutable(self, host, locked)
         utility = self.start(host)
         self.click("CheckBox2_1")
         self.probe.set_text("LabeledEdit2_1", "new")
@@ -590,8 +576,7 @@ class Batch(BehaviourCase):
         self.assertEqual(self.text("Label_ConfAll"), b"")
         self.probe("post_click", "Button_ConfAll")
         box, text = self.error_box(timeout_ms=30000)
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
+        self.close_dialog(box, IDOK)
         self.assertEqual(self.text("Label_ConfAll"), b"", "no completion message")
         fields = tarn_rules.Fields({"URL": "new"})
         written = tarn_rules.settings_after_batch(None, fields)
@@ -638,10 +623,7 @@ class LongBatch(BehaviourCase):
             (folder / SETTINGS).write_bytes(crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
         before = files_below(data)
         utility = self.start(host)
-        self.click("CheckBox2_3")
-        self.probe.set_text("LabeledEdit2_3", "新しい名前")
-        self.confirm_start_folder()
-        self.probe("post_click", "Button_ConfAll")
+        self.start_batch(3, "新しい名前")
 
         seen, answers = [], []
         deadline = time.monotonic() + 60
@@ -663,9 +645,8 @@ class LongBatch(BehaviourCase):
         self.probe("sleep", 300)
         self.assertEqual(self.probe("count_main")["count"], 1)
         self.probe("click", "Button_Stop")
-        box = self.probe.find_dialog(b"TarnUtil", "*", 30000)["hwnd"]
-        self.assertTrue(box, "the cancel is reported")
-        text = from_hex(self.probe("message_box", box)["text"]).decode("cp932")
+        box, reply = self.message_box(b"TarnUtil", 30000, "the cancel is reported")
+        text = from_hex(reply["text"]).decode("cp932")
         self.assertIn("一括設定を中止しました", text)
         self.probe("press", box, IDOK)
         self.assertEqual(utility.wait(timeout=30), 0, "the close asked for during the run is carried out")
@@ -710,8 +691,7 @@ class UnsafeInput(BehaviourCase):
         box, text = self.error_box(timeout_ms=20000)
         self.assertIn(b"U+00E9", text)
         self.assertIn(self.text("LabeledEdit2_3.EditLabel"), text, "the field is named")
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
+        self.close_dialog(box, IDOK)
         self.assertEqual(self.text("Label_ConfAll"), b"", "no batch ran")
         self.assertEqual(files_below(host / "data"), before)
         self.exit(utility)
@@ -723,19 +703,14 @@ class UnsafeInput(BehaviourCase):
         for name in skipped:
             (data / name / SETTINGS).write_bytes(b"[BASIC]\r\nNAME=keep\r\n")
         utility = self.start(host)
-        self.click("CheckBox2_3")
-        self.probe.set_text("LabeledEdit2_3", "new")
-        self.confirm_start_folder()
-        self.probe("post_click", "Button_ConfAll")
-        box = self.probe.find_dialog(b"TarnUtil", "*", 30000)["hwnd"]
-        self.assertTrue(box, "the skipped folders are reported")
+        self.start_batch(3, "new")
+        box, reply = self.message_box(b"TarnUtil", 30000, "the skipped folders are reported")
         self.assertEqual(self.text("Label_ConfAll"), DONE, "after the completion message")
-        text = from_hex(self.probe("message_box", box)["text"])
+        text = from_hex(reply["text"])
         for shown in skipped.values():
             self.assertIn(win_path(data) + b"\\" + shown, text)
         self.assertIn(b"(2 ", text)
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
+        self.close_dialog(box, IDOK)
         for name in skipped:
             self.assertEqual((data / name / SETTINGS).read_bytes(), b"[BASIC]\r\nNAME=keep\r\n")
         self.assertEqual((data / "cafe" / SETTINGS).read_bytes(), b"[BASIC]\r\nNAME=new\r\n")
@@ -748,9 +723,8 @@ class UnsafeInput(BehaviourCase):
         process = subprocess.Popen(["wine", win_path(host / "TarnUtil.exe")], cwd=str(cwd), env=env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.cleanups.append(lambda: process.kill() if process.poll() is None else None)
-        box = self.probe.find_dialog(b"TarnUtil", "*", 20000)["hwnd"]
-        self.assertTrue(box, "the refusal is shown")
-        text = bytes.fromhex(self.probe("message_box", box)["text_utf16"]).decode("utf-16-le")
+        box, reply = self.message_box(b"TarnUtil", 20000, "the refusal is shown")
+        text = bytes.fromhex(reply["text_utf16"]).decode("utf-16-le")
         self.assertIn("日本語", text)
         self.assertIn("932", text)
         self.assertIn("LC_ALL=ja_JP.UTF-8", text)
@@ -761,21 +735,19 @@ class UnsafeInput(BehaviourCase):
 
 
 class StartFolderDialog(BehaviourCase):
-    def host_with_boards(self):
+    def start_with_boards(self, cwd=None):
         # Wine gives names that start with "." the hidden attribute.
         host = self.session.host(plugins=[], boards=["c3", "a1", "B2/sub", "a1/inner", ".hidden"])
-        return host
+        return host, self.start(host, cwd=cwd)
 
     def batch_and_written(self, host):
         """Runs the batch (URL ticked) and returns the folders that got a file."""
-        self.probe("post_click", "Button_ConfAll")
-        self.assertEqual(wait_for(lambda: self.text("Label_ConfAll"), timeout=30), DONE)
+        self.run_batch()
         data = host / "data"
         return sorted(str(p.parent.relative_to(data)) for p in data.rglob(SETTINGS))
 
     def test_dialog_layout(self):
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         dialog, folders = self.open_start_dialog()
         info = self.probe.info(dialog)
         self.assertEqual(info["client"][2:], [446, 483])
@@ -807,8 +779,7 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_rows_and_ok_without_moving(self):
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         dialog, folders = self.open_start_dialog()
         rows, selected = self.rows(folders)
         ancestors = [b"Z:\\"] + [sjis(part) for part in host.parts[1:]]
@@ -822,8 +793,7 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_cancel_keeps_the_confirmed_folder(self):
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         self.click("CheckBox2_1")
         self.confirm_start_folder()
         dialog, folders = self.open_start_dialog()
@@ -836,8 +806,7 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_cancel_before_any_confirmation(self):
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         self.click("CheckBox2_1")
         dialog, folders = self.open_start_dialog()
         self.close_dialog(dialog, IDCANCEL)
@@ -846,8 +815,7 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_highlight_then_ok_stores_the_current_folder(self):
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         dialog, folders = self.open_start_dialog()
         rows, _ = self.rows(folders)
         self.probe("click_row", folders, rows.index(b"c3"))
@@ -858,8 +826,7 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_open_with_enter_or_double_click_then_ok(self):
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         self.click("CheckBox2_1")
         dialog, folders = self.open_start_dialog()
         self.open_row(folders, b"B2", how="enter")
@@ -877,9 +844,8 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_log_off_saves_like_an_exit(self):
-        host = self.host_with_boards()
         cwd = self.session.new_folder("cwd")
-        utility = self.start(host, cwd=cwd)
+        host, utility = self.start_with_boards(cwd)
         dialog, folders = self.open_start_dialog()
         self.open_row(folders, b"a1")
         self.close_dialog(dialog, IDOK)
@@ -897,8 +863,7 @@ class StartFolderDialog(BehaviourCase):
         # The dialog always opens at the data folder. When that folder is gone
         # the command reports it and keeps the start folder confirmed before;
         # an empty start folder would send the batch to the drive's root.
-        host = self.host_with_boards()
-        utility = self.start(host)
+        host, utility = self.start_with_boards()
         self.click("CheckBox2_1")
         dialog, folders = self.open_start_dialog()
         self.open_row(folders, b"a1")
@@ -913,8 +878,7 @@ class StartFolderDialog(BehaviourCase):
         self.probe("post_click", "Button_StartDir")
         box, text = self.error_box()
         self.assertEqual(text, sjis("フォルダ ") + win_path(data) + sjis(" に移動できません."))
-        self.probe("press", box, IDOK)
-        self.wait_gone(box)
+        self.close_dialog(box, IDOK)
         self.assertEqual(self.probe.find_dialog(START_DIR_CAPTION, "main", 0)["hwnd"], 0, "no dialog shown")
         self.assertEqual(self.text("Label_StartDir"), b"a1")
         self.assertTrue(self.probe.enabled("Button_ConfAll"))
@@ -924,11 +888,10 @@ class StartFolderDialog(BehaviourCase):
         self.exit(utility)
 
     def test_exit_save_goes_to_the_start_up_folder(self):
-        host = self.host_with_boards()
+        cwd = self.session.new_folder("cwd")
+        host, utility = self.start_with_boards(cwd)
         reference = host / "data" / "c3" / SETTINGS
         reference.write_bytes(b"[BASIC]\r\nURL=ref\r\n")
-        cwd = self.session.new_folder("cwd")
-        utility = self.start(host, cwd=cwd)
         dialog, folders = self.open_start_dialog()
         self.open_row(folders, b"a1")
         self.open_row(folders, b"inner", how="double")

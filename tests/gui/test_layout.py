@@ -92,10 +92,7 @@ FULL_TAB_CYCLE = (
     + ["Button_ConfAll", "Button_Cancel", "Button_StartDir", "Button_Ref"]
 )
 # At start only the tick boxes and three buttons are enabled.
-START_TAB_CYCLE = (
-    [f"CheckBox2_{i}" for i in range(1, 10)] + ["CheckBox1_1", "CheckBox1_2", "CheckBox3_1"]
-    + ["Button_Cancel", "Button_StartDir", "Button_Ref"]
-)
+START_TAB_CYCLE = TICK_BOXES + ["Button_Cancel", "Button_StartDir", "Button_Ref"]
 
 START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
 # Characters of different widths, half and full width, for measuring fonts.

@@ -33,11 +33,7 @@ class Screenshots(unittest.TestCase):
         cls.session.stop()
 
     def tearDown(self):
-        for utility in self.session.utilities:
-            if utility.process.poll() is None and self.probe("count_main")["count"]:
-                self.probe.try_("close_main", 20000)
-            utility.kill()
-        self.session.utilities.clear()
+        self.session.end_utilities()
 
     def shoot(self, name, ref):
         rect = self.probe("screen_rect", ref)["rect"]

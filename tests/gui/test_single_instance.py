@@ -26,16 +26,7 @@ class SingleInstance(unittest.TestCase):
         cls.session.stop()
 
     def tearDown(self):
-        # Leave no instance behind for the next case (a faulty program may
-        # have opened several).
-        for _ in range(12):
-            if not self.probe("count_main")["count"]:
-                break
-            self.probe.try_("close_main", 20000)
-        for utility in self.session.utilities:
-            utility.kill()
-        self.session.utilities.clear()
-        self.probe.try_("wait_no_instance", 10000)
+        self.session.end_utilities()
 
     def count(self):
         return self.probe("count_main")["count"]

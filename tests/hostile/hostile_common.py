@@ -18,7 +18,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402,F401
-from testkit import chattr, crlf, make_immutable  # noqa: E402,F401
+from testkit import Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
 
 
 def _is_header_fast(line):
@@ -94,21 +94,8 @@ def run_driver(*args, as_nobody=False, timeout=300):
 def tree_files(root):
     """Every regular file of a tree (links not followed) -> its bytes, and
     every symbolic link -> its target."""
-    files, links = {}, {}
-    for path, dirnames, filenames in os.walk(root):
-        here = Path(path)
-        rel_here = here.relative_to(root)
-        plain = set(filenames)
-        for name in dirnames + filenames:
-            full = os.path.join(path, name)
-            if os.path.islink(full):
-                links[rel_here / name] = os.readlink(full)
-            elif name in plain:
-                with open(full, "rb") as f:
-                    files[rel_here / name] = f.read()
-    return files, links
-
-
+    tree = Snapshot(root)
+    return tree.files, tree.links
 
 
 class HostileTest(unittest.TestCase):
@@ -171,12 +158,7 @@ class HostileTest(unittest.TestCase):
         """Every settings file of `folders` as the rules make it from its old
         bytes; every other file as it was."""
         after_files, _ = after if after is not None else tree_files(self.root)
-        expected = dict(before)
-        for folder in folders:
-            rel = Path(folder) / SETTINGS_FILE
-            expected[rel] = rules.settings_after_batch(before.get(rel), fields)
-            if fields.signature is not None:
-                expected[Path(folder) / SIGNATURE_FILE] = fields.signature
+        expected = rules.tree_after_batch(before, folders, fields)
         self.assertEqual(sorted(map(str, after_files)), sorted(map(str, expected)), "the tree's files")
         for rel in expected:
             if after_files[rel] != expected[rel]:

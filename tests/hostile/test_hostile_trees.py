@@ -31,7 +31,20 @@ def summary(run):
     return lines[-1] if lines else ""
 
 
-class ContentTest(HostileTest):
+class TreeTest(HostileTest):
+    def run_over(self, folders, *options, reached=None):
+        """Builds `folders` and runs the driver over them with SET_ARGS, which
+        must succeed and write every folder of `reached` (all of `folders` by
+        default) as the rules give; the run and the tree's files after it."""
+        self.make_tree(folders)
+        before, _ = tree_files(self.root)
+        run = run_driver(*options, *SET_ARGS, self.root)
+        self.assertEqual(run.status, 0, run)
+        self.assert_all_as_the_rules_give(before, FIELDS, folders if reached is None else reached)
+        return run, tree_files(self.root)[0]
+
+
+class ContentTest(TreeTest):
     """Malformed, binary and huge settings files: each is read by the line
     rules and rewritten whole."""
 
@@ -58,15 +71,10 @@ class ContentTest(HostileTest):
             "invalid": b"[BASIC]\r\nNAME=\x80\xa0\xfd\xfe\xff\r\nURL=\x81 \x81\r\x81\x7f\r\n\xff[BASIC]\r\nHP=x\r\n",
             "control": b"\x01\x02[BASIC]\x03\r\n[BASIC]\r\n\x1bNAME=\x1b\x7f\r\n\x0c\r\n\x1a",
         }
-        self.make_tree(folders)
-        before, _ = tree_files(self.root)
-        run = run_driver(*SET_ARGS, self.root)
-        self.assertEqual(run.status, 0, run)
+        run, after = self.run_over(folders)
         self.assertEqual(summary(run), "folders visited: %d, files written: %d, files already up to date: 0"
                          % (len(folders), len(folders)))
-        self.assert_all_as_the_rules_give(before, FIELDS, folders)
         # A few results worked out by hand.
-        after, _ = tree_files(self.root)
         self.assertEqual(after[Path("nul-first", SETTINGS_FILE)], b"[BASIC]\r\n" + APPENDED)
         self.assertEqual(after[Path("nul-in-line", SETTINGS_FILE)],
                          b"[DIALOG]\r\n_NAME=n\r\n[BASIC]\r\nNAME=\x8eR\x93c\x83\x5c\r\nBBSFOLDER=1\r\nEMAIL=\r\n"
@@ -90,12 +98,7 @@ class ContentTest(HostileTest):
             "no-break": b"[BASIC]\r\nPASS=" + long_value,
             "long-header": b"[" + long_value + b"]\r\nNAME=x\r\n[BASIC]\r\nHP=" + long_value + b" \t ",
         }
-        self.make_tree(folders)
-        before, _ = tree_files(self.root)
-        run = run_driver(*SET_ARGS, self.root)
-        self.assertEqual(run.status, 0, run)
-        self.assert_all_as_the_rules_give(before, FIELDS, folders)
-        after, _ = tree_files(self.root)
+        _, after = self.run_over(folders)
         self.assertIn(b"\r\nKEY=" + long_value + b"\r\n", after[Path("kept", SETTINGS_FILE)])
         self.assertEqual(after[Path("replaced", SETTINGS_FILE)],
                          b"[BASIC]\r\nNAME=\x8eR\x93c\x83\x5c\r\nHP=h\r\nBBSFOLDER=1\r\nEMAIL=\r\n"
@@ -114,16 +117,12 @@ class ContentTest(HostileTest):
         other = b"".join(b"LOG%07d=" % i + body + CRLF for i in range(100 * 1024 * 1024 // (len(body) + 12)))
         content = crlf("[DIALOG]", "_NAME=名前:") + b"[BASIC]\r\nNAME=old\r\n" + basic + b"[LOG]\r\n" + other
         self.assertGreater(len(content), 200 * 1000 * 1000)
-        self.make_tree({"": None, "大きい": content})
         del basic, other
-        before, _ = tree_files(self.root)
-        run = run_driver(*SET_ARGS, self.root)
-        self.assertEqual(run.status, 0, run)
-        self.assert_all_as_the_rules_give(before, FIELDS, ["", "大きい"])
+        run, _ = self.run_over({"": None, "大きい": content})
         self.assertEqual(summary(run), "folders visited: 2, files written: 2, files already up to date: 0")
 
 
-class StructureTest(HostileTest):
+class StructureTest(TreeTest):
     """Deep, wide and looping trees, and odd names."""
 
     def test_tree_two_hundred_folders_deep(self):
@@ -131,12 +130,8 @@ class StructureTest(HostileTest):
         for depth in range(1, 201):
             rel = rel / ("層ソ%03d" % depth)
             folders[str(rel)] = crlf("[BASIC]", "NAME=%d" % depth) if depth % 3 else None
-        self.make_tree(folders)
-        before, _ = tree_files(self.root)
-        run = run_driver("--verbose", *SET_ARGS, self.root)
-        self.assertEqual(run.status, 0, run)
+        run, _ = self.run_over(folders, "--verbose")
         self.assertEqual(summary(run), "folders visited: 201, files written: 201, files already up to date: 0")
-        self.assert_all_as_the_rules_give(before, FIELDS, folders)
         # Depth first: each folder is listed right after its parent.
         listed = run.out.splitlines()[:-1]
         self.assertEqual(listed, [str(self.root / f / SETTINGS_FILE) for f in folders])
@@ -231,12 +226,8 @@ class StructureTest(HostileTest):
         for rel in skipped:
             folders[rel] = crlf("[BASIC]", "NAME=unreachable")
         folders["掲示板/😀/下"] = None
-        self.make_tree(folders)
-        before, _ = tree_files(self.root)
-        run = run_driver(*SET_ARGS, self.root)
-        self.assertEqual(run.status, 0, run)
         reached = [f for f in folders if not any(f.startswith(u) for u in skipped)]
-        self.assert_all_as_the_rules_give(before, FIELDS, reached)
+        run, _ = self.run_over(folders, reached=reached)
         self.assertEqual(summary(run), "folders visited: %d, files written: %d, files already up to date: 0, "
                          "skipped: %d" % (len(reached), len(reached), len(skipped)))
         reported = sorted(line.split("form): ", 1)[1] for line in run.err.splitlines() if "skipped" in line)
@@ -263,8 +254,7 @@ class PermissionTest(HostileTest):
         self.give_to_nobody()
         run = run_driver("--verbose", *SET_ARGS, self.root, as_nobody=True)
         self.assert_file_error(run, self.root / failing, kinds)
-        for mode_path in (self.root / self.BLOCKED,):
-            os.chmod(mode_path, 0o755)
+        os.chmod(self.root / self.BLOCKED, 0o755)
         after, _ = tree_files(self.root)
         rewritten = self.assert_old_or_new(before, FIELDS, after)
         listed = {Path(line).relative_to(self.root) for line in run.out.splitlines()[:-1]}

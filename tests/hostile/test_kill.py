@@ -40,14 +40,7 @@ class KillTest(HostileTest):
         return [Path(SETTINGS_FILE)] + rels
 
     def read_all(self, files):
-        out = {}
-        for rel in files:
-            path = self.root / rel
-            out[rel] = path.read_bytes() if path.exists() else None
-        return out
-
-    def temporaries(self):
-        return [p for p in self.root.rglob("*" + TEMPORARY_MARK + "*")]
+        return {rel: (self.root / rel).read_bytes() if (self.root / rel).exists() else None for rel in files}
 
     def test_killed_runs_leave_old_or_new_bytes(self):
         runs = int(os.environ.get("TARN_KILL_RUNS", "25"))  # runs that must be killed mid-way
@@ -97,7 +90,7 @@ class KillTest(HostileTest):
                     self.fail("run %d (seed %d, killed after %.3f s): %s holds neither its old nor its new bytes"
                               % (run, seed, delay, rel))
                 checked += 1
-            temporaries = self.temporaries()
+            temporaries = list(self.root.rglob("*" + TEMPORARY_MARK + "*"))
             self.assertLessEqual(len(temporaries), GROUP, "run %d (seed %d): %s" % (run, seed, temporaries))
             left += len(temporaries)
             for path in temporaries:

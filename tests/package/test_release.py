@@ -21,6 +21,7 @@ Folder names on disk are UTF-8; the programs see them in code page 932.
 
 import base64
 import html.parser
+import json
 import os
 import re
 import shutil
@@ -34,7 +35,6 @@ import zipfile
 from pathlib import Path
 
 SKIP = 77
-WINDOW_CLASS, WINDOW_TITLE = "TForm1", "TarnUtil"
 WINDOW_WAIT = 30  # seconds a starting utility may take to show its window
 
 # The companion's default [DIALOG] section, every non-ASCII byte spelled out.
@@ -150,23 +150,19 @@ class ArchiveTest(unittest.TestCase):
             os.chmod(target, 0o600)
             os.utime(target, (1_000_000_000 + i * 3600, 1_000_000_000 + i * 3600))
         (copies / "bin").mkdir()
-        for key in ("--utility", "--companion", "--batch"):
-            target = copies / "bin" / Path(ENV.arg(key)).name
-            shutil.copyfile(ENV.arg(key), target)
+        programs = {key: copies / "bin" / Path(ENV.arg("--" + key)).name for key in ("utility", "companion", "batch")}
+        for key, target in programs.items():
+            shutil.copyfile(ENV.arg("--" + key), target)
             os.chmod(target, 0o700)
             os.utime(target, (1_500_000_001, 1_500_000_001))
-        self.assertNotEqual(os.stat(copies / "bin" / Path(ENV.arg("--utility")).name).st_mtime,
-                            os.stat(ENV.arg("--utility")).st_mtime)
+        self.assertNotEqual(os.stat(programs["utility"]).st_mtime, os.stat(ENV.arg("--utility")).st_mtime)
         # At least two seconds later too (the zip format's step): whatever takes
         # the time of packaging would differ.
         time.sleep(max(0.0, 2.5 - (time.monotonic() - self.built_at)))
         env = dict(os.environ, TZ="Asia/Tokyo")
         env.pop("SOURCE_DATE_EPOCH", None)
-        proc, second = package(self.base / "second", cwd=copies, env=env, umask=0o077,
-                               utility=copies / "bin" / Path(ENV.arg("--utility")).name,
-                               companion=copies / "bin" / Path(ENV.arg("--companion")).name,
-                               batch=copies / "bin" / Path(ENV.arg("--batch")).name,
-                               docs=copies / "docs")
+        proc, second = package(self.base / "second", cwd=copies, env=env, umask=0o077, docs=copies / "docs",
+                               **programs)
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertEqual(second.read_bytes(), self.zip.read_bytes())
         # And a third time in place: the first run left nothing behind that changes the next.
@@ -434,25 +430,27 @@ class InstalledTest(unittest.TestCase):
         proc.wait(timeout=60)
         return proc.returncode, (self.base / "out.txt").read_bytes()
 
-    def probe(self, *args):
-        proc = subprocess.run([ENV.wine_run, str(ENV.prefix), str(ENV.probe)] + list(args), cwd=str(self.base),
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
-        return proc.returncode, proc.stdout
+    def probe(self, *commands):
+        """The probe's JSON replies to the commands (one each)."""
+        proc = subprocess.run([ENV.wine_run, str(ENV.prefix), str(ENV.probe)], cwd=str(self.base),
+                              input="".join(c + "\n" for c in commands).encode("ascii"), stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=120)
+        return [json.loads(line) for line in proc.stdout.splitlines()]
 
     def close_leftover_window(self):
-        if self.probe("absent", WINDOW_CLASS, WINDOW_TITLE)[0] != 0:
-            self.probe("close", WINDOW_CLASS, WINDOW_TITLE, "10")
+        if self.probe("count_main")[0].get("count"):
+            self.probe("close_main 10000")
 
     def wait_window(self):
-        status, out = self.probe("wait", WINDOW_CLASS, WINDOW_TITLE, str(WINDOW_WAIT))
-        self.assertEqual(status, 0, "no %s window titled %s within %d s" % (WINDOW_CLASS, WINDOW_TITLE, WINDOW_WAIT))
-        self.assertRegex(out, rb"^pid=\d+")
+        reply, = self.probe("wait_main %d" % (WINDOW_WAIT * 1000))
+        self.assertTrue(reply["ok"], "no TarnUtil window within %d s: %s" % (WINDOW_WAIT, reply.get("error")))
+        self.assertGreater(reply["pid"], 0)
 
     def close_window(self):
-        status, out = self.probe("close", WINDOW_CLASS, WINDOW_TITLE, "20")
-        self.assertEqual(status, 0, "closing the window: status %d" % status)
-        self.assertEqual(out, b"exit=0\n", "the utility's exit status")
-        self.assertEqual(self.probe("absent", WINDOW_CLASS, WINDOW_TITLE)[0], 0, "the window is gone")
+        closed, left = self.probe("close_main 20000", "count_main")
+        self.assertTrue(closed["ok"], "closing the window: %s" % closed.get("error"))
+        self.assertEqual(closed["exit_code"], 0, "the utility's exit status")
+        self.assertEqual(left["count"], 0, "the window is gone")
 
     def test_companion_installs_the_dialog_section_in_a_board(self):
         status, out = self.wine(self.companion, "i", cwd=self.board)
@@ -474,8 +472,8 @@ class InstalledTest(unittest.TestCase):
         self.wait_window()
         # The plug-in list comes from the plugins folder beside the utility,
         # without the companion itself.
-        status, text = self.probe("text", WINDOW_CLASS, WINDOW_TITLE, "152")
-        self.assertEqual((status, text), (0, b"2ch\n"))
+        plugins, = self.probe("info ComboBox1_1")
+        self.assertEqual((plugins["ok"], bytes.fromhex(plugins["text"])), (True, b"2ch"))
         self.close_window()
         # Read from the board folder at start, written back there at exit.
         self.assertEqual((self.board / "TarnUtil.ini").read_bytes(),
@@ -507,18 +505,16 @@ class InstalledTest(unittest.TestCase):
         self.assert_host_files_kept("data/ソフト板/tarn_BBS.ini", "data/雑談ボード/tarn_BBS.ini")
 
     def test_wine_fonts_registry_file_imports_as_the_guide_says(self):
-        def query():
-            return subprocess.run([ENV.wine_run, str(ENV.prefix), "reg", "query", FONTS_KEY],
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                  timeout=60).stdout.decode("cp932")
+        def reg(*args):
+            return subprocess.run([ENV.wine_run, str(ENV.prefix), "reg", *args], stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60).stdout.decode("cp932")
 
-        subprocess.run([ENV.wine_run, str(ENV.prefix), "reg", "delete", FONTS_KEY, "/f"],
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        self.assertNotIn("IPAPGothic", query())
+        reg("delete", FONTS_KEY, "/f")
+        self.assertNotIn("IPAPGothic", reg("query", FONTS_KEY))
         status, _ = self.wine("regedit", "TarnUtil-guide\\wine-fonts.reg", cwd=self.host)
         self.assertEqual(status, 0)
-        values = {tuple(line.split()[-2:]): " ".join(line.split()[:-2]) for line in query().splitlines()
-                  if "REG_SZ" in line}
+        lines = reg("query", FONTS_KEY).splitlines()
+        values = {tuple(line.split()[-2:]): " ".join(line.split()[:-2]) for line in lines if "REG_SZ" in line}
         self.assertEqual(values, {("REG_SZ", "IPAPGothic"): "ＭＳ Ｐゴシック", ("REG_SZ", "IPAGothic"): "ＭＳ ゴシック"})
 
 
