@@ -25,17 +25,18 @@ constexpr auto kErr = platform::StandardStream::Error;
 
 // Counts what the walk does and lists the files the user asked to see: on a
 // dry run each file that would change, with its changed values.
-class RunReport : public tarn::BatchObserver {
+class RunReport : public tarn::RunProgress {
 public:
     RunReport(bool dryRun, bool listFiles, Language language, bool showProgress)
         : dryRun_(dryRun), listFiles_(listFiles), showProgress_(showProgress), language_(language) {}
 
-    void FolderEntered(const std::string&) override {
-        ++folders_;
+    void FolderEntered(const std::string& folder) override {
+        RunProgress::FolderEntered(folder);
         ShowProgress();
     }
 
     void FileLeftAlone(const std::string& path) override {
+        RunProgress::FileLeftAlone(path);
         Print(kErr, InLanguage(language_, "tarnbatch: left alone (changed since the batch): ",
                                "tarnbatch: 一括設定の後に変更されたため、そのままにしました: ") +
                         path + "\n");
@@ -51,14 +52,13 @@ public:
         if (last && !progressShown_) return;
         shown_ = now;
         progressShown_ = true;
-        const std::string line = InLanguage(language_, "folders: ", "フォルダ: ") + std::to_string(folders_) +
-                                 InLanguage(language_, ", written: ", "、書き込み: ") + std::to_string(written_) +
-                                 InLanguage(language_, ", unchanged: ", "、変更不要: ") + std::to_string(unchanged_) +
-                                 InLanguage(language_, ", skipped: ", "、飛ばした: ") + std::to_string(skipped_);
+        const std::string line = language_ == Language::Japanese
+                                     ? Counts()
+                                     : "folders: " + std::to_string(folders) + ", written: " + std::to_string(written) +
+                                           ", unchanged: " + std::to_string(unchanged) +
+                                           ", skipped: " + std::to_string(skipped);
         Print(kErr, "\r" + line + (last ? "\n" : ""));
     }
-
-    long Written() const { return written_; }
 
     // After an undo: what came back, what already was, what was left alone.
     std::string UndoSummary(const tarn::UndoResult& result) const {
@@ -72,7 +72,7 @@ public:
     }
 
     void FolderSkipped(const std::string& shownPath) override {
-        ++skipped_;
+        RunProgress::FolderSkipped(shownPath);
         Print(kErr, InLanguage(language_, "tarnbatch: skipped (its name has no Shift-JIS form): ",
                                "tarnbatch: 名前を Shift-JIS で表せないため飛ばしました: ") +
                         shownPath + "\n");
@@ -86,26 +86,22 @@ public:
     }
 
     void FileStored(const std::string& path, tarn::WriteOutcome outcome) override {
-        if (outcome == tarn::WriteOutcome::Unchanged) {
-            ++unchanged_;
-            return;
-        }
-        ++written_;
-        if (listFiles_ && !dryRun_) Print(kOut, path + "\n");
+        RunProgress::FileStored(path, outcome);
+        if (outcome != tarn::WriteOutcome::Unchanged && listFiles_ && !dryRun_) Print(kOut, path + "\n");
     }
 
     // The same line after a dry run as after a real one, which scripts
     // read, with a note that nothing was written.
     std::string Summary() const {
-        const std::string skipped = std::to_string(skipped_);
+        const std::string skippedCount = std::to_string(skipped);
         if (language_ == Language::Japanese)
-            return "訪れたフォルダ: " + std::to_string(folders_) + "、書き込んだファイル: " + std::to_string(written_) +
-                   "、変更不要のファイル: " + std::to_string(unchanged_) +
-                   (skipped_ ? "、飛ばしたフォルダ: " + skipped : std::string()) +
+            return "訪れたフォルダ: " + std::to_string(folders) + "、書き込んだファイル: " + std::to_string(written) +
+                   "、変更不要のファイル: " + std::to_string(unchanged) +
+                   (skipped ? "、飛ばしたフォルダ: " + skippedCount : std::string()) +
                    (dryRun_ ? "（試行: 何も書き込んでいません）" : "") + "\n";
-        return "folders visited: " + std::to_string(folders_) + ", files written: " + std::to_string(written_) +
-               ", files already up to date: " + std::to_string(unchanged_) +
-               (skipped_ ? ", skipped: " + skipped : std::string()) +
+        return "folders visited: " + std::to_string(folders) + ", files written: " + std::to_string(written) +
+               ", files already up to date: " + std::to_string(unchanged) +
+               (skipped ? ", skipped: " + skippedCount : std::string()) +
                (dryRun_ ? " (dry run: nothing was written)" : "") + "\n";
     }
 
@@ -113,7 +109,6 @@ private:
     bool dryRun_, listFiles_, showProgress_;
     bool progressShown_ = false;
     Language language_;
-    long folders_ = 0, written_ = 0, unchanged_ = 0, skipped_ = 0;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), shown_;
 };
 
@@ -225,11 +220,11 @@ int main(int argc, char** argv) {
     if (!command.dryRun && !command.noJournal) options.journal = &journal;
     const int status =
         RunRecorded(journal, report, [&] { tarn::ApplyToTree(command.startFolder, command.input, options); });
-    if (status != 0 && report.Written() > 0)
+    if (status != 0 && report.written > 0)
         Print(kErr, InLanguage(language,
-                               "tarnbatch: " + std::to_string(report.Written()) +
+                               "tarnbatch: " + std::to_string(report.written) +
                                    " files were written before the stop; tarnbatch --undo takes them back\n",
-                               "tarnbatch: 停止までに " + std::to_string(report.Written()) +
+                               "tarnbatch: 停止までに " + std::to_string(report.written) +
                                    " 個のファイルを書き込みました。tarnbatch --undo で元に戻せます\n"));
     if (!command.quiet) Print(kOut, report.Summary());
     return status;

@@ -205,6 +205,51 @@ void JournaledWriter::RewriteAlone(const std::string& path, const platform::Comp
     }
 }
 
+void RunProgress::FolderEntered(const std::string& folder) {
+    ++folders;
+    std::lock_guard<std::mutex> lock(mutex_);
+    folder_ = folder;
+}
+
+void RunProgress::FileStored(const std::string&, WriteOutcome outcome) {
+    if (outcome == WriteOutcome::Unchanged)
+        ++unchanged;
+    else
+        ++written;
+}
+
+void RunProgress::FolderSkipped(const std::string& shownPath) {
+    ++skipped;
+    std::lock_guard<std::mutex> lock(mutex_);
+    skippedPaths_.push_back(shownPath);
+}
+
+void RunProgress::FileLeftAlone(const std::string& path) {
+    ++leftAlone;
+    std::lock_guard<std::mutex> lock(mutex_);
+    leftAlonePaths_.push_back(path);
+}
+
+std::string RunProgress::CurrentFolder() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return folder_;
+}
+
+std::vector<std::string> RunProgress::Skipped() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return skippedPaths_;
+}
+
+std::vector<std::string> RunProgress::LeftAlone() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return leftAlonePaths_;
+}
+
+std::string RunProgress::Counts() const {
+    return "フォルダ: " + std::to_string(folders.load()) + "、書き込み: " + std::to_string(written.load()) +
+           "、変更不要: " + std::to_string(unchanged.load()) + "、飛ばした: " + std::to_string(skipped.load());
+}
+
 void SetIfEnabled(SectionList& basic, const std::string& key, bool enabled, const std::string& value) {
     if (!enabled) return;
     SetValue(basic, key, value.empty() ? std::string(" ") : value);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <vector>
 #include <optional>
 #include <string>
@@ -56,6 +57,30 @@ public:
     virtual void FolderSkipped(const std::string& /*shownPath*/) {}
     // Undo: a file changed since the batch by someone else, left as it is.
     virtual void FileLeftAlone(const std::string& /*path*/) {}
+};
+
+// The observer that counts what a run did, for the window's progress window
+// and tarnbatch's progress line and summary. Told on the engine's thread,
+// read from any thread.
+class RunProgress : public BatchObserver {
+public:
+    void FolderEntered(const std::string& folder) override;
+    void FileStored(const std::string& path, WriteOutcome outcome) override;
+    void FolderSkipped(const std::string& shownPath) override;
+    void FileLeftAlone(const std::string& path) override;
+
+    std::string CurrentFolder() const;
+    std::vector<std::string> Skipped() const;
+    std::vector<std::string> LeftAlone() const;
+    // "フォルダ: N、書き込み: N、変更不要: N、飛ばした: N"
+    std::string Counts() const;
+
+    std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::string folder_;
+    std::vector<std::string> skippedPaths_, leftAlonePaths_;
 };
 
 class Journal;

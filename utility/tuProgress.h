@@ -8,7 +8,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,29 +15,6 @@
 #include "utility/tuWindowKit.h"
 
 namespace tarn {
-
-// What a run did so far. Told by the engine on its thread, read by the
-// window's thread.
-class RunProgress : public BatchObserver {
-public:
-    void FolderEntered(const std::string& folder) override;
-    void FileStored(const std::string& path, WriteOutcome outcome) override;
-    void FolderSkipped(const std::string& shownPath) override;
-    void FileLeftAlone(const std::string& path) override;
-
-    std::string CurrentFolder() const;
-    std::vector<std::string> Skipped() const;
-    std::vector<std::string> LeftAlone() const;
-    // "フォルダ: N、書き込み: N、変更不要: N、飛ばした: N"
-    std::string Counts() const;
-
-    std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0};
-
-private:
-    mutable std::mutex mutex_;
-    std::string folder_;
-    std::vector<std::string> skippedPaths_, leftAlonePaths_;
-};
 
 // The progress window: the run's title, the folder being written, the counts
 // so far and 中止 (at the end: 閉じる, and the last counts stay).
