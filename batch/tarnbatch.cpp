@@ -60,6 +60,17 @@ public:
         Print(kErr, "\r" + line + (last ? "\n" : ""));
     }
 
+    // After a run that stopped (status other than 0) having written files:
+    // how many, and that an undo takes them back.
+    void TellWrittenBeforeStop(int status) const {
+        if (status == 0 || written == 0) return;
+        Print(kErr, InLanguage(language_,
+                               "tarnbatch: " + std::to_string(written) +
+                                   " files were written before the stop; tarnbatch --undo takes them back\n",
+                               "tarnbatch: 停止までに " + std::to_string(written) +
+                                   " 個のファイルを書き込みました。tarnbatch --undo で元に戻せます\n"));
+    }
+
     // After an undo: what came back, what already was, what was left alone.
     std::string UndoSummary(const tarn::UndoResult& result) const {
         if (language_ == Language::Japanese)
@@ -138,14 +149,14 @@ std::string JournalToUndo(const std::string& journals, const std::string& given)
     return platform::DirectoryExists(given) ? given : std::string();
 }
 
-// Runs a batch or an undo: a file error stops it (status 1); its journal
-// then says how it ended.
+// Runs a batch or an undo: an error stops it (status 1); its journal then
+// says how it ended.
 template <class Work>
 int RunRecorded(tarn::Journal& journal, RunReport& report, Work&& work) {
     int status = 0;
     try {
         work();
-    } catch (const platform::FileError& e) {
+    } catch (const std::exception& e) {  // a file error, or anything else that stops the run
         Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
         status = 1;
     }
@@ -210,9 +221,11 @@ int main(int argc, char** argv) {
         }
         tarn::Journal journal(journals, "undo", undone);
         if (!command.dryRun) options.journal = &journal;
-        tarn::UndoResult result;
+        // The counts of a finished undo; one that stopped tells what it wrote.
+        std::optional<tarn::UndoResult> result;
         const int status = RunRecorded(journal, report, [&] { result = tarn::UndoJournal(undone, options); });
-        if (!command.quiet) Print(kOut, report.UndoSummary(result));
+        if (!command.quiet && result) Print(kOut, report.UndoSummary(*result));
+        report.TellWrittenBeforeStop(status);
         return status;
     }
 
@@ -220,12 +233,7 @@ int main(int argc, char** argv) {
     if (!command.dryRun && !command.noJournal) options.journal = &journal;
     const int status =
         RunRecorded(journal, report, [&] { tarn::ApplyToTree(command.startFolder, command.input, options); });
-    if (status != 0 && report.written > 0)
-        Print(kErr, InLanguage(language,
-                               "tarnbatch: " + std::to_string(report.written) +
-                                   " files were written before the stop; tarnbatch --undo takes them back\n",
-                               "tarnbatch: 停止までに " + std::to_string(report.written) +
-                                   " 個のファイルを書き込みました。tarnbatch --undo で元に戻せます\n"));
+    report.TellWrittenBeforeStop(status);
     if (!command.quiet) Print(kOut, report.Summary());
     return status;
 }

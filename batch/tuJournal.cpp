@@ -1,6 +1,7 @@
 #include "batch/tuJournal.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <unordered_map>
@@ -35,7 +36,26 @@ std::vector<std::string> SplitTabs(const std::string& line, std::size_t fields) 
     return parts;
 }
 
-bool IsJournalName(const std::string& name);
+bool AllDigits(const std::string& text, std::size_t from, std::size_t to) {
+    return from < to && std::all_of(text.begin() + from, text.begin() + to, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "YYYYMMDD-HHMMSS-N"; anything else in the journals' folder is not ours.
+bool IsJournalName(const std::string& name) {
+    return name.size() >= 17 && name.size() <= 25 && name[8] == '-' && name[15] == '-' && AllDigits(name, 0, 8) &&
+           AllDigits(name, 9, 15) && AllDigits(name, 16, name.size());
+}
+
+// A number of a journal line. One that does not read as a whole is a damaged
+// journal, which is not taken back at all: FileError(kOpen) naming its index.
+std::uint64_t RecordNumber(const std::string& text, int base, const std::string& index) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end)
+        throw platform::FileError(platform::FileError::kOpen, index);
+    return value;
+}
 
 // A journal's name: the local time it began, then a number one above every
 // journal of the same second, so that names sort in the order journals
@@ -50,12 +70,6 @@ std::string NewJournalName(const std::string& journalsFolder) {
             highest = std::max(highest, std::stoul(entry.name.substr(16)));
     });
     return std::string(stamp) + "-" + std::to_string(highest + 1);
-}
-
-bool IsJournalName(const std::string& name) {
-    // "YYYYMMDD-HHMMSS-N"
-    if (name.size() < 17 || name[8] != '-' || name[15] != '-') return false;
-    return std::all_of(name.begin(), name.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-'; });
 }
 
 // Journal names sort by time, then by their number.
@@ -132,7 +146,8 @@ void Journal::Finish(const std::string& how) {
 }
 
 JournalContents ReadJournal(const std::string& journalFolder) {
-    const std::string index = platform::ReadWholeFile(platform::JoinPath(journalFolder, kIndexName));
+    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
+    const std::string index = platform::ReadWholeFile(indexPath);
     const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
     JournalContents contents;
     std::vector<std::string> lines;
@@ -142,8 +157,7 @@ JournalContents ReadJournal(const std::string& journalFolder) {
         lines.push_back(index.substr(start, end - start));
         start = end + 2;
     }
-    if (lines.size() < 2 || lines[0] != kHeader)
-        throw platform::FileError(platform::FileError::kOpen, platform::JoinPath(journalFolder, kIndexName));
+    if (lines.size() < 2 || lines[0] != kHeader) throw platform::FileError(platform::FileError::kOpen, indexPath);
     std::unordered_map<std::string, std::size_t> latest;
     std::vector<bool> superseded;
     const auto head = SplitTabs(lines[1], 2);
@@ -159,13 +173,14 @@ JournalContents ReadJournal(const std::string& journalFolder) {
         else continue;
         record.path = f[5];
         if (record.kind != JournalRecord::Created) {
-            const unsigned long long offset = std::stoull(f[1]), length = std::stoull(f[2]);
-            if (!oldBytes || offset + length > oldBytes->size()) continue;  // bytes never made durable
+            const std::uint64_t offset = RecordNumber(f[1], 10, indexPath), length = RecordNumber(f[2], 10, indexPath);
+            if (!oldBytes || offset > oldBytes->size() || length > oldBytes->size() - offset)
+                continue;  // bytes never made durable
             record.old = oldBytes->substr(offset, length);
         }
         if (record.kind != JournalRecord::Removed) {
-            record.newSize = std::stoull(f[3]);
-            record.newHash = std::stoull(f[4], nullptr, 16);
+            record.newSize = RecordNumber(f[3], 10, indexPath);
+            record.newHash = RecordNumber(f[4], 16, indexPath);
         }
         // Only the last record of a path counts.
         const auto known = latest.find(record.path);
