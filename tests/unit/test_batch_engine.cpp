@@ -180,13 +180,9 @@ TEST_F(ApplyToFolderTest, DryRunTellsButDoesNotWrite) {
 TEST_F(ApplyToFolderTest, UnreadableFileRaisesTheOpenErrorOrBusyWhenHeldByAWriter) {
     tarn_test::UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
-    try {
-        tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}}));
-        FAIL() << "no error";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy);
-        EXPECT_EQ(e.path(), file.path());
-    }
+    tarn_test::ExpectFileError([&] { tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}})); },
+                               platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy,
+                               file.path());
 }
 
 }  // namespace

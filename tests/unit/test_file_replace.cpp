@@ -46,15 +46,8 @@ TEST_F(PlatformFiles, ReadWholeFileGivesEveryByte) {
 }
 
 TEST_F(PlatformFiles, ReadWholeFileOfAFolderOrMissingFileRaisesTheOpenError) {
-    for (const std::string& path : {dir.path(), dir.Path("missing")}) {
-        try {
-            platform::ReadWholeFile(path);
-            ADD_FAILURE() << "no error for " << path;
-        } catch (const platform::FileError& e) {
-            EXPECT_EQ(e.kind(), platform::FileError::kOpen);
-            EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(path));
-        }
-    }
+    for (const std::string& path : {dir.path(), dir.Path("missing")})
+        tarn_test::ExpectFileError([&] { platform::ReadWholeFile(path); }, platform::FileError::kOpen, path);
 }
 
 TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {

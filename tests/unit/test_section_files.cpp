@@ -146,14 +146,8 @@ TEST_F(ReadSectionTest, ShiftJisFileNameAndContent) {
 TEST_F(ReadSectionTest, UnreadableFileRaisesTheOpenErrorWithThePath) {
     tarn_test::UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
-    try {
-        tarn::ReadSection(file.path(), "BASIC");
-        FAIL() << "no error for an unreadable file";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kOpen);
-        EXPECT_EQ(e.path(), file.path());
-        EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(file.path()));
-    }
+    tarn_test::ExpectFileError([&] { tarn::ReadSection(file.path(), "BASIC"); }, platform::FileError::kOpen,
+                               file.path());
 }
 
 // ---- name=value lookup ---------------------------------------------------------------

@@ -47,9 +47,13 @@ protected:
         options.observer = &recorder;
         tarn::ApplyToTree(dir.path(), input, options);
     }
-    static BatchInput NameAndSignature() {
+    static BatchInput NameOnly() {
         BatchInput input;
         input[Field::NAME] = {true, "n"};
+        return input;
+    }
+    static BatchInput NameAndSignature() {
+        BatchInput input = NameOnly();
         input.signatureChecked = true;
         input.signatureText = "sig\r\nline";
         return input;
@@ -61,9 +65,7 @@ protected:
 };
 
 TEST_F(TreeWalk, FolderWithoutSubfoldersGetsExactlyOneSettingsFile) {
-    BatchInput input;
-    input[Field::NAME] = {true, "n"};
-    Walk(input);
+    Walk(NameOnly());
     EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"tarn_BBS.ini"});
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(recorder.events,
@@ -143,9 +145,7 @@ TEST_F(TreeWalk, FilesAlreadyInShapeAreReportedUnchanged) {
     dir.MakeFolder("a");
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=n\r\n");
     WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
-    BatchInput input;
-    input[Field::NAME] = {true, "n"};
-    Walk(input);
+    Walk(NameOnly());
     EXPECT_EQ(recorder.outcomes, (std::vector<WriteOutcome>{WriteOutcome::Unchanged, WriteOutcome::Written}));
 }
 
@@ -164,15 +164,7 @@ TEST_F(TreeWalk, FileErrorStopsTheWalkAndEarlierFoldersStayWritten) {
     dir.MakeFolder("a/b/c");
     WriteBytes(dir.Fs("a/b/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
     platform::faults::Arm(platform::faults::Point::Replace, 2);  // root and a go through
-    BatchInput input;
-    input[Field::NAME] = {true, "n"};
-    try {
-        Walk(input);
-        FAIL() << "no error";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kCreate);
-        EXPECT_EQ(e.path(), dir.Path("a/b/tarn_BBS.ini"));
-    }
+    tarn_test::ExpectFileError([&] { Walk(NameOnly()); }, platform::FileError::kCreate, dir.Path("a/b/tarn_BBS.ini"));
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("a/b/tarn_BBS.ini")), "[BASIC]\r\nNAME=old\r\n");
