@@ -108,18 +108,11 @@ TEST(DefaultDialogSection, EachCallGivesAFreshList) {
 
 // ---- installing it into the current folder's settings file --------------------------
 
-// Runs with a fresh temporary folder as the current working folder, and puts
-// the old one back afterwards.
+// Runs with a fresh temporary folder as the current working folder.
 class InstallInCurrentFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = tarn_test::fs::current_path();
-        tarn_test::fs::current_path(folder_.fs());
-    }
-    void TearDown() override { tarn_test::fs::current_path(previous_); }
-
     tarn_test::TempFolder folder_;
-    tarn_test::fs::path previous_;
+    tarn_test::InCurrentFolder inside_{folder_.fs()};
 };
 
 TEST_F(InstallInCurrentFolder, CreatesTheFileWhereNoneIs) {
