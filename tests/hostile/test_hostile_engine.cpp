@@ -21,14 +21,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace tarn_test;
 using platform::FileError;
 using tarn::BatchInput;
 using tarn::Field;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
 
 // NAME set to "v", EMAIL enabled with an empty text.
 BatchInput NameAndEmptyEmail() {
@@ -185,8 +181,8 @@ TEST(HostileTree, LinkLoopsAreNotFollowedAndALoopingSettingsFileStopsTheRun) {
     // A settings file that is a link to itself cannot be opened.
     fs::remove(dir.Fs("c/tarn_BBS.ini"));
     fs::create_symlink("tarn_BBS.ini", dir.Fs("c/tarn_BBS.ini"));
-    tarn_test::ExpectFileError([&] { tarn::ApplyToTree(dir.path(), NameAndEmptyEmail()); }, FileError::kOpen,
-                               dir.Path("c/tarn_BBS.ini"));
+    ExpectFileError([&] { tarn::ApplyToTree(dir.path(), NameAndEmptyEmail()); }, FileError::kOpen,
+                    dir.Path("c/tarn_BBS.ini"));
     EXPECT_TRUE(fs::is_symlink(dir.Fs("c/tarn_BBS.ini")));
     EXPECT_EQ(Temporaries(dir.fs()), std::vector<std::string>{});
 }
@@ -195,8 +191,8 @@ TEST(HostileTree, SettingsFileThatIsAFolder) {
     TempFolder dir;
     dir.MakeFolder("x/tarn_BBS.ini");
     WriteBytes(dir.Fs("x/tarn_BBS.ini/tarn_BBS.ini"), "[BASIC]\r\nNAME=inside\r\n");
-    tarn_test::ExpectFileError([&] { tarn::ApplyToTree(dir.path(), NameAndEmptyEmail()); }, FileError::kCreate,
-                               dir.Path("x/tarn_BBS.ini"));
+    ExpectFileError([&] { tarn::ApplyToTree(dir.path(), NameAndEmptyEmail()); }, FileError::kCreate,
+                    dir.Path("x/tarn_BBS.ini"));
     EXPECT_EQ(ReadBytes(dir.fs() / "tarn_BBS.ini"), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("x/tarn_BBS.ini/tarn_BBS.ini")), "[BASIC]\r\nNAME=inside\r\n");
     EXPECT_EQ(Temporaries(dir.fs()), std::vector<std::string>{});
@@ -234,7 +230,7 @@ TEST(HostileTree, ReadOnlyFileInTheMiddleStopsTheRunAndKeepsItsBytes) {
         }
         return std::string("no error");
     });
-    EXPECT_EQ(error, tarn_test::FileErrorText(FileError::kCreate, dir.Path("a/locked/tarn_BBS.ini")));
+    EXPECT_EQ(error, FileErrorText(FileError::kCreate, dir.Path("a/locked/tarn_BBS.ini")));
     EXPECT_EQ(ReadBytes(dir.Fs("a/locked/tarn_BBS.ini")), old);
     EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
     EXPECT_FALSE(fs::exists(dir.Fs("a/locked/below/tarn_BBS.ini")));

@@ -12,8 +12,7 @@ using tarn::Field;
 using tarn::Language;
 using tarn::ParseBatchCommand;
 using tarn::UsageError;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 using Args = std::vector<std::string>;
 
 class BatchCommandLine : public ::testing::Test {

@@ -12,9 +12,7 @@ using tarn::BatchInput;
 using tarn::Field;
 using tarn::SectionList;
 using tarn::WriteOutcome;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 BatchInput With(std::initializer_list<std::pair<Field, std::string>> fields) {
     BatchInput input;
@@ -159,7 +157,7 @@ TEST_F(ApplyToFolderTest, EnabledEmptyFieldEmptiesAnExistingValue) {
 
 TEST_F(ApplyToFolderTest, FileAlreadyInShapeIsLeftAlone) {
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n");
-    const auto old = tarn_test::MakeOld(dir.Fs("tarn_BBS.ini"));
+    const auto old = MakeOld(dir.Fs("tarn_BBS.ini"));
     EXPECT_EQ(tarn::ApplyToFolder(path, With({{Field::NAME, "n"}})), WriteOutcome::Unchanged);
     EXPECT_EQ(std::filesystem::last_write_time(dir.Fs("tarn_BBS.ini")), old);
 }
@@ -178,11 +176,11 @@ TEST_F(ApplyToFolderTest, DryRunTellsButDoesNotWrite) {
 // held open by another writer, which the engine waits for a few seconds and
 // then reports as busy.
 TEST_F(ApplyToFolderTest, UnreadableFileRaisesTheOpenErrorOrBusyWhenHeldByAWriter) {
-    tarn_test::UnreadableFile file(dir, "locked.ini");
+    UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
-    tarn_test::ExpectFileError([&] { tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}})); },
-                               platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy,
-                               file.path());
+    ExpectFileError([&] { tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}})); },
+                    platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy,
+                    file.path());
 }
 
 }  // namespace

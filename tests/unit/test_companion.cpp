@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace tarn_test;
 using tarn::SectionList;
 
 // ---- the default [DIALOG] section ------------------------------------------------
@@ -111,22 +112,21 @@ TEST(DefaultDialogSection, EachCallGivesAFreshList) {
 // Runs with a fresh temporary folder as the current working folder.
 class InstallInCurrentFolder : public ::testing::Test {
 protected:
-    tarn_test::TempFolder folder_;
-    tarn_test::InCurrentFolder inside_{folder_.fs()};
+    TempFolder folder_;
+    InCurrentFolder inside_{folder_.fs()};
 };
 
 TEST_F(InstallInCurrentFolder, CreatesTheFileWhereNoneIs) {
     tarn::InstallDialogSection();
-    EXPECT_EQ(tarn_test::ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes));
+    EXPECT_EQ(ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes));
 }
 
 TEST_F(InstallInCurrentFolder, ReplacesAnExistingFileByItsBareName) {
     // The companion names the file relative to the current folder only.
-    tarn_test::WriteBytes(folder_.Fs("tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=\x83\x5C\r\n \r\n");
+    WriteBytes(folder_.Fs("tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=\x83\x5C\r\n \r\n");
     tarn::InstallDialogSection();
-    EXPECT_EQ(tarn_test::ReadBytes(folder_.Fs("tarn_BBS.ini")),
-              tarn::TextForm(kDialogBytes) + "[BASIC]\r\nNAME=\x83\x5C\r\n");
-    EXPECT_EQ(tarn_test::EntryNames(folder_.fs()), std::vector<std::string>{"tarn_BBS.ini"});
+    EXPECT_EQ(ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes) + "[BASIC]\r\nNAME=\x83\x5C\r\n");
+    EXPECT_EQ(EntryNames(folder_.fs()), std::vector<std::string>{"tarn_BBS.ini"});
 }
 
 // ---- the first argument of a raw command line ------------------------------------

@@ -12,16 +12,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 class PlatformFiles : public ::testing::Test {
 protected:
     TempFolder dir;
-    tarn_test::FaultGuard faults;
+    FaultGuard faults;
 };
 
 // Bytes a text-mode write would change: CR LF, a lone LF, NUL and Ctrl-Z.
@@ -47,7 +43,7 @@ TEST_F(PlatformFiles, ReadWholeFileGivesEveryByte) {
 
 TEST_F(PlatformFiles, ReadWholeFileOfAFolderOrMissingFileRaisesTheOpenError) {
     for (const std::string& path : {dir.path(), dir.Path("missing")})
-        tarn_test::ExpectFileError([&] { platform::ReadWholeFile(path); }, platform::FileError::kOpen, path);
+        ExpectFileError([&] { platform::ReadWholeFile(path); }, platform::FileError::kOpen, path);
 }
 
 TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {

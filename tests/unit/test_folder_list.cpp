@@ -13,8 +13,7 @@ using tarn::BuildFolderRows;
 using tarn::FolderList;
 using tarn::FolderRowKind;
 using tarn::SplitFolderPath;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 const std::string kSep(1, platform::kPathDelimiter);
 

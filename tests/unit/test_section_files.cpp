@@ -9,9 +9,7 @@
 namespace {
 
 using tarn::SectionList;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // ---- splitting text into lines ------------------------------------------------
 
@@ -126,10 +124,9 @@ TEST_F(ReadSectionTest, ShiftJisFileNameAndContent) {
 }
 
 TEST_F(ReadSectionTest, UnreadableFileRaisesTheOpenErrorWithThePath) {
-    tarn_test::UnreadableFile file(dir, "locked.ini");
+    UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
-    tarn_test::ExpectFileError([&] { tarn::ReadSection(file.path(), "BASIC"); }, platform::FileError::kOpen,
-                               file.path());
+    ExpectFileError([&] { tarn::ReadSection(file.path(), "BASIC"); }, platform::FileError::kOpen, file.path());
 }
 
 // ---- name=value lookup ---------------------------------------------------------------

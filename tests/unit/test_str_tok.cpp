@@ -11,8 +11,7 @@ namespace {
 using tarn::TCharSet;
 using tarn::TStrArray;
 using tarn::TStrTokRec;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // Every token of `text` up to the empty one, plus one call past the end.
 std::vector<std::string> Tokens(const std::string& text, const TCharSet& delimiters) {

@@ -13,14 +13,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace tarn_test;
 using tarn::BatchInput;
 using tarn::Field;
 using tarn::WriteOutcome;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
 
 // Records the walk as "enter <folder>" and "store <file>" events, and stops
 // a walk that would not end (a link cycle followed) after 50 folders.
@@ -61,7 +57,7 @@ protected:
 
     TempFolder dir;
     Recorder recorder;
-    tarn_test::FaultGuard faults;
+    FaultGuard faults;
 };
 
 TEST_F(TreeWalk, FolderWithoutSubfoldersGetsExactlyOneSettingsFile) {
@@ -164,7 +160,7 @@ TEST_F(TreeWalk, FileErrorStopsTheWalkAndEarlierFoldersStayWritten) {
     dir.MakeFolder("a/b/c");
     WriteBytes(dir.Fs("a/b/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
     platform::faults::Arm(platform::faults::Point::Replace, 2);  // root and a go through
-    tarn_test::ExpectFileError([&] { Walk(NameOnly()); }, platform::FileError::kCreate, dir.Path("a/b/tarn_BBS.ini"));
+    ExpectFileError([&] { Walk(NameOnly()); }, platform::FileError::kCreate, dir.Path("a/b/tarn_BBS.ini"));
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("a/b/tarn_BBS.ini")), "[BASIC]\r\nNAME=old\r\n");

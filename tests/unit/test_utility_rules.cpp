@@ -19,8 +19,7 @@ namespace {
 
 using namespace tarn;
 namespace id = tarn::ids;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // ---- placement ------------------------------------------------------------------------
 

@@ -14,10 +14,7 @@ namespace {
 using platform::faults::Point;
 using tarn::SectionList;
 using tarn::WriteOutcome;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // WriteSections with a first list of its own, for the calls that do not look
 // at that list afterwards.
@@ -38,7 +35,7 @@ protected:
     }
 
     TempFolder dir;
-    tarn_test::FaultGuard faults;
+    FaultGuard faults;
 };
 
 // ---- the bytes written --------------------------------------------------------------
@@ -96,7 +93,7 @@ TEST_F(WriteSectionsTest, BareFileNameIsResolvedInTheCurrentFolder) {
     // The console companion rewrites "tarn_BBS.ini" of its current folder.
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
     {
-        tarn_test::InCurrentFolder inside(dir.fs());
+        InCurrentFolder inside(dir.fs());
         SectionList first = {"[DIALOG]"};
         EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=new"}, "tarn_BBS.ini"), WriteOutcome::Written);
     }
@@ -108,7 +105,7 @@ TEST_F(WriteSectionsTest, BareFileNameIsResolvedInTheCurrentFolder) {
 
 TEST_F(WriteSectionsTest, UnchangedBytesLeaveTheFileAndItsTimeAlone) {
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=n\r\n");
-    const auto old = tarn_test::MakeOld(dir.Fs("tarn_BBS.ini"));
+    const auto old = MakeOld(dir.Fs("tarn_BBS.ini"));
     EXPECT_EQ(Write({"[BASIC]", "NAME=n", ""}, dir.Path("tarn_BBS.ini")), WriteOutcome::Unchanged);
     EXPECT_EQ(std::filesystem::last_write_time(dir.Fs("tarn_BBS.ini")), old);
 
@@ -139,7 +136,7 @@ TEST_F(WriteSectionsTest, StoreFileTrustsTheContentTheCallerJustRead) {
 
 // Writing `second` to `path` raises the create error for it.
 void ExpectCreateError(const SectionList& second, const std::string& path) {
-    tarn_test::ExpectFileError([&] { Write(second, path); }, platform::FileError::kCreate, path);
+    ExpectFileError([&] { Write(second, path); }, platform::FileError::kCreate, path);
 }
 
 TEST_F(WriteSectionsTest, MissingFolderRaisesTheCreateError) {
@@ -198,8 +195,8 @@ TEST_P(WriteSectionsFault, FailedStepLeavesTheTargetAsItWasAndNoTemporaryFile) {
 
     platform::faults::Arm(GetParam().point);
     SectionList first = {"[DIALOG]", "URL=1"};
-    tarn_test::ExpectFileError([&] { tarn::WriteSections(first, {"[BASIC]", "NAME=" + std::string(3000, 'n')}, path); },
-                               platform::FileError::kCreate, path);
+    ExpectFileError([&] { tarn::WriteSections(first, {"[BASIC]", "NAME=" + std::string(3000, 'n')}, path); },
+                    platform::FileError::kCreate, path);
 
     if (GetParam().targetExists) {
         EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), old);
