@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "support/StrTokLib.h"
 #include "temp_folder.h"
@@ -105,19 +106,26 @@ protected:
     TempFolder dir;
 };
 
-TEST_F(FindFilesByMasksTest, MaskOrderBeatsNameOrder) {
-    EXPECT_EQ(Find(dir.path(), "qv_*.pl;qv_*.exe;qv_*.rb"), (Strings{"qv_z.pl", "qv_a.exe", "qv_b.rb"}));
-    EXPECT_EQ(Find(dir.path(), "qv_*.rb;qv_*.exe;qv_*.pl"), (Strings{"qv_b.rb", "qv_a.exe", "qv_z.pl"}));
-}
-
-TEST_F(FindFilesByMasksTest, NameMatchedByTwoMasksIsListedTwice) {
-    EXPECT_EQ(Find(dir.path(), "qv_*.exe;*.exe"), (Strings{"qv_a.exe", "qv_a.exe"}));
-}
-
-TEST_F(FindFilesByMasksTest, EmptyElementsOfTheListAreSkipped) {
-    EXPECT_EQ(Find(dir.path(), ";qv_*.exe;;qv_*.pl;"), (Strings{"qv_a.exe", "qv_z.pl"}));
-    EXPECT_TRUE(Find(dir.path(), "").empty());
-    EXPECT_TRUE(Find(dir.path(), ";;").empty());
+TEST_F(FindFilesByMasksTest, WorkedSearches) {
+    const std::vector<std::tuple<std::string, std::string, Strings>> cases = {
+        // The mask order beats the name order.
+        {dir.path(), "qv_*.pl;qv_*.exe;qv_*.rb", {"qv_z.pl", "qv_a.exe", "qv_b.rb"}},
+        {dir.path(), "qv_*.rb;qv_*.exe;qv_*.pl", {"qv_b.rb", "qv_a.exe", "qv_z.pl"}},
+        // A name matched by two masks is listed twice.
+        {dir.path(), "qv_*.exe;*.exe", {"qv_a.exe", "qv_a.exe"}},
+        // Empty elements of the list are skipped.
+        {dir.path(), ";qv_*.exe;;qv_*.pl;", {"qv_a.exe", "qv_z.pl"}},
+        {dir.path(), "", {}},
+        {dir.path(), ";;", {}},
+        // A file's path searches its folder.
+        {dir.Path("qv_a.exe"), "qv_*.pl", {"qv_z.pl"}},
+        {dir.Path("no_such_file"), "qv_*.rb", {"qv_b.rb"}},
+        {dir.path() + platform::kPathDelimiter, "qv_*.rb", {"qv_b.rb"}},
+        // A path outside any existing folder finds nothing.
+        {dir.Path("missing/qv_a.exe"), "*", {}},
+        {dir.Path("missing/deeper/"), "*", {}},
+    };
+    for (const auto& [path, masks, names] : cases) EXPECT_EQ(Find(path, masks), names) << path << " " << masks;
 }
 
 TEST_F(FindFilesByMasksTest, MatchingFoldersAreListedDotEntriesNever) {
@@ -148,17 +156,6 @@ TEST_F(FindFilesByMasksTest, ShiftJisNamesComeBackInTheCodePage) {
     dir.MakeFolder(u8"プラグイン");
     WriteBytes(dir.Fs(u8"プラグイン/qv_表.exe"), "");
     EXPECT_EQ(Find(dir.Path("プラグイン"), "qv_*.exe"), Strings{"qv_\x95\x5C.exe"});
-}
-
-TEST_F(FindFilesByMasksTest, FilePathSearchesItsFolder) {
-    EXPECT_EQ(Find(dir.Path("qv_a.exe"), "qv_*.pl"), Strings{"qv_z.pl"});
-    EXPECT_EQ(Find(dir.Path("no_such_file"), "qv_*.rb"), Strings{"qv_b.rb"});
-    EXPECT_EQ(Find(dir.path() + platform::kPathDelimiter, "qv_*.rb"), Strings{"qv_b.rb"});
-}
-
-TEST_F(FindFilesByMasksTest, PathOutsideAnyExistingFolderFindsNothing) {
-    EXPECT_TRUE(Find(dir.Path("missing/qv_a.exe"), "*").empty());
-    EXPECT_TRUE(Find(dir.Path("missing/deeper/"), "*").empty());
 }
 
 TEST_F(FindFilesByMasksTest, ThePlugInMaskList) {
