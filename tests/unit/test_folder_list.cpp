@@ -72,6 +72,14 @@ TEST(FolderRows, AtTheRootTheRootIsCurrent) {
     EXPECT_EQ(rows[1].path, DrivePath({"data"}));  // no doubled separator after the root
 }
 
+// The names of the list's subfolder rows, in their order.
+std::vector<std::string> Subfolders(const FolderList& list) {
+    std::vector<std::string> names;
+    for (const auto& row : list.Rows())
+        if (row.kind == FolderRowKind::Subfolder) names.push_back(row.name);
+    return names;
+}
+
 // Puts the process's working folder back after each test.
 class FolderListTest : public ::testing::Test {
 protected:
@@ -89,10 +97,7 @@ TEST_F(FolderListTest, SettingAFolderMovesTheWorkingFolderAndListsOnlyFolders) {
     list.SetDirectory(folder_.path());
     EXPECT_EQ(platform::CurrentDirectory(), list.Directory());
     EXPECT_TRUE(platform::SameTextIgnoringCase(list.Directory(), folder_.path())) << list.Directory();
-    std::vector<std::string> subfolders;
-    for (const auto& row : list.Rows())
-        if (row.kind == FolderRowKind::Subfolder) subfolders.push_back(row.name);
-    EXPECT_EQ(subfolders, (std::vector<std::string>{"A", "b", "\x95\x5C\x83\x5C"}));
+    EXPECT_EQ(Subfolders(list), (std::vector<std::string>{"A", "b", "\x95\x5C\x83\x5C"}));
     EXPECT_EQ(list.Rows()[list.CurrentRowIndex()].kind, FolderRowKind::Current);
 }
 
@@ -152,10 +157,7 @@ TEST_F(FolderListTest, HiddenAndSystemFoldersAreNotListed) {
     ASSERT_NE(SetFileAttributesA(folder_.Path("system").c_str(), 0x4 /* system */), 0);
     FolderList list;
     list.SetDirectory(folder_.path());
-    std::vector<std::string> subfolders;
-    for (const auto& row : list.Rows())
-        if (row.kind == FolderRowKind::Subfolder) subfolders.push_back(row.name);
-    EXPECT_EQ(subfolders, (std::vector<std::string>{"shown"}));
+    EXPECT_EQ(Subfolders(list), (std::vector<std::string>{"shown"}));
     list.SetDirectory(folder_.Path("HIDDEN"));  // hidden folders can still be set directly
     EXPECT_TRUE(platform::SameTextIgnoringCase(list.Directory(), folder_.Path("hidden")));
 }
