@@ -56,18 +56,15 @@ const std::vector<std::string> kDialogBytes = {
     "_PARAM2=\x96\xA2\x93\xC7\x83|\x83" "C\x83\x93\x83^ (No. or yyyy/mm/dd,tt:mm)",
 };
 
-TEST(DefaultDialogSection, HoldsTheTwentyOneLinesByteForByte) {
-    const SectionList section = tarn::DefaultDialogSection();
-    ASSERT_EQ(section.size(), 21u);
-    for (std::size_t i = 0; i < section.size(); ++i) EXPECT_EQ(section[i], kDialogBytes[i]) << "line " << i + 1;
-}
-
-TEST(DefaultDialogSection, LineLengthsInShiftJis) {
+TEST(DefaultDialogSection, HoldsTheTwentyOneLinesByteForByteWithTheirShiftJisLengths) {
     const std::vector<std::size_t> lengths = {8, 5, 7, 6, 7, 4, 5, 6, 6, 8, 8,
                                               27, 31, 11, 22, 17, 14, 14, 16, 18, 46};
     const SectionList section = tarn::DefaultDialogSection();
-    ASSERT_EQ(section.size(), lengths.size());
-    for (std::size_t i = 0; i < section.size(); ++i) EXPECT_EQ(section[i].size(), lengths[i]) << "line " << i + 1;
+    ASSERT_EQ(section.size(), 21u);
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        EXPECT_EQ(section[i], kDialogBytes[i]) << "line " << i + 1;
+        EXPECT_EQ(section[i].size(), lengths[i]) << "line " << i + 1;
+    }
 }
 
 TEST(DefaultDialogSection, LiteralsCompileToTheSameBytes) {
