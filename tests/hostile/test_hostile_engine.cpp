@@ -43,6 +43,15 @@ public:
     std::vector<std::string> folders;
 };
 
+// The folders a batch over the tree below `root` enters, in order.
+std::vector<std::string> FoldersWalked(const std::string& root) {
+    Counter counter;
+    tarn::BatchOptions options;
+    options.observer = &counter;
+    tarn::ApplyToTree(root, NameAndEmptyEmail(), options);
+    return counter.folders;
+}
+
 // Every name below `root` that marks a temporary file of the replacement.
 std::vector<std::string> Temporaries(const fs::path& root) {
     std::vector<std::string> found;
@@ -155,28 +164,20 @@ TEST(HostileTree, TwoHundredFoldersDeep) {
     std::string rel;
     for (int depth = 1; depth <= 200; ++depth) rel += (rel.empty() ? "" : "/") + std::string(u8"層ソ") + std::to_string(depth);
     fs::create_directories(dir.Fs(rel));
-    Counter counter;
-    tarn::BatchOptions options;
-    options.observer = &counter;
-    tarn::ApplyToTree(dir.path(), NameAndEmptyEmail(), options);
-    ASSERT_EQ(counter.folders.size(), 201u);
+    const std::vector<std::string> folders = FoldersWalked(dir.path());
+    ASSERT_EQ(folders.size(), 201u);
     EXPECT_EQ(ReadBytes(dir.Fs(rel) / "tarn_BBS.ini"), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
     // The deepest folder's path, as the engine sees it: 層ソ200 in Shift-JIS.
-    EXPECT_EQ(counter.folders.back().substr(counter.folders.back().size() - 7), "\x91\x77\x83\x5c" "200");
+    EXPECT_EQ(folders.back().substr(folders.back().size() - 7), "\x91\x77\x83\x5c" "200");
 }
 
 TEST(HostileTree, LinkLoopsAreNotFollowedAndALoopingSettingsFileStopsTheRun) {
     TempFolder dir;
-    dir.MakeFolder("a/b");
-    dir.MakeFolder("c");
+    dir.MakeFolders({"a/b", "c"});
     fs::create_symlink("loop2", dir.Fs("a/loop1"));
     fs::create_symlink("loop1", dir.Fs("a/loop2"));
     fs::create_symlink("../..", dir.Fs("a/b/up"));
-    Counter counter;
-    tarn::BatchOptions options;
-    options.observer = &counter;
-    tarn::ApplyToTree(dir.path(), NameAndEmptyEmail(), options);
-    EXPECT_EQ(counter.folders.size(), 4u);
+    EXPECT_EQ(FoldersWalked(dir.path()).size(), 4u);
 
     // A settings file that is a link to itself cannot be opened.
     fs::remove(dir.Fs("c/tarn_BBS.ini"));
@@ -202,14 +203,11 @@ TEST(HostileTree, FolderThatCannotBeListedHasNoSubfolders) {
     TempFolder dir;
     dir.MakeFolder("closed/below");
     WriteBytes(dir.Fs("closed/below/tarn_BBS.ini"), "[BASIC]\r\nNAME=below\r\n");
-    Counter counter;
-    tarn::BatchOptions options;
-    options.observer = &counter;
     const std::string visited = AsOrdinaryUser(dir.fs(), [&] {
         fs::permissions(dir.Fs("closed"), fs::perms::owner_write | fs::perms::owner_exec);
-        tarn::ApplyToTree(dir.path(), NameAndEmptyEmail(), options);
+        const std::string walked = Joined(FoldersWalked(dir.path()));
         fs::permissions(dir.Fs("closed"), fs::perms::owner_all);
-        return Joined(counter.folders);
+        return walked;
     });
     EXPECT_EQ(visited, Joined({dir.path(), dir.Path("closed")}));
     EXPECT_EQ(ReadBytes(dir.Fs("closed/tarn_BBS.ini")), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <random>
 #include <stdexcept>
@@ -89,11 +90,14 @@ public:
     // The same path for std::filesystem; `relativeUtf8` is in UTF-8.
     fs::path Fs(const std::string& relativeUtf8) const { return root_ / fs::u8path(relativeUtf8); }
 
-    // Creates a folder (and its parents) inside this one.
+    // Creates a folder, or several, (and their parents) inside this one.
     fs::path MakeFolder(const std::string& relativeUtf8) const {
         const fs::path p = Fs(relativeUtf8);
         fs::create_directories(p);
         return p;
+    }
+    void MakeFolders(std::initializer_list<const char*> relativeUtf8) const {
+        for (const char* relative : relativeUtf8) MakeFolder(relative);
     }
 
 private:

@@ -144,8 +144,7 @@ TEST_F(PlatformFiles, ListFolderOfAMissingFolderFails) {
 }
 
 TEST_F(PlatformFiles, FolderIdentityFollowsTheFolderNotThePath) {
-    dir.MakeFolder("a");
-    dir.MakeFolder("b");
+    dir.MakeFolders({"a", "b"});
     WriteBytes(dir.Fs("file"), "");
     const auto a = platform::FolderIdentity(dir.Path("a"));
     ASSERT_TRUE(a.has_value());

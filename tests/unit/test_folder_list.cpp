@@ -89,9 +89,7 @@ protected:
 };
 
 TEST_F(FolderListTest, SettingAFolderMovesTheWorkingFolderAndListsOnlyFolders) {
-    folder_.MakeFolder("b");
-    folder_.MakeFolder("A");
-    folder_.MakeFolder(u8"表ソ");
+    folder_.MakeFolders({"b", "A", u8"表ソ"});
     WriteBytes(folder_.Fs("tarn_BBS.ini"), "x");
     FolderList list;
     list.SetDirectory(folder_.path());
@@ -150,9 +148,7 @@ TEST_F(FolderListTest, SettingTheCurrentFolderAgainDoesNothing) {
 
 #ifdef _WIN32
 TEST_F(FolderListTest, HiddenAndSystemFoldersAreNotListed) {
-    folder_.MakeFolder("shown");
-    folder_.MakeFolder("hidden");
-    folder_.MakeFolder("system");
+    folder_.MakeFolders({"shown", "hidden", "system"});
     ASSERT_NE(SetFileAttributesA(folder_.Path("hidden").c_str(), 0x2 /* hidden */), 0);
     ASSERT_NE(SetFileAttributesA(folder_.Path("system").c_str(), 0x4 /* system */), 0);
     FolderList list;

@@ -23,7 +23,7 @@ using Tree = std::map<std::string, std::string>;  // relative path -> bytes
 class JournalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* folder : {"data", "data/a", "data/a/deep", "data/b", "data/new"}) dir.MakeFolder(folder);
+        dir.MakeFolders({"data", "data/a", "data/a/deep", "data/b", "data/new"});
         WriteBytes(dir.Fs("data/tarn_BBS.ini"), "[BASIC]\r\nNAME=root\r\n");
         WriteBytes(dir.Fs("data/a/tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=a\r\nPARAM2=7\r\n");
         WriteBytes(dir.Fs("data/a/deep/tarn_BBS.ini"), "[BASIC]\nname=lf\n");

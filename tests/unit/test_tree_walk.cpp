@@ -77,8 +77,7 @@ TEST_F(TreeWalk, CheckedSignatureAddsSignIniWrittenFirst) {
 }
 
 TEST_F(TreeWalk, EveryFolderOfTheTreeGetsItsFiles) {
-    dir.MakeFolder("a/a1/a11");
-    dir.MakeFolder("b");
+    dir.MakeFolders({"a/a1/a11", "b"});
     dir.MakeFolder(".hidden");  // an ordinary folder on POSIX, visited all the same
     WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=old\r\nPASS=p\r\n");
     WriteBytes(dir.Fs("b/readme.txt"), "not a folder");
@@ -96,9 +95,7 @@ TEST_F(TreeWalk, EveryFolderOfTheTreeGetsItsFiles) {
 }
 
 TEST_F(TreeWalk, DepthFirstEachFolderBeforeItsSubfolders) {
-    dir.MakeFolder("a/a1");
-    dir.MakeFolder("a/a2");
-    dir.MakeFolder("b/b1");
+    dir.MakeFolders({"a/a1", "a/a2", "b/b1"});
     Walk(BatchInput{});
     const auto& f = recorder.folders;
     ASSERT_EQ(f.size(), 6u);
