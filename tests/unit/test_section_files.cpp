@@ -95,13 +95,11 @@ TEST_F(ReadSectionTest, ReadsTheNamedSectionOfAFile) {
 }
 
 TEST_F(ReadSectionTest, LfOnlyAndCrOnlyFilesReadLikeCrLfFiles) {
-    WriteBytes(dir.Fs("crlf.ini"), "[BASIC]\r\nA=1\r\n\r\nB=2\r\n");
-    WriteBytes(dir.Fs("lf.ini"), "[BASIC]\nA=1\n\nB=2\n");
-    WriteBytes(dir.Fs("cr.ini"), "[BASIC]\rA=1\r\rB=2\r");
     const SectionList expected = {"[BASIC]", "A=1", "", "B=2"};
-    EXPECT_EQ(tarn::ReadSection(dir.Path("crlf.ini"), "BASIC"), expected);
-    EXPECT_EQ(tarn::ReadSection(dir.Path("lf.ini"), "BASIC"), expected);
-    EXPECT_EQ(tarn::ReadSection(dir.Path("cr.ini"), "BASIC"), expected);
+    for (const char* bytes : {"[BASIC]\r\nA=1\r\n\r\nB=2\r\n", "[BASIC]\nA=1\n\nB=2\n", "[BASIC]\rA=1\r\rB=2\r"}) {
+        WriteBytes(dir.Fs("tarn_BBS.ini"), bytes);
+        EXPECT_EQ(tarn::ReadSection(dir.Path("tarn_BBS.ini"), "BASIC"), expected) << bytes;
+    }
 }
 
 TEST_F(ReadSectionTest, LowerCaseHeaderGivesAnEmptySection) {
