@@ -15,14 +15,22 @@ namespace {
 
 std::string scratch;
 
-void RemoveFolder(const std::string& folder) {
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* d = ::readdir(dir)) {
-            const std::string name = d->d_name;
-            if (name != "." && name != "..") ::unlink((folder + "/" + name).c_str());
-        }
-        ::closedir(dir);
+// The names in `folder` but "." and ".."; false when it cannot be listed.
+bool NamesIn(const std::string& folder, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return false;
+    while (dirent* d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name != "." && name != "..") names.push_back(name);
     }
+    ::closedir(dir);
+    return true;
+}
+
+void RemoveFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    NamesIn(folder, names);
+    for (const auto& name : names) ::unlink((folder + "/" + name).c_str());
     ::rmdir(folder.c_str());
 }
 
@@ -33,17 +41,13 @@ void RemoveScratch() {
 // A run that crashed (a broken invariant aborts) cannot remove its folder;
 // the next run removes those whose process is gone.
 void RemoveStaleScratchFolders(const std::string& base) {
-    DIR* dir = ::opendir(base.c_str());
-    if (!dir) return;
-    std::vector<std::string> stale;
-    while (dirent* d = ::readdir(dir)) {
-        const std::string name = d->d_name;
+    std::vector<std::string> names;
+    NamesIn(base, names);
+    for (const auto& name : names) {
         if (name.rfind("tarn_fuzz_", 0) != 0) continue;
         const long pid = std::strtol(name.c_str() + 10, nullptr, 10);
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) stale.push_back(base + "/" + name);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) RemoveFolder(base + "/" + name);
     }
-    ::closedir(dir);
-    for (const auto& folder : stale) RemoveFolder(folder);
 }
 
 }  // namespace
@@ -73,13 +77,7 @@ const std::string& ScratchFolder() {
 
 std::vector<std::string> ScratchEntries() {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(ScratchFolder().c_str());
-    if (!dir) Fail("opendir", scratch);
-    while (dirent* d = ::readdir(dir)) {
-        const std::string name = d->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
+    if (!NamesIn(ScratchFolder(), names)) Fail("opendir", scratch);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -21,14 +21,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace tarn_test;
 using platform::FileError;
 using tarn::BatchInput;
 using tarn::Field;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
 
 // NAME set to "v", EMAIL enabled with an empty text.
 BatchInput NameAndEmptyEmail() {
@@ -46,6 +42,15 @@ public:
     }
     std::vector<std::string> folders;
 };
+
+// The folders a batch over the tree below `root` enters, in order.
+std::vector<std::string> FoldersWalked(const std::string& root) {
+    Counter counter;
+    tarn::BatchOptions options;
+    options.observer = &counter;
+    tarn::ApplyToTree(root, NameAndEmptyEmail(), options);
+    return counter.folders;
+}
 
 // Every name below `root` that marks a temporary file of the replacement.
 std::vector<std::string> Temporaries(const fs::path& root) {
@@ -159,39 +164,26 @@ TEST(HostileTree, TwoHundredFoldersDeep) {
     std::string rel;
     for (int depth = 1; depth <= 200; ++depth) rel += (rel.empty() ? "" : "/") + std::string(u8"層ソ") + std::to_string(depth);
     fs::create_directories(dir.Fs(rel));
-    Counter counter;
-    tarn::BatchOptions options;
-    options.observer = &counter;
-    tarn::ApplyToTree(dir.path(), NameAndEmptyEmail(), options);
-    ASSERT_EQ(counter.folders.size(), 201u);
+    const std::vector<std::string> folders = FoldersWalked(dir.path());
+    ASSERT_EQ(folders.size(), 201u);
     EXPECT_EQ(ReadBytes(dir.Fs(rel) / "tarn_BBS.ini"), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
     // The deepest folder's path, as the engine sees it: 層ソ200 in Shift-JIS.
-    EXPECT_EQ(counter.folders.back().substr(counter.folders.back().size() - 7), "\x91\x77\x83\x5c" "200");
+    EXPECT_EQ(folders.back().substr(folders.back().size() - 7), "\x91\x77\x83\x5c" "200");
 }
 
 TEST(HostileTree, LinkLoopsAreNotFollowedAndALoopingSettingsFileStopsTheRun) {
     TempFolder dir;
-    dir.MakeFolder("a/b");
-    dir.MakeFolder("c");
+    dir.MakeFolders({"a/b", "c"});
     fs::create_symlink("loop2", dir.Fs("a/loop1"));
     fs::create_symlink("loop1", dir.Fs("a/loop2"));
     fs::create_symlink("../..", dir.Fs("a/b/up"));
-    Counter counter;
-    tarn::BatchOptions options;
-    options.observer = &counter;
-    tarn::ApplyToTree(dir.path(), NameAndEmptyEmail(), options);
-    EXPECT_EQ(counter.folders.size(), 4u);
+    EXPECT_EQ(FoldersWalked(dir.path()).size(), 4u);
 
     // A settings file that is a link to itself cannot be opened.
     fs::remove(dir.Fs("c/tarn_BBS.ini"));
     fs::create_symlink("tarn_BBS.ini", dir.Fs("c/tarn_BBS.ini"));
-    try {
-        tarn::ApplyToTree(dir.path(), NameAndEmptyEmail());
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.path(), dir.Path("c/tarn_BBS.ini"));
-        EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(dir.Path("c/tarn_BBS.ini")));
-    }
+    ExpectFileError([&] { tarn::ApplyToTree(dir.path(), NameAndEmptyEmail()); }, FileError::kOpen,
+                    dir.Path("c/tarn_BBS.ini"));
     EXPECT_TRUE(fs::is_symlink(dir.Fs("c/tarn_BBS.ini")));
     EXPECT_EQ(Temporaries(dir.fs()), std::vector<std::string>{});
 }
@@ -200,13 +192,8 @@ TEST(HostileTree, SettingsFileThatIsAFolder) {
     TempFolder dir;
     dir.MakeFolder("x/tarn_BBS.ini");
     WriteBytes(dir.Fs("x/tarn_BBS.ini/tarn_BBS.ini"), "[BASIC]\r\nNAME=inside\r\n");
-    try {
-        tarn::ApplyToTree(dir.path(), NameAndEmptyEmail());
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.kind(), FileError::kCreate);
-        EXPECT_EQ(std::string(e.what()), tarn_test::CreateErrorText(dir.Path("x/tarn_BBS.ini")));
-    }
+    ExpectFileError([&] { tarn::ApplyToTree(dir.path(), NameAndEmptyEmail()); }, FileError::kCreate,
+                    dir.Path("x/tarn_BBS.ini"));
     EXPECT_EQ(ReadBytes(dir.fs() / "tarn_BBS.ini"), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("x/tarn_BBS.ini/tarn_BBS.ini")), "[BASIC]\r\nNAME=inside\r\n");
     EXPECT_EQ(Temporaries(dir.fs()), std::vector<std::string>{});
@@ -216,14 +203,11 @@ TEST(HostileTree, FolderThatCannotBeListedHasNoSubfolders) {
     TempFolder dir;
     dir.MakeFolder("closed/below");
     WriteBytes(dir.Fs("closed/below/tarn_BBS.ini"), "[BASIC]\r\nNAME=below\r\n");
-    Counter counter;
-    tarn::BatchOptions options;
-    options.observer = &counter;
     const std::string visited = AsOrdinaryUser(dir.fs(), [&] {
         fs::permissions(dir.Fs("closed"), fs::perms::owner_write | fs::perms::owner_exec);
-        tarn::ApplyToTree(dir.path(), NameAndEmptyEmail(), options);
+        const std::string walked = Joined(FoldersWalked(dir.path()));
         fs::permissions(dir.Fs("closed"), fs::perms::owner_all);
-        return Joined(counter.folders);
+        return walked;
     });
     EXPECT_EQ(visited, Joined({dir.path(), dir.Path("closed")}));
     EXPECT_EQ(ReadBytes(dir.Fs("closed/tarn_BBS.ini")), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
@@ -244,7 +228,7 @@ TEST(HostileTree, ReadOnlyFileInTheMiddleStopsTheRunAndKeepsItsBytes) {
         }
         return std::string("no error");
     });
-    EXPECT_EQ(error, tarn_test::CreateErrorText(dir.Path("a/locked/tarn_BBS.ini")));
+    EXPECT_EQ(error, FileErrorText(FileError::kCreate, dir.Path("a/locked/tarn_BBS.ini")));
     EXPECT_EQ(ReadBytes(dir.Fs("a/locked/tarn_BBS.ini")), old);
     EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\nNAME=v\r\nEMAIL=\r\n");
     EXPECT_FALSE(fs::exists(dir.Fs("a/locked/below/tarn_BBS.ini")));

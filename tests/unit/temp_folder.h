@@ -14,6 +14,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <random>
 #include <stdexcept>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "platform/fault_injection.h"
+#include "platform/file_error.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -87,11 +90,14 @@ public:
     // The same path for std::filesystem; `relativeUtf8` is in UTF-8.
     fs::path Fs(const std::string& relativeUtf8) const { return root_ / fs::u8path(relativeUtf8); }
 
-    // Creates a folder (and its parents) inside this one.
+    // Creates a folder, or several, (and their parents) inside this one.
     fs::path MakeFolder(const std::string& relativeUtf8) const {
         const fs::path p = Fs(relativeUtf8);
         fs::create_directories(p);
         return p;
+    }
+    void MakeFolders(std::initializer_list<const char*> relativeUtf8) const {
+        for (const char* relative : relativeUtf8) MakeFolder(relative);
     }
 
 private:
@@ -127,15 +133,44 @@ inline fs::file_time_type MakeOld(const fs::path& path) {
     return fs::last_write_time(path);
 }
 
-// The exact messages of the file errors, spelled out byte for byte:
-// "ファイル " + path + " は開けません" and "ファイル " + path + " を作成できません".
-inline std::string OpenErrorText(const std::string& path) {
-    return "\x83\x74\x83\x40\x83\x43\x83\x8B " + path + " \x82\xCD\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
+// The exact message of a file error, spelled out byte for byte: "ファイル " +
+// path + " は開けません" (kOpen), " を作成できません" (kCreate) or
+// " は他のプログラムが書き込み中です" (kBusy).
+inline std::string FileErrorText(platform::FileError::Kind kind, const std::string& path) {
+    static const char* const kEndings[] = {  // in the order of FileError::Kind
+        " \x82\xCD\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1",
+        " \x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1",
+        " \x82\xCD\x91\xBC\x82\xCC\x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80\x82\xAA\x8F\x91\x82\xAB\x8D\x9E"
+        "\x82\xDD\x92\x86\x82\xC5\x82\xB7",
+    };
+    return "\x83\x74\x83\x40\x83\x43\x83\x8B " + path + kEndings[kind];
 }
-inline std::string CreateErrorText(const std::string& path) {
-    return "\x83\x74\x83\x40\x83\x43\x83\x8B " + path +
-           " \x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";
+
+// Runs `action` and checks that it raises the FileError of `kind` for `path`,
+// with its exact message.
+inline void ExpectFileError(const std::function<void()>& action, platform::FileError::Kind kind,
+                            const std::string& path) {
+    try {
+        action();
+        ADD_FAILURE() << "no error for " << path;
+    } catch (const platform::FileError& e) {
+        EXPECT_EQ(e.kind(), kind) << path;
+        EXPECT_EQ(e.path(), path);
+        EXPECT_EQ(std::string(e.what()), FileErrorText(kind, path));
+    }
 }
+
+// Makes `folder` the current working folder while this object lives.
+class InCurrentFolder {
+public:
+    explicit InCurrentFolder(const fs::path& folder) : previous_(fs::current_path()) { fs::current_path(folder); }
+    ~InCurrentFolder() { fs::current_path(previous_); }
+    InCurrentFolder(const InCurrentFolder&) = delete;
+    InCurrentFolder& operator=(const InCurrentFolder&) = delete;
+
+private:
+    fs::path previous_;
+};
 
 // Disarms every fault point when a test ends, whatever it armed.
 class FaultGuard {

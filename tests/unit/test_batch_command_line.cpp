@@ -1,6 +1,8 @@
 // The batch driver's command line turned into the engine's input.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "batch/BatchCommandLine.h"
 #include "batch/BatchReport.h"
 #include "platform/paths.h"
@@ -12,8 +14,7 @@ using tarn::Field;
 using tarn::Language;
 using tarn::ParseBatchCommand;
 using tarn::UsageError;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 using Args = std::vector<std::string>;
 
 class BatchCommandLine : public ::testing::Test {
@@ -124,14 +125,19 @@ TEST_F(BatchCommandLine, SignReadsTheFileAsTheMemoShowsIt) {
     EXPECT_THROW(ParseBatchCommand({"--sign", dir.Path("missing.txt"), start}), UsageError);
 }
 
-// The message of the usage error the arguments give; empty when none.
-std::string Refusal(const std::vector<std::string>& args, Language language = Language::English) {
+// The message of the usage error `parse` raises; empty when none.
+std::string RefusalOf(const std::function<void()>& parse) {
     try {
-        ParseBatchCommand(args, language);
+        parse();
     } catch (const UsageError& e) {
         return e.what();
     }
     return std::string();
+}
+
+// The message of the usage error the arguments give; empty when none.
+std::string Refusal(const std::vector<std::string>& args, Language language = Language::English) {
+    return RefusalOf([&] { ParseBatchCommand(args, language); });
 }
 
 TEST_F(BatchCommandLine, EveryOptionTakesItsValueAfterAnEqualsSign) {
@@ -204,12 +210,7 @@ TEST_F(BatchCommandLine, ValuesWithoutAShiftJisFormAreRefusedAlsoAfterEqualsSign
     const platform::CommandArgument inlineValue{"", "U+00E9", true, "--set=NAME=x<U+00E9>"};
     const platform::CommandArgument folder{start, "", true, start};
     const auto refusal = [](const std::vector<platform::CommandArgument>& args, Language language) {
-        try {
-            tarn::ParseBatchArguments(args, language);
-        } catch (const UsageError& e) {
-            return std::string(e.what());
-        }
-        return std::string();
+        return RefusalOf([&] { tarn::ParseBatchArguments(args, language); });
     };
     EXPECT_EQ(refusal({{"--set", "", true, "--set"}, value, folder}, Language::English),
               "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");

@@ -12,9 +12,7 @@ using tarn::BatchInput;
 using tarn::Field;
 using tarn::SectionList;
 using tarn::WriteOutcome;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 BatchInput With(std::initializer_list<std::pair<Field, std::string>> fields) {
     BatchInput input;
@@ -42,10 +40,31 @@ TEST(SetIfEnabled, EmptyValueKeepsTheKeyWithASpace) {
 
 // ---- the [BASIC] lines ----------------------------------------------------------------------
 
-TEST(ApplyFields, EmptySectionGetsItsHeader) {
-    EXPECT_EQ(tarn::ApplyFields({}, BatchInput{}), SectionList{"[BASIC]"});
-    EXPECT_EQ(tarn::ApplyFields({}, With({{Field::NAME, "n"}})), (SectionList{"[BASIC]", "NAME=n"}));
-    EXPECT_EQ(tarn::ApplyFields({"[BASIC]"}, BatchInput{}), SectionList{"[BASIC]"});
+TEST(ApplyFields, WorkedSections) {
+    struct Case {
+        SectionList basic;
+        BatchInput input;
+        SectionList expected;
+    };
+    const Case cases[] = {
+        // An empty section gets its header.
+        {{}, BatchInput{}, {"[BASIC]"}},
+        {{}, With({{Field::NAME, "n"}}), {"[BASIC]", "NAME=n"}},
+        {{"[BASIC]"}, BatchInput{}, {"[BASIC]"}},
+        // Existing keys are changed in place.
+        {{"[BASIC]", "PASS=old", "NAME=old", "URL=keep"}, With({{Field::NAME, "n"}, {Field::PASS, "p"}}),
+         {"[BASIC]", "PASS=p", "NAME=n", "URL=keep"}},
+        // An enabled empty field keeps its key with an empty value.
+        {{"[BASIC]", "NAME=old"}, With({{Field::NAME, ""}, {Field::KEY, ""}}), {"[BASIC]", "NAME=", "KEY="}},
+        // A lower-case key is rewritten with the catalogue's key.
+        {{"[BASIC]", "pass=old", "Name=x"}, With({{Field::PASS, "new"}}), {"[BASIC]", "PASS=new", "Name=x"}},
+        // Every line is trimmed, even with nothing enabled.
+        {{" [BASIC]\t", "  NAME = a b \t", "", "\tURL=u\r"}, BatchInput{}, {"[BASIC]", "NAME = a b", "", "URL=u"}},
+        // Values lose only their outer white space at the line end.
+        {{}, With({{Field::NAME, "  名前 ソ  "}}), {"[BASIC]", "NAME=  \x96\xBC\x91\x4F \x83\x5C"}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(tarn::ApplyFields(cases[i].basic, cases[i].input), cases[i].expected) << "case " << i;
 }
 
 TEST(ApplyFields, MissingKeysAreAppendedInCatalogueOrder) {
@@ -56,17 +75,6 @@ TEST(ApplyFields, MissingKeysAreAppendedInCatalogueOrder) {
     EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "OTHER=x"}, input),
               (SectionList{"[BASIC]", "OTHER=x", "LIB=2ch", "BBSFOLDER=1", "URL=u", "UPURL=up", "NAME=n", "EMAIL=e",
                            "HP=h", "KEY=k", "PARAM1=p1", "PARAM2=12", "USER=me", "PASS=p"}));
-}
-
-TEST(ApplyFields, ExistingKeysAreChangedInPlace) {
-    const SectionList basic = {"[BASIC]", "PASS=old", "NAME=old", "URL=keep"};
-    EXPECT_EQ(tarn::ApplyFields(basic, With({{Field::NAME, "n"}, {Field::PASS, "p"}})),
-              (SectionList{"[BASIC]", "PASS=p", "NAME=n", "URL=keep"}));
-}
-
-TEST(ApplyFields, EnabledEmptyFieldKeepsItsKeyWithAnEmptyValue) {
-    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "NAME=old"}, With({{Field::NAME, ""}, {Field::KEY, ""}})),
-              (SectionList{"[BASIC]", "NAME=", "KEY="}));
 }
 
 TEST(ApplyFields, DisabledFieldsKeepTheirLinesWhateverTheirText) {
@@ -85,21 +93,6 @@ TEST(ApplyFields, BbsFolderIsOneWhenCheckedAndEmptyWhenNot) {
     input.bbsFolderChecked = false;
     EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "BBSFOLDER=1"}, input), (SectionList{"[BASIC]", "BBSFOLDER="}));
     EXPECT_EQ(tarn::ApplyFields({"[BASIC]"}, input), (SectionList{"[BASIC]", "BBSFOLDER="}));
-}
-
-TEST(ApplyFields, LowerCaseKeyIsRewrittenWithTheCatalogueKey) {
-    EXPECT_EQ(tarn::ApplyFields({"[BASIC]", "pass=old", "Name=x"}, With({{Field::PASS, "new"}})),
-              (SectionList{"[BASIC]", "PASS=new", "Name=x"}));
-}
-
-TEST(ApplyFields, EveryLineIsTrimmedEvenWithNothingEnabled) {
-    EXPECT_EQ(tarn::ApplyFields({" [BASIC]\t", "  NAME = a b \t", "", "\tURL=u\r"}, BatchInput{}),
-              (SectionList{"[BASIC]", "NAME = a b", "", "URL=u"}));
-}
-
-TEST(ApplyFields, ValuesLoseOnlyTheirOuterWhiteSpaceAtTheLineEnd) {
-    EXPECT_EQ(tarn::ApplyFields({}, With({{Field::NAME, "  名前 ソ  "}})),
-              (SectionList{"[BASIC]", "NAME=  \x96\xBC\x91\x4F \x83\x5C"}));
 }
 
 // ---- one folder's file ------------------------------------------------------------------------
@@ -125,41 +118,37 @@ TEST_F(ApplyToFolderTest, NothingEnabledStillCreatesTheFile) {
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\n");
 }
 
-TEST_F(ApplyToFolderTest, DialogIsCopiedUnchangedAndWrittenFirst) {
-    EXPECT_EQ(Apply("[BASIC]\r\nNAME=old\r\n[DIALOG]\r\nURL=1\r\n _NAME=名前: \r\n\r\n",
-                    With({{Field::NAME, "new"}})),
-              "[DIALOG]\r\nURL=1\r\n _NAME=\x96\xBC\x91\x4F: \r\n\r\n[BASIC]\r\nNAME=new\r\n");
-}
-
-TEST_F(ApplyToFolderTest, OtherSectionsAndLinesBeforeTheFirstHeaderAreDropped) {
-    EXPECT_EQ(Apply("stray=1\r\n[OTHER]\r\nA=1\r\n[DIALOG]\r\nURL=1\r\n[EXTRA]\r\nB=2\r\n[BASIC]\r\nNAME=n\r\n",
-                    BatchInput{}),
-              "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n");
-}
-
-TEST_F(ApplyToFolderTest, LowerCaseHeaderIsNotRecognised) {
-    EXPECT_EQ(Apply("[basic]\r\nNAME=old\r\nURL=u\r\n", With({{Field::NAME, "new"}})), "[BASIC]\r\nNAME=new\r\n");
-}
-
-TEST_F(ApplyToFolderTest, RepeatedBasicSectionsStayAndNewKeysGoToTheEnd) {
-    EXPECT_EQ(Apply("[BASIC]\r\nNAME=a\r\n[DIALOG]\r\nURL=1\r\n[BASIC]\r\nPASS=b\r\n",
-                    With({{Field::PASS, "p"}, {Field::HP, "h"}})),
-              "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=a\r\n[BASIC]\r\nPASS=p\r\nHP=h\r\n");
-}
-
-TEST_F(ApplyToFolderTest, NormalisesLineEndsAndWhiteSpaceOfBasic) {
-    EXPECT_EQ(Apply("[DIALOG]\n  URL=1  \n[BASIC]\r NAME = n \r\r\n\n", BatchInput{}),
-              "[DIALOG]\r\n  URL=1  \r\n[BASIC]\r\nNAME = n\r\n");
-}
-
-TEST_F(ApplyToFolderTest, EnabledEmptyFieldEmptiesAnExistingValue) {
-    EXPECT_EQ(Apply("[BASIC]\r\nNAME=old\r\nPASS=x\r\n", With({{Field::NAME, ""}})),
-              "[BASIC]\r\nNAME=\r\nPASS=x\r\n");
+TEST_F(ApplyToFolderTest, WorkedFiles) {
+    struct Case {
+        const char* before;
+        BatchInput input;
+        const char* after;
+    };
+    const Case cases[] = {
+        // [DIALOG] is copied unchanged and written first.
+        {"[BASIC]\r\nNAME=old\r\n[DIALOG]\r\nURL=1\r\n _NAME=名前: \r\n\r\n", With({{Field::NAME, "new"}}),
+         "[DIALOG]\r\nURL=1\r\n _NAME=\x96\xBC\x91\x4F: \r\n\r\n[BASIC]\r\nNAME=new\r\n"},
+        // Other sections and lines before the first header are dropped.
+        {"stray=1\r\n[OTHER]\r\nA=1\r\n[DIALOG]\r\nURL=1\r\n[EXTRA]\r\nB=2\r\n[BASIC]\r\nNAME=n\r\n", BatchInput{},
+         "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n"},
+        // A lower-case header is not recognised.
+        {"[basic]\r\nNAME=old\r\nURL=u\r\n", With({{Field::NAME, "new"}}), "[BASIC]\r\nNAME=new\r\n"},
+        // Repeated [BASIC] sections stay and new keys go to the end.
+        {"[BASIC]\r\nNAME=a\r\n[DIALOG]\r\nURL=1\r\n[BASIC]\r\nPASS=b\r\n",
+         With({{Field::PASS, "p"}, {Field::HP, "h"}}),
+         "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=a\r\n[BASIC]\r\nPASS=p\r\nHP=h\r\n"},
+        // Line ends and the white space of [BASIC] are normalised.
+        {"[DIALOG]\n  URL=1  \n[BASIC]\r NAME = n \r\r\n\n", BatchInput{},
+         "[DIALOG]\r\n  URL=1  \r\n[BASIC]\r\nNAME = n\r\n"},
+        // An enabled empty field empties an existing value.
+        {"[BASIC]\r\nNAME=old\r\nPASS=x\r\n", With({{Field::NAME, ""}}), "[BASIC]\r\nNAME=\r\nPASS=x\r\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Apply(c.before, c.input), c.after) << c.before;
 }
 
 TEST_F(ApplyToFolderTest, FileAlreadyInShapeIsLeftAlone) {
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n");
-    const auto old = tarn_test::MakeOld(dir.Fs("tarn_BBS.ini"));
+    const auto old = MakeOld(dir.Fs("tarn_BBS.ini"));
     EXPECT_EQ(tarn::ApplyToFolder(path, With({{Field::NAME, "n"}})), WriteOutcome::Unchanged);
     EXPECT_EQ(std::filesystem::last_write_time(dir.Fs("tarn_BBS.ini")), old);
 }
@@ -178,15 +167,11 @@ TEST_F(ApplyToFolderTest, DryRunTellsButDoesNotWrite) {
 // held open by another writer, which the engine waits for a few seconds and
 // then reports as busy.
 TEST_F(ApplyToFolderTest, UnreadableFileRaisesTheOpenErrorOrBusyWhenHeldByAWriter) {
-    tarn_test::UnreadableFile file(dir, "locked.ini");
+    UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
-    try {
-        tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}}));
-        FAIL() << "no error";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy);
-        EXPECT_EQ(e.path(), file.path());
-    }
+    ExpectFileError([&] { tarn::ApplyToFolder(file.path(), With({{Field::NAME, "n"}})); },
+                    platform::kNamesAreUtf8 ? platform::FileError::kOpen : platform::FileError::kBusy,
+                    file.path());
 }
 
 }  // namespace

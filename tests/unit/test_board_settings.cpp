@@ -11,9 +11,7 @@ namespace {
 
 using tarn::Field;
 using tarn::kFieldCatalogue;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // ---- field catalogue ----------------------------------------------------------------
 
@@ -105,13 +103,7 @@ TEST_F(SignatureTest, ReadingStopsAtANul) { EXPECT_EQ(ReadAs(std::string("ab\nc\
 TEST_F(SignatureTest, FolderInPlaceOfTheFileRaisesTheOpenError) {
     dir.MakeFolder("sign.ini");
     const std::string path = dir.Path("sign.ini");
-    try {
-        tarn::ReadSignature(path);
-        FAIL() << "no error";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kOpen);
-        EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(path));
-    }
+    ExpectFileError([&] { tarn::ReadSignature(path); }, platform::FileError::kOpen, path);
 }
 
 TEST_F(SignatureTest, WritesTheMemoTextByteForByte) {

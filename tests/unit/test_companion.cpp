@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace tarn_test;
 using tarn::SectionList;
 
 // ---- the default [DIALOG] section ------------------------------------------------
@@ -55,18 +56,15 @@ const std::vector<std::string> kDialogBytes = {
     "_PARAM2=\x96\xA2\x93\xC7\x83|\x83" "C\x83\x93\x83^ (No. or yyyy/mm/dd,tt:mm)",
 };
 
-TEST(DefaultDialogSection, HoldsTheTwentyOneLinesByteForByte) {
-    const SectionList section = tarn::DefaultDialogSection();
-    ASSERT_EQ(section.size(), 21u);
-    for (std::size_t i = 0; i < section.size(); ++i) EXPECT_EQ(section[i], kDialogBytes[i]) << "line " << i + 1;
-}
-
-TEST(DefaultDialogSection, LineLengthsInShiftJis) {
+TEST(DefaultDialogSection, HoldsTheTwentyOneLinesByteForByteWithTheirShiftJisLengths) {
     const std::vector<std::size_t> lengths = {8, 5, 7, 6, 7, 4, 5, 6, 6, 8, 8,
                                               27, 31, 11, 22, 17, 14, 14, 16, 18, 46};
     const SectionList section = tarn::DefaultDialogSection();
-    ASSERT_EQ(section.size(), lengths.size());
-    for (std::size_t i = 0; i < section.size(); ++i) EXPECT_EQ(section[i].size(), lengths[i]) << "line " << i + 1;
+    ASSERT_EQ(section.size(), 21u);
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        EXPECT_EQ(section[i], kDialogBytes[i]) << "line " << i + 1;
+        EXPECT_EQ(section[i].size(), lengths[i]) << "line " << i + 1;
+    }
 }
 
 TEST(DefaultDialogSection, LiteralsCompileToTheSameBytes) {
@@ -108,169 +106,134 @@ TEST(DefaultDialogSection, EachCallGivesAFreshList) {
 
 // ---- installing it into the current folder's settings file --------------------------
 
-// Runs with a fresh temporary folder as the current working folder, and puts
-// the old one back afterwards.
+// Runs with a fresh temporary folder as the current working folder.
 class InstallInCurrentFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = tarn_test::fs::current_path();
-        tarn_test::fs::current_path(folder_.fs());
-    }
-    void TearDown() override { tarn_test::fs::current_path(previous_); }
-
-    tarn_test::TempFolder folder_;
-    tarn_test::fs::path previous_;
+    TempFolder folder_;
+    InCurrentFolder inside_{folder_.fs()};
 };
 
 TEST_F(InstallInCurrentFolder, CreatesTheFileWhereNoneIs) {
     tarn::InstallDialogSection();
-    EXPECT_EQ(tarn_test::ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes));
+    EXPECT_EQ(ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes));
 }
 
 TEST_F(InstallInCurrentFolder, ReplacesAnExistingFileByItsBareName) {
     // The companion names the file relative to the current folder only.
-    tarn_test::WriteBytes(folder_.Fs("tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=\x83\x5C\r\n \r\n");
+    WriteBytes(folder_.Fs("tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=\x83\x5C\r\n \r\n");
     tarn::InstallDialogSection();
-    EXPECT_EQ(tarn_test::ReadBytes(folder_.Fs("tarn_BBS.ini")),
-              tarn::TextForm(kDialogBytes) + "[BASIC]\r\nNAME=\x83\x5C\r\n");
-    EXPECT_EQ(tarn_test::EntryNames(folder_.fs()), std::vector<std::string>{"tarn_BBS.ini"});
+    EXPECT_EQ(ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes) + "[BASIC]\r\nNAME=\x83\x5C\r\n");
+    EXPECT_EQ(EntryNames(folder_.fs()), std::vector<std::string>{"tarn_BBS.ini"});
 }
 
 // ---- the first argument of a raw command line ------------------------------------
 
-std::optional<std::string> First(const std::string& line) { return tarn::FirstArgument(line); }
-
-TEST(FirstArgument, NoArgumentAfterTheProgramName) {
-    EXPECT_EQ(First(""), std::nullopt);
-    EXPECT_EQ(First("qv_TarnUtil.exe"), std::nullopt);
-    EXPECT_EQ(First("qv_TarnUtil.exe   "), std::nullopt);
-    EXPECT_EQ(First("\"C:\\host\\plugins\\qv_TarnUtil.exe\""), std::nullopt);
-    EXPECT_EQ(First("\"C:\\Program Files\\host\\plugins\\qv_TarnUtil.exe\" \t "), std::nullopt);
-}
-
-TEST(FirstArgument, ProgramNameQuotedOrNot) {
-    EXPECT_EQ(First("qv_TarnUtil.exe i"), "i");
-    EXPECT_EQ(First("C:\\host\\plugins\\qv_TarnUtil.exe i"), "i");
-    // A quoted name with spaces is one word; what follows the closing quote
-    // directly still belongs to it.
-    EXPECT_EQ(First("\"C:\\Program Files\\host\\qv_TarnUtil.exe\" i"), "i");
-    EXPECT_EQ(First("\"C:\\Program Files\\host\\qv_TarnUtil.exe\"i x"), "x");
-    // Unquoted, a space ends the program name wherever it stands.
-    EXPECT_EQ(First("C:\\Program Files\\qv_TarnUtil.exe"), "Files\\qv_TarnUtil.exe");
-}
-
-TEST(FirstArgument, TheArgumentIsTakenAsWritten) {
-    EXPECT_EQ(First("qv i"), "i");
-    EXPECT_EQ(First("qv I"), "I");
-    EXPECT_EQ(First("qv -i"), "-i");
-    EXPECT_EQ(First("qv /i"), "/i");
-    EXPECT_EQ(First("qv ii"), "ii");
-    EXPECT_EQ(First("qv \x95\x5C"), "\x95\x5C");  // 表, no byte of it a separator or quote
-}
-
-TEST(FirstArgument, OnlyTheFirstCounts) {
-    EXPECT_EQ(First("qv i x"), "i");
-    EXPECT_EQ(First("qv x i"), "x");
-    EXPECT_EQ(First("qv    i    I   "), "i");
-}
-
-TEST(FirstArgument, QuotesGroupAndAreDropped) {
-    EXPECT_EQ(First("qv \"i\""), "i");
-    EXPECT_EQ(First("qv \"i\" x"), "i");
-    EXPECT_EQ(First("qv \"i x\""), "i x");
-    EXPECT_EQ(First("qv \"i \""), "i ");  // not "i": the space is kept
-    EXPECT_EQ(First("qv \"i"), "i");      // an unclosed quote runs to the end
-    EXPECT_EQ(First("qv \"i x"), "i x");
-}
-
-TEST(FirstArgument, QuotesInTheMiddleOfAnArgument) {
-    EXPECT_EQ(First("qv a\"b c\"d e"), "ab cd");
-    EXPECT_EQ(First("qv i\"\""), "i");
-    EXPECT_EQ(First("qv \"\"i"), "i");
-    EXPECT_EQ(First("qv \"i\"\"\""), "i");
-    EXPECT_EQ(First("qv \"i\"i"), "ii");
-}
-
-TEST(FirstArgument, EmptyQuotesAreNoArgument) {
-    EXPECT_EQ(First("qv \"\""), std::nullopt);
-    EXPECT_EQ(First("qv \"\" \"\"  \"\""), std::nullopt);
-    EXPECT_EQ(First("qv \"\"\"\""), std::nullopt);
-    EXPECT_EQ(First("qv \"\" i"), "i");
-    EXPECT_EQ(First("qv \"\"\t\"\" I"), "I");
-    // After the program name as well.
-    EXPECT_EQ(First("\"qv.exe\" \"\" x"), "x");
-}
-
-TEST(FirstArgument, ControlCharactersSeparate) {
-    EXPECT_EQ(First("qv\ti"), "i");
-    EXPECT_EQ(First("qv\t\ti\tx"), "i");
-    EXPECT_EQ(First("qv\x01i\x1F"), "i");
-    EXPECT_EQ(First("qv\ri\n"), "i");
-    EXPECT_EQ(First("qv i\x01x"), "i");
-    EXPECT_EQ(First("qv\x1F\x01"), std::nullopt);
-    // DEL (127) and bytes above it are ordinary characters.
-    EXPECT_EQ(First("qv i\x7F"), "i\x7F");
-    EXPECT_EQ(First("qv \xA0i"), "\xA0i");
-}
-
-TEST(FirstArgument, SeparatorsInsideQuotesStay) {
-    EXPECT_EQ(First("qv \"i\t\""), "i\t");
-    EXPECT_EQ(First("qv \"\ti\""), "\ti");
+TEST(FirstArgument, WorkedCommandLines) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        // No argument after the program name.
+        {"", std::nullopt},
+        {"qv_TarnUtil.exe", std::nullopt},
+        {"qv_TarnUtil.exe   ", std::nullopt},
+        {"\"C:\\host\\plugins\\qv_TarnUtil.exe\"", std::nullopt},
+        {"\"C:\\Program Files\\host\\plugins\\qv_TarnUtil.exe\" \t ", std::nullopt},
+        // The program name quoted or not.
+        {"qv_TarnUtil.exe i", "i"},
+        {"C:\\host\\plugins\\qv_TarnUtil.exe i", "i"},
+        // A quoted name with spaces is one word; what follows the closing quote
+        // directly still belongs to it.
+        {"\"C:\\Program Files\\host\\qv_TarnUtil.exe\" i", "i"},
+        {"\"C:\\Program Files\\host\\qv_TarnUtil.exe\"i x", "x"},
+        // Unquoted, a space ends the program name wherever it stands.
+        {"C:\\Program Files\\qv_TarnUtil.exe", "Files\\qv_TarnUtil.exe"},
+        // The argument is taken as written.
+        {"qv i", "i"},
+        {"qv I", "I"},
+        {"qv -i", "-i"},
+        {"qv /i", "/i"},
+        {"qv ii", "ii"},
+        {"qv \x95\x5C", "\x95\x5C"},  // 表, no byte of it a separator or quote
+        // Only the first counts.
+        {"qv i x", "i"},
+        {"qv x i", "x"},
+        {"qv    i    I   ", "i"},
+        // Quotes group and are dropped.
+        {"qv \"i\"", "i"},
+        {"qv \"i\" x", "i"},
+        {"qv \"i x\"", "i x"},
+        {"qv \"i \"", "i "},  // not "i": the space is kept
+        {"qv \"i", "i"},       // an unclosed quote runs to the end
+        {"qv \"i x", "i x"},
+        // Quotes in the middle of an argument.
+        {"qv a\"b c\"d e", "ab cd"},
+        {"qv i\"\"", "i"},
+        {"qv \"\"i", "i"},
+        {"qv \"i\"\"\"", "i"},
+        {"qv \"i\"i", "ii"},
+        // Empty quotes are no argument, after the program name as well.
+        {"qv \"\"", std::nullopt},
+        {"qv \"\" \"\"  \"\"", std::nullopt},
+        {"qv \"\"\"\"", std::nullopt},
+        {"qv \"\" i", "i"},
+        {"qv \"\"\t\"\" I", "I"},
+        {"\"qv.exe\" \"\" x", "x"},
+        // Control characters separate.
+        {"qv\ti", "i"},
+        {"qv\t\ti\tx", "i"},
+        {"qv\x01i\x1F", "i"},
+        {"qv\ri\n", "i"},
+        {"qv i\x01x", "i"},
+        {"qv\x1F\x01", std::nullopt},
+        // DEL (127) and bytes above it are ordinary characters.
+        {"qv i\x7F", "i\x7F"},
+        {"qv \xA0i", "\xA0i"},
+        // Separators inside quotes stay.
+        {"qv \"i\t\"", "i\t"},
+        {"qv \"\ti\"", "\ti"},
+    };
+    for (const auto& [line, first] : cases) EXPECT_EQ(tarn::FirstArgument(line), first) << line;
 }
 
 // ---- where the utility stands --------------------------------------------------------
 
-TEST(UtilityPathFor, WorkedResults) {
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\data\\board1"), "C:\\host\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\data"), "C:\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host"), "C:TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\"), "C:TarnUtil.exe");
-}
-
-TEST(UtilityPathFor, DeeperFoldersGoTwoLevelsUp) {
-    EXPECT_EQ(tarn::UtilityPathFor("D:\\a\\b\\c\\d\\e"), "D:\\a\\b\\c\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\data\\board one"), "C:\\host\\TarnUtil.exe");
-}
-
-TEST(UtilityPathFor, ParentEndingInADoubleByteBackslash) {
-    // 表 is 95 5C and ソ is 83 5C: their second bytes are no separators.
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\\x95\x5C\x83\x5C\\board"), "C:\\host\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\表ソ\\board"), "C:\\host\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\ソ\\board"), "C:\\host\\TarnUtil.exe");
-    // The grandparent's name ending in one is kept whole.
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\表ソ\\data\\board"), "C:\\\x95\x5C\x83\x5C\\TarnUtil.exe");
-}
-
-TEST(UtilityPathFor, CurrentFolderEndingInADoubleByteBackslash) {
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\data\\\x83\x5C"), "C:\\host\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\data\\\x95\x5C\x95\x5C"), "C:\\host\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\data\\\x83\x5C"), "C:\\TarnUtil.exe");
-}
-
-TEST(UtilityPathFor, OtherDoubleByteCharactersAndTheColon) {
-    // 名前 holds no 5C byte; names around it are cut as usual.
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\\x96\xBC\x91\x4F\\data\\board"), "C:\\\x96\xBC\x91\x4F\\TarnUtil.exe");
-    // A colon separates like a backslash, and a trailing colon is kept.
-    EXPECT_EQ(tarn::UtilityPathFor("C:"), "C:TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("C:data\\board"), "C:TarnUtil.exe");
-}
-
-TEST(UtilityPathFor, UncShares) {
-    EXPECT_EQ(tarn::UtilityPathFor("\\\\server\\share\\host\\data\\board1"),
-              "\\\\server\\share\\host\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("\\\\server\\share\\data\\board1"), "\\\\server\\share\\TarnUtil.exe");
-    // Nearer the top of a share the cuts eat into the server's name.
-    EXPECT_EQ(tarn::UtilityPathFor("\\\\server\\share\\board1"), "\\\\server\\TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("\\\\server\\share"), "\\\\TarnUtil.exe");
-}
-
-TEST(UtilityPathFor, NamesWithoutSeparators) {
-    EXPECT_EQ(tarn::UtilityPathFor(""), "TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("board"), "TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("data\\board"), "TarnUtil.exe");
-    EXPECT_EQ(tarn::UtilityPathFor("host\\data\\board"), "host\\TarnUtil.exe");
-    // A lone lead byte at the end reads nothing past the text.
-    EXPECT_EQ(tarn::UtilityPathFor("C:\\host\\data\\\x83"), "C:\\host\\TarnUtil.exe");
+TEST(UtilityPathFor, WorkedFolders) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"C:\\host\\data\\board1", "C:\\host\\TarnUtil.exe"},
+        {"C:\\host\\data", "C:\\TarnUtil.exe"},
+        {"C:\\host", "C:TarnUtil.exe"},
+        {"C:\\", "C:TarnUtil.exe"},
+        // Deeper folders go two levels up.
+        {"D:\\a\\b\\c\\d\\e", "D:\\a\\b\\c\\TarnUtil.exe"},
+        {"C:\\host\\data\\board one", "C:\\host\\TarnUtil.exe"},
+        // A parent ending in a double-byte character: 表 is 95 5C and ソ is 83 5C,
+        // their second bytes are no separators.
+        {"C:\\host\\\x95\x5C\x83\x5C\\board", "C:\\host\\TarnUtil.exe"},
+        {"C:\\host\\表ソ\\board", "C:\\host\\TarnUtil.exe"},
+        {"C:\\host\\ソ\\board", "C:\\host\\TarnUtil.exe"},
+        // The grandparent's name ending in one is kept whole.
+        {"C:\\表ソ\\data\\board", "C:\\\x95\x5C\x83\x5C\\TarnUtil.exe"},
+        // The current folder ending in one.
+        {"C:\\host\\data\\\x83\x5C", "C:\\host\\TarnUtil.exe"},
+        {"C:\\host\\data\\\x95\x5C\x95\x5C", "C:\\host\\TarnUtil.exe"},
+        {"C:\\data\\\x83\x5C", "C:\\TarnUtil.exe"},
+        // 名前 holds no 5C byte; names around it are cut as usual.
+        {"C:\\\x96\xBC\x91\x4F\\data\\board", "C:\\\x96\xBC\x91\x4F\\TarnUtil.exe"},
+        // A colon separates like a backslash, and a trailing colon is kept.
+        {"C:", "C:TarnUtil.exe"},
+        {"C:data\\board", "C:TarnUtil.exe"},
+        // UNC shares; nearer the top of a share the cuts eat into the server's name.
+        {"\\\\server\\share\\host\\data\\board1", "\\\\server\\share\\host\\TarnUtil.exe"},
+        {"\\\\server\\share\\data\\board1", "\\\\server\\share\\TarnUtil.exe"},
+        {"\\\\server\\share\\board1", "\\\\server\\TarnUtil.exe"},
+        {"\\\\server\\share", "\\\\TarnUtil.exe"},
+        // Names without separators.
+        {"", "TarnUtil.exe"},
+        {"board", "TarnUtil.exe"},
+        {"data\\board", "TarnUtil.exe"},
+        {"host\\data\\board", "host\\TarnUtil.exe"},
+        // A lone lead byte at the end reads nothing past the text.
+        {"C:\\host\\data\\\x83", "C:\\host\\TarnUtil.exe"},
+    };
+    for (const auto& [folder, utility] : cases) EXPECT_EQ(tarn::UtilityPathFor(folder), utility) << folder;
 }
 
 }  // namespace

@@ -12,16 +12,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 class PlatformFiles : public ::testing::Test {
 protected:
     TempFolder dir;
-    tarn_test::FaultGuard faults;
+    FaultGuard faults;
 };
 
 // Bytes a text-mode write would change: CR LF, a lone LF, NUL and Ctrl-Z.
@@ -46,15 +42,8 @@ TEST_F(PlatformFiles, ReadWholeFileGivesEveryByte) {
 }
 
 TEST_F(PlatformFiles, ReadWholeFileOfAFolderOrMissingFileRaisesTheOpenError) {
-    for (const std::string& path : {dir.path(), dir.Path("missing")}) {
-        try {
-            platform::ReadWholeFile(path);
-            ADD_FAILURE() << "no error for " << path;
-        } catch (const platform::FileError& e) {
-            EXPECT_EQ(e.kind(), platform::FileError::kOpen);
-            EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(path));
-        }
-    }
+    for (const std::string& path : {dir.path(), dir.Path("missing")})
+        ExpectFileError([&] { platform::ReadWholeFile(path); }, platform::FileError::kOpen, path);
 }
 
 TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {
@@ -155,8 +144,7 @@ TEST_F(PlatformFiles, ListFolderOfAMissingFolderFails) {
 }
 
 TEST_F(PlatformFiles, FolderIdentityFollowsTheFolderNotThePath) {
-    dir.MakeFolder("a");
-    dir.MakeFolder("b");
+    dir.MakeFolders({"a", "b"});
     WriteBytes(dir.Fs("file"), "");
     const auto a = platform::FolderIdentity(dir.Path("a"));
     ASSERT_TRUE(a.has_value());

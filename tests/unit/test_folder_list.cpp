@@ -13,8 +13,7 @@ using tarn::BuildFolderRows;
 using tarn::FolderList;
 using tarn::FolderRowKind;
 using tarn::SplitFolderPath;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 const std::string kSep(1, platform::kPathDelimiter);
 
@@ -73,6 +72,14 @@ TEST(FolderRows, AtTheRootTheRootIsCurrent) {
     EXPECT_EQ(rows[1].path, DrivePath({"data"}));  // no doubled separator after the root
 }
 
+// The names of the list's subfolder rows, in their order.
+std::vector<std::string> Subfolders(const FolderList& list) {
+    std::vector<std::string> names;
+    for (const auto& row : list.Rows())
+        if (row.kind == FolderRowKind::Subfolder) names.push_back(row.name);
+    return names;
+}
+
 // Puts the process's working folder back after each test.
 class FolderListTest : public ::testing::Test {
 protected:
@@ -82,18 +89,13 @@ protected:
 };
 
 TEST_F(FolderListTest, SettingAFolderMovesTheWorkingFolderAndListsOnlyFolders) {
-    folder_.MakeFolder("b");
-    folder_.MakeFolder("A");
-    folder_.MakeFolder(u8"表ソ");
+    folder_.MakeFolders({"b", "A", u8"表ソ"});
     WriteBytes(folder_.Fs("tarn_BBS.ini"), "x");
     FolderList list;
     list.SetDirectory(folder_.path());
     EXPECT_EQ(platform::CurrentDirectory(), list.Directory());
     EXPECT_TRUE(platform::SameTextIgnoringCase(list.Directory(), folder_.path())) << list.Directory();
-    std::vector<std::string> subfolders;
-    for (const auto& row : list.Rows())
-        if (row.kind == FolderRowKind::Subfolder) subfolders.push_back(row.name);
-    EXPECT_EQ(subfolders, (std::vector<std::string>{"A", "b", "\x95\x5C\x83\x5C"}));
+    EXPECT_EQ(Subfolders(list), (std::vector<std::string>{"A", "b", "\x95\x5C\x83\x5C"}));
     EXPECT_EQ(list.Rows()[list.CurrentRowIndex()].kind, FolderRowKind::Current);
 }
 
@@ -146,17 +148,12 @@ TEST_F(FolderListTest, SettingTheCurrentFolderAgainDoesNothing) {
 
 #ifdef _WIN32
 TEST_F(FolderListTest, HiddenAndSystemFoldersAreNotListed) {
-    folder_.MakeFolder("shown");
-    folder_.MakeFolder("hidden");
-    folder_.MakeFolder("system");
+    folder_.MakeFolders({"shown", "hidden", "system"});
     ASSERT_NE(SetFileAttributesA(folder_.Path("hidden").c_str(), 0x2 /* hidden */), 0);
     ASSERT_NE(SetFileAttributesA(folder_.Path("system").c_str(), 0x4 /* system */), 0);
     FolderList list;
     list.SetDirectory(folder_.path());
-    std::vector<std::string> subfolders;
-    for (const auto& row : list.Rows())
-        if (row.kind == FolderRowKind::Subfolder) subfolders.push_back(row.name);
-    EXPECT_EQ(subfolders, (std::vector<std::string>{"shown"}));
+    EXPECT_EQ(Subfolders(list), (std::vector<std::string>{"shown"}));
     list.SetDirectory(folder_.Path("HIDDEN"));  // hidden folders can still be set directly
     EXPECT_TRUE(platform::SameTextIgnoringCase(list.Directory(), folder_.Path("hidden")));
 }

@@ -14,19 +14,16 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace tarn_test;
 using tarn::BatchInput;
 using tarn::Field;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
 
 using Tree = std::map<std::string, std::string>;  // relative path -> bytes
 
 class JournalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* folder : {"data", "data/a", "data/a/deep", "data/b", "data/new"}) dir.MakeFolder(folder);
+        dir.MakeFolders({"data", "data/a", "data/a/deep", "data/b", "data/new"});
         WriteBytes(dir.Fs("data/tarn_BBS.ini"), "[BASIC]\r\nNAME=root\r\n");
         WriteBytes(dir.Fs("data/a/tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=a\r\nPARAM2=7\r\n");
         WriteBytes(dir.Fs("data/a/deep/tarn_BBS.ini"), "[BASIC]\nname=lf\n");
@@ -49,12 +46,13 @@ protected:
         return input;
     }
 
-    // A batch with its journal; returns the journal's folder.
-    std::string Batch(const std::string& name, tarn::BatchObserver* observer = nullptr) {
+    // A batch with its journal, leaving out `excludedFolder`; returns the
+    // journal's folder.
+    std::string Batch(const std::string& name, const std::string& excludedFolder = "") {
         tarn::Journal journal(journals, "batch", dir.Path("data"));
         tarn::BatchOptions options;
         options.journal = &journal;
-        options.observer = observer;
+        options.excludedFolder = excludedFolder;
         tarn::ApplyToTree(dir.Path("data"), Input(name), options);
         journal.Finish("finished");
         return journal.Folder();
@@ -146,7 +144,7 @@ TEST_F(JournalTest, ABatchStoppedByAnErrorIsTakenBackWhole) {
     tarn::Journal journal(journals, "batch", dir.Path("data"));
     {
         // A settings file that cannot be read stops the walk part way.
-        tarn_test::UnreadableFile unreadable(dir, "data/b/tarn_BBS.ini");
+        UnreadableFile unreadable(dir, "data/b/tarn_BBS.ini");
         if (!unreadable.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
         tarn::BatchOptions options;
         options.journal = &journal;
@@ -178,15 +176,7 @@ TEST_F(JournalTest, ACancelledBatchStopsAfterTheFileBeingWrittenAndIsTakenBack) 
 
 TEST_F(JournalTest, TheJournalsFolderInsideTheTreeIsNoBoard) {
     journals = dir.Path("data/journals");
-    const std::string journal = [&] {
-        tarn::Journal j(journals, "batch", dir.Path("data"));
-        tarn::BatchOptions options;
-        options.journal = &j;
-        options.excludedFolder = journals;
-        tarn::ApplyToTree(dir.Path("data"), Input("新"), options);
-        j.Finish("finished");
-        return j.Folder();
-    }();
+    const std::string journal = Batch("新", journals);
     EXPECT_FALSE(fs::exists(dir.Fs("data/journals/tarn_BBS.ini")));
     EXPECT_FALSE(fs::exists(fs::path(dir.Fs("data/journals")) / fs::path(journal).filename() / "tarn_BBS.ini"));
 }

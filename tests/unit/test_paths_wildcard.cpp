@@ -120,54 +120,55 @@ TEST(CodePage, SameTextIgnoringCase) {
 
 // ---- wildcard masks -------------------------------------------------------------------------------
 
-TEST(MatchesMask, StarMatchesAnyRunOfCharacters) {
-    EXPECT_TRUE(MatchesMask("", "*"));
-    EXPECT_TRUE(MatchesMask("qv_2ch.exe", "qv_*.exe"));
-    EXPECT_TRUE(MatchesMask("qv_.exe", "qv_*.exe"));
-    EXPECT_FALSE(MatchesMask("qv_2ch.exe.bak", "qv_*.exe"));
-    EXPECT_FALSE(MatchesMask("xqv_2ch.exe", "qv_*.exe"));
-    EXPECT_TRUE(MatchesMask("abXXabYYcd", "*ab*cd"));
-    EXPECT_TRUE(MatchesMask("aab", "*ab"));
-    EXPECT_FALSE(MatchesMask("abc", "*ab"));
-    EXPECT_TRUE(MatchesMask("a.b.c", "*.c"));
-}
-
-TEST(MatchesMask, QuestionMarkIsOneCharacterAlsoADoubleByteOne) {
-    EXPECT_TRUE(MatchesMask("a", "?"));
-    EXPECT_FALSE(MatchesMask("", "?"));
-    EXPECT_FALSE(MatchesMask("ab", "?"));
-    EXPECT_TRUE(MatchesMask("表", "?"));
-    EXPECT_FALSE(MatchesMask("表", "??"));
-    EXPECT_TRUE(MatchesMask("qv_表x.exe", "qv_??.exe"));
-}
-
-TEST(MatchesMask, DoubleByteCharactersCompareWhole) {
-    EXPECT_TRUE(MatchesMask("ソ.txt", "ソ.*"));
-    EXPECT_FALSE(MatchesMask("ゾ.txt", "ソ.*"));
-    // The trail byte of ソ is not the '\\' of a mask.
-    EXPECT_FALSE(MatchesMask("\x83\x5C", "*\\"));
-    EXPECT_FALSE(MatchesMask("\x83\x5C", "\x83*"));
-}
-
-TEST(MatchesMask, AsciiLettersIgnoreCase) {
-    EXPECT_TRUE(MatchesMask("QV_X.EXE", "qv_*.exe"));
-    EXPECT_TRUE(MatchesMask("qv_x.exe", "QV_?.EXE"));
-    EXPECT_FALSE(MatchesMask("qv_x.exf", "qv_*.exe"));
-}
-
-TEST(MatchesMask, DotStarAlsoMatchesNamesWithoutExtension) {
-    EXPECT_TRUE(MatchesMask("README", "*.*"));
-    EXPECT_TRUE(MatchesMask("a.b", "*.*"));
-    EXPECT_TRUE(MatchesMask(".hidden", "*.*"));
-    EXPECT_TRUE(MatchesMask("x", "x.*"));
-    EXPECT_TRUE(MatchesMask("x.txt", "x.*"));
-    EXPECT_TRUE(MatchesMask("x.", "x.*"));
-    EXPECT_FALSE(MatchesMask("xy", "x.*"));
-    EXPECT_FALSE(MatchesMask("y", "x.*"));
-    EXPECT_FALSE(MatchesMask("x", "x.txt"));
-    // Only a name without any extension gets the empty one.
-    EXPECT_TRUE(MatchesMask("ax", "*x.*"));
-    EXPECT_FALSE(MatchesMask("a.x", "*x.*"));
+TEST(MatchesMask, WorkedNamesAndMasks) {
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool matches;
+    };
+    const Case cases[] = {
+        // A star matches any run of characters.
+        {"", "*", true},
+        {"qv_2ch.exe", "qv_*.exe", true},
+        {"qv_.exe", "qv_*.exe", true},
+        {"qv_2ch.exe.bak", "qv_*.exe", false},
+        {"xqv_2ch.exe", "qv_*.exe", false},
+        {"abXXabYYcd", "*ab*cd", true},
+        {"aab", "*ab", true},
+        {"abc", "*ab", false},
+        {"a.b.c", "*.c", true},
+        // A question mark is one character, also a double-byte one.
+        {"a", "?", true},
+        {"", "?", false},
+        {"ab", "?", false},
+        {"表", "?", true},
+        {"表", "??", false},
+        {"qv_表x.exe", "qv_??.exe", true},
+        // Double-byte characters compare whole; the trail byte of ソ is not the
+        // '\\' of a mask.
+        {"ソ.txt", "ソ.*", true},
+        {"ゾ.txt", "ソ.*", false},
+        {"\x83\x5C", "*\\", false},
+        {"\x83\x5C", "\x83*", false},
+        // ASCII letters ignore case.
+        {"QV_X.EXE", "qv_*.exe", true},
+        {"qv_x.exe", "QV_?.EXE", true},
+        {"qv_x.exf", "qv_*.exe", false},
+        // ".*" also matches names without an extension.
+        {"README", "*.*", true},
+        {"a.b", "*.*", true},
+        {".hidden", "*.*", true},
+        {"x", "x.*", true},
+        {"x.txt", "x.*", true},
+        {"x.", "x.*", true},
+        {"xy", "x.*", false},
+        {"y", "x.*", false},
+        {"x", "x.txt", false},
+        // Only a name without any extension gets the empty one.
+        {"ax", "*x.*", true},
+        {"a.x", "*x.*", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.matches) << c.name << " " << c.mask;
 }
 
 }  // namespace

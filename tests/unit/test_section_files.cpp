@@ -9,42 +9,33 @@
 namespace {
 
 using tarn::SectionList;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // ---- splitting text into lines ------------------------------------------------
 
-TEST(SplitLines, EndsLinesAtCrLfAndCrLf) {
-    EXPECT_EQ(tarn::SplitLines("a\rb\nc\r\nd"), (SectionList{"a", "b", "c", "d"}));
-}
-
-TEST(SplitLines, FinalBreakAddsNoEmptyLine) {
-    EXPECT_EQ(tarn::SplitLines("a\r\nb\r\n"), (SectionList{"a", "b"}));
-    EXPECT_EQ(tarn::SplitLines("a\n"), (SectionList{"a"}));
-    EXPECT_EQ(tarn::SplitLines("a\r"), (SectionList{"a"}));
-}
-
-TEST(SplitLines, LfFollowedByCrIsTwoBreaks) {
-    EXPECT_EQ(tarn::SplitLines("a\n\rb"), (SectionList{"a", "", "b"}));
-    EXPECT_EQ(tarn::SplitLines("a\r\n\r\nb"), (SectionList{"a", "", "b"}));
-}
-
-TEST(SplitLines, BlankLinesAndSurroundingBlanksStay) {
-    EXPECT_EQ(tarn::SplitLines("\r\n  x \t\r\n\r\ny"), (SectionList{"", "  x \t", "", "y"}));
-}
-
-TEST(SplitLines, NulEndsTheLineAndTheWholeText) {
-    EXPECT_EQ(tarn::SplitLines(std::string("ab\0cd\r\nef", 9)), (SectionList{"ab"}));
-    EXPECT_EQ(tarn::SplitLines(std::string("ab\r\n\0cd", 7)), (SectionList{"ab"}));
-    EXPECT_EQ(tarn::SplitLines(std::string("\0ab", 3)), SectionList{});
-}
-
-TEST(SplitLines, EmptyTextHasNoLines) { EXPECT_TRUE(tarn::SplitLines("").empty()); }
-
-TEST(SplitLines, ShiftJisBytesStayAsTheyAre) {
-    // ソ and 表 end in 0x5C; no byte of a double-byte character is a break.
-    EXPECT_EQ(tarn::SplitLines("ソ表\r\n名前"), (SectionList{"\x83\x5C\x95\x5C", "\x96\xBC\x91\x4F"}));
+TEST(SplitLines, WorkedTexts) {
+    const std::vector<std::pair<std::string, SectionList>> cases = {
+        // Lines end at CR, LF and CR LF.
+        {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+        // A final break adds no empty line.
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\n", {"a"}},
+        {"a\r", {"a"}},
+        // LF followed by CR is two breaks.
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        // Blank lines and surrounding blanks stay.
+        {"\r\n  x \t\r\n\r\ny", {"", "  x \t", "", "y"}},
+        // NUL ends the line and the whole text.
+        {std::string("ab\0cd\r\nef", 9), {"ab"}},
+        {std::string("ab\r\n\0cd", 7), {"ab"}},
+        {std::string("\0ab", 3), {}},
+        // Empty text has no lines.
+        {"", {}},
+        // ソ and 表 end in 0x5C; no byte of a double-byte character is a break.
+        {"ソ表\r\n名前", {"\x83\x5C\x95\x5C", "\x96\xBC\x91\x4F"}},
+    };
+    for (const auto& [text, lines] : cases) EXPECT_EQ(tarn::SplitLines(text), lines) << text;
 }
 
 TEST(TextForm, EndsEveryLineWithCrLfTheLastIncluded) {
@@ -56,22 +47,11 @@ TEST(TextForm, EndsEveryLineWithCrLfTheLastIncluded) {
 // ---- section headers -------------------------------------------------------------
 
 TEST(IsHeaderLine, NeedsBracketsAsFirstAndLastCharacter) {
-    EXPECT_TRUE(tarn::IsHeaderLine("[BASIC]"));
-    EXPECT_TRUE(tarn::IsHeaderLine("[]"));
-    EXPECT_TRUE(tarn::IsHeaderLine("[名前]"));
-    EXPECT_FALSE(tarn::IsHeaderLine(""));
-    EXPECT_FALSE(tarn::IsHeaderLine("["));
-    EXPECT_FALSE(tarn::IsHeaderLine("BASIC]"));
-    EXPECT_FALSE(tarn::IsHeaderLine(" [BASIC]"));
-    EXPECT_FALSE(tarn::IsHeaderLine("[BASIC] "));
-    EXPECT_FALSE(tarn::IsHeaderLine("[BASIC"));
-}
-
-TEST(IsHeaderLine, TrailByteWithTheCodeOfABracketDoesNotEndAHeader) {
-    // ゾ is 0x83 0x5D; its second byte is the code of ']'.
-    EXPECT_FALSE(tarn::IsHeaderLine("[ゾ"));
-    EXPECT_FALSE(tarn::IsHeaderLine("[\x83\x5D"));
-    EXPECT_TRUE(tarn::IsHeaderLine("[ゾ]"));
+    for (const char* line : {"[BASIC]", "[]", "[名前]", "[ゾ]"}) EXPECT_TRUE(tarn::IsHeaderLine(line)) << line;
+    for (const char* line : {"", "[", "BASIC]", " [BASIC]", "[BASIC] ", "[BASIC"})
+        EXPECT_FALSE(tarn::IsHeaderLine(line)) << line;
+    // ゾ is 0x83 0x5D; its second byte is the code of ']' but ends no header.
+    for (const char* line : {"[ゾ", "[\x83\x5D"}) EXPECT_FALSE(tarn::IsHeaderLine(line)) << line;
 }
 
 // ---- one section out of a file ------------------------------------------------------
@@ -115,13 +95,11 @@ TEST_F(ReadSectionTest, ReadsTheNamedSectionOfAFile) {
 }
 
 TEST_F(ReadSectionTest, LfOnlyAndCrOnlyFilesReadLikeCrLfFiles) {
-    WriteBytes(dir.Fs("crlf.ini"), "[BASIC]\r\nA=1\r\n\r\nB=2\r\n");
-    WriteBytes(dir.Fs("lf.ini"), "[BASIC]\nA=1\n\nB=2\n");
-    WriteBytes(dir.Fs("cr.ini"), "[BASIC]\rA=1\r\rB=2\r");
     const SectionList expected = {"[BASIC]", "A=1", "", "B=2"};
-    EXPECT_EQ(tarn::ReadSection(dir.Path("crlf.ini"), "BASIC"), expected);
-    EXPECT_EQ(tarn::ReadSection(dir.Path("lf.ini"), "BASIC"), expected);
-    EXPECT_EQ(tarn::ReadSection(dir.Path("cr.ini"), "BASIC"), expected);
+    for (const char* bytes : {"[BASIC]\r\nA=1\r\n\r\nB=2\r\n", "[BASIC]\nA=1\n\nB=2\n", "[BASIC]\rA=1\r\rB=2\r"}) {
+        WriteBytes(dir.Fs("tarn_BBS.ini"), bytes);
+        EXPECT_EQ(tarn::ReadSection(dir.Path("tarn_BBS.ini"), "BASIC"), expected) << bytes;
+    }
 }
 
 TEST_F(ReadSectionTest, LowerCaseHeaderGivesAnEmptySection) {
@@ -144,16 +122,9 @@ TEST_F(ReadSectionTest, ShiftJisFileNameAndContent) {
 }
 
 TEST_F(ReadSectionTest, UnreadableFileRaisesTheOpenErrorWithThePath) {
-    tarn_test::UnreadableFile file(dir, "locked.ini");
+    UnreadableFile file(dir, "locked.ini");
     if (!file.ready()) GTEST_SKIP() << "cannot make an unreadable file here";
-    try {
-        tarn::ReadSection(file.path(), "BASIC");
-        FAIL() << "no error for an unreadable file";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kOpen);
-        EXPECT_EQ(e.path(), file.path());
-        EXPECT_EQ(std::string(e.what()), tarn_test::OpenErrorText(file.path()));
-    }
+    ExpectFileError([&] { tarn::ReadSection(file.path(), "BASIC"); }, platform::FileError::kOpen, file.path());
 }
 
 // ---- name=value lookup ---------------------------------------------------------------

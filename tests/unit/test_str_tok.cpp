@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "support/StrTokLib.h"
 #include "temp_folder.h"
@@ -11,8 +12,7 @@ namespace {
 using tarn::TCharSet;
 using tarn::TStrArray;
 using tarn::TStrTokRec;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // Every token of `text` up to the empty one, plus one call past the end.
 std::vector<std::string> Tokens(const std::string& text, const TCharSet& delimiters) {
@@ -30,8 +30,33 @@ using Strings = std::vector<std::string>;
 
 // ---- token scanner ---------------------------------------------------------------------
 
-TEST(StrTok, LeadingRepeatedAndTrailingDelimitersGiveNoEmptyTokens) {
-    EXPECT_EQ(Tokens(";;ab;;cd;", TCharSet(";")), (Strings{"ab", "cd"}));
+TEST(StrTok, WorkedScans) {
+    struct Case {
+        std::string text;
+        const char* delimiters;
+        Strings tokens;
+    };
+    const Case cases[] = {
+        // Leading, repeated and trailing delimiters give no empty tokens.
+        {";;ab;;cd;", ";", {"ab", "cd"}},
+        // Text without delimiters is one token.
+        {"abc", ";", {"abc"}},
+        {"a", "", {"a"}},
+        // Any member of the set delimits.
+        {" a,b ,, c\t", " ,\t", {"a", "b", "c"}},
+        // ソ, 表 and 能 end in 0x5C ('\\'), ゾ in 0x5D (']'): the second byte of
+        // a character is never tested against the set.
+        {"aソb\\表;\\能", "\\;", {"a\x83\x5C" "b", "\x95\x5C", "\x94\x5C"}},
+        {"\\ソ\\", "\\;", {"\x83\x5C"}},
+        {"[ゾ]", "[]", {"\x83\x5D"}},
+        // The byte after a lead byte belongs to it even when it is a delimiter.
+        {"a\x83;b;c", ";", {"a\x83;b", "c"}},
+        // Delimiters are tested byte by byte, so a lead byte in the set
+        // delimits and the byte after it is tested on its own.
+        {"a\x83" "b\x83\x83" "c", "\x83", {"a", "b", "c"}},
+        {"x\xA0y", "\xA0", {"x", "y"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Tokens(c.text, TCharSet(c.delimiters)), c.tokens) << c.text;
 }
 
 TEST(StrTok, EmptyTextAndOnlyDelimitersGiveTheEmptyTokenAtOnce) {
@@ -39,15 +64,6 @@ TEST(StrTok, EmptyTextAndOnlyDelimitersGiveTheEmptyTokenAtOnce) {
     EXPECT_EQ(tarn::StrTokFirst("", TCharSet(";"), rec), "");
     EXPECT_EQ(tarn::StrTokFirst(";;;", TCharSet(";"), rec), "");
     EXPECT_EQ(tarn::StrTokNext(TCharSet(";"), rec), "");
-}
-
-TEST(StrTok, TextWithoutDelimitersIsOneToken) {
-    EXPECT_EQ(Tokens("abc", TCharSet(";")), Strings{"abc"});
-    EXPECT_EQ(Tokens("a", TCharSet("")), Strings{"a"});
-}
-
-TEST(StrTok, AnyMemberOfTheSetDelimits) {
-    EXPECT_EQ(Tokens(" a,b ,, c\t", TCharSet(" ,\t")), (Strings{"a", "b", "c"}));
 }
 
 TEST(StrTok, PositionIsOneBasedAndStopsAtTheNextToken) {
@@ -66,33 +82,12 @@ TEST(StrTok, FirstStartsANewScanWithTheSameRecord) {
     EXPECT_EQ(tarn::StrTokNext(TCharSet(";"), rec), "q");
 }
 
-TEST(StrTok, TrailByteWithADelimiterCodeDoesNotSplit) {
-    // ソ, 表 and 能 end in 0x5C ('\\'); the second byte of a character is
-    // never tested against the set.
-    const TCharSet backslash("\\;");
-    EXPECT_EQ(Tokens("aソb\\表;\\能", backslash), (Strings{"a\x83\x5C" "b", "\x95\x5C", "\x94\x5C"}));
-    EXPECT_EQ(Tokens("\\ソ\\", backslash), Strings{"\x83\x5C"});
-    // ゾ ends in 0x5D (']').
-    EXPECT_EQ(Tokens("[ゾ]", TCharSet("[]")), Strings{"\x83\x5D"});
-}
-
 TEST(StrTok, LeadByteAtTheVeryEndIsKeptAndEndsTheScan) {
     EXPECT_EQ(Tokens("ab\x83", TCharSet(";")), Strings{"ab\x83"});
     TStrTokRec rec;
     tarn::StrTokFirst("ab\x83", TCharSet(";"), rec);
     EXPECT_EQ(rec.position, 4u);  // just past the end, as after any last token
     EXPECT_EQ(Tokens("a;\x83", TCharSet(";")), (Strings{"a", "\x83"}));
-}
-
-TEST(StrTok, ByteAfterALeadByteBelongsToItEvenWhenItIsADelimiter) {
-    EXPECT_EQ(Tokens("a\x83;b;c", TCharSet(";")), (Strings{"a\x83;b", "c"}));
-}
-
-TEST(StrTok, LeadByteInTheSetIsADelimiterByte) {
-    // Delimiters are tested byte by byte, so a lead byte in the set delimits
-    // and the byte after it is tested on its own.
-    EXPECT_EQ(Tokens("a\x83" "b\x83\x83" "c", TCharSet("\x83")), (Strings{"a", "b", "c"}));
-    EXPECT_EQ(Tokens("x\xA0y", TCharSet("\xA0")), (Strings{"x", "y"}));
 }
 
 // ---- file search by masks ------------------------------------------------------------------
@@ -111,19 +106,26 @@ protected:
     TempFolder dir;
 };
 
-TEST_F(FindFilesByMasksTest, MaskOrderBeatsNameOrder) {
-    EXPECT_EQ(Find(dir.path(), "qv_*.pl;qv_*.exe;qv_*.rb"), (Strings{"qv_z.pl", "qv_a.exe", "qv_b.rb"}));
-    EXPECT_EQ(Find(dir.path(), "qv_*.rb;qv_*.exe;qv_*.pl"), (Strings{"qv_b.rb", "qv_a.exe", "qv_z.pl"}));
-}
-
-TEST_F(FindFilesByMasksTest, NameMatchedByTwoMasksIsListedTwice) {
-    EXPECT_EQ(Find(dir.path(), "qv_*.exe;*.exe"), (Strings{"qv_a.exe", "qv_a.exe"}));
-}
-
-TEST_F(FindFilesByMasksTest, EmptyElementsOfTheListAreSkipped) {
-    EXPECT_EQ(Find(dir.path(), ";qv_*.exe;;qv_*.pl;"), (Strings{"qv_a.exe", "qv_z.pl"}));
-    EXPECT_TRUE(Find(dir.path(), "").empty());
-    EXPECT_TRUE(Find(dir.path(), ";;").empty());
+TEST_F(FindFilesByMasksTest, WorkedSearches) {
+    const std::vector<std::tuple<std::string, std::string, Strings>> cases = {
+        // The mask order beats the name order.
+        {dir.path(), "qv_*.pl;qv_*.exe;qv_*.rb", {"qv_z.pl", "qv_a.exe", "qv_b.rb"}},
+        {dir.path(), "qv_*.rb;qv_*.exe;qv_*.pl", {"qv_b.rb", "qv_a.exe", "qv_z.pl"}},
+        // A name matched by two masks is listed twice.
+        {dir.path(), "qv_*.exe;*.exe", {"qv_a.exe", "qv_a.exe"}},
+        // Empty elements of the list are skipped.
+        {dir.path(), ";qv_*.exe;;qv_*.pl;", {"qv_a.exe", "qv_z.pl"}},
+        {dir.path(), "", {}},
+        {dir.path(), ";;", {}},
+        // A file's path searches its folder.
+        {dir.Path("qv_a.exe"), "qv_*.pl", {"qv_z.pl"}},
+        {dir.Path("no_such_file"), "qv_*.rb", {"qv_b.rb"}},
+        {dir.path() + platform::kPathDelimiter, "qv_*.rb", {"qv_b.rb"}},
+        // A path outside any existing folder finds nothing.
+        {dir.Path("missing/qv_a.exe"), "*", {}},
+        {dir.Path("missing/deeper/"), "*", {}},
+    };
+    for (const auto& [path, masks, names] : cases) EXPECT_EQ(Find(path, masks), names) << path << " " << masks;
 }
 
 TEST_F(FindFilesByMasksTest, MatchingFoldersAreListedDotEntriesNever) {
@@ -154,17 +156,6 @@ TEST_F(FindFilesByMasksTest, ShiftJisNamesComeBackInTheCodePage) {
     dir.MakeFolder(u8"プラグイン");
     WriteBytes(dir.Fs(u8"プラグイン/qv_表.exe"), "");
     EXPECT_EQ(Find(dir.Path("プラグイン"), "qv_*.exe"), Strings{"qv_\x95\x5C.exe"});
-}
-
-TEST_F(FindFilesByMasksTest, FilePathSearchesItsFolder) {
-    EXPECT_EQ(Find(dir.Path("qv_a.exe"), "qv_*.pl"), Strings{"qv_z.pl"});
-    EXPECT_EQ(Find(dir.Path("no_such_file"), "qv_*.rb"), Strings{"qv_b.rb"});
-    EXPECT_EQ(Find(dir.path() + platform::kPathDelimiter, "qv_*.rb"), Strings{"qv_b.rb"});
-}
-
-TEST_F(FindFilesByMasksTest, PathOutsideAnyExistingFolderFindsNothing) {
-    EXPECT_TRUE(Find(dir.Path("missing/qv_a.exe"), "*").empty());
-    EXPECT_TRUE(Find(dir.Path("missing/deeper/"), "*").empty());
 }
 
 TEST_F(FindFilesByMasksTest, ThePlugInMaskList) {

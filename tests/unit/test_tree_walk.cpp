@@ -13,14 +13,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace tarn_test;
 using tarn::BatchInput;
 using tarn::Field;
 using tarn::WriteOutcome;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
 
 // Records the walk as "enter <folder>" and "store <file>" events, and stops
 // a walk that would not end (a link cycle followed) after 50 folders.
@@ -47,9 +43,13 @@ protected:
         options.observer = &recorder;
         tarn::ApplyToTree(dir.path(), input, options);
     }
-    static BatchInput NameAndSignature() {
+    static BatchInput NameOnly() {
         BatchInput input;
         input[Field::NAME] = {true, "n"};
+        return input;
+    }
+    static BatchInput NameAndSignature() {
+        BatchInput input = NameOnly();
         input.signatureChecked = true;
         input.signatureText = "sig\r\nline";
         return input;
@@ -57,13 +57,11 @@ protected:
 
     TempFolder dir;
     Recorder recorder;
-    tarn_test::FaultGuard faults;
+    FaultGuard faults;
 };
 
 TEST_F(TreeWalk, FolderWithoutSubfoldersGetsExactlyOneSettingsFile) {
-    BatchInput input;
-    input[Field::NAME] = {true, "n"};
-    Walk(input);
+    Walk(NameOnly());
     EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"tarn_BBS.ini"});
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(recorder.events,
@@ -79,8 +77,7 @@ TEST_F(TreeWalk, CheckedSignatureAddsSignIniWrittenFirst) {
 }
 
 TEST_F(TreeWalk, EveryFolderOfTheTreeGetsItsFiles) {
-    dir.MakeFolder("a/a1/a11");
-    dir.MakeFolder("b");
+    dir.MakeFolders({"a/a1/a11", "b"});
     dir.MakeFolder(".hidden");  // an ordinary folder on POSIX, visited all the same
     WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=old\r\nPASS=p\r\n");
     WriteBytes(dir.Fs("b/readme.txt"), "not a folder");
@@ -98,9 +95,7 @@ TEST_F(TreeWalk, EveryFolderOfTheTreeGetsItsFiles) {
 }
 
 TEST_F(TreeWalk, DepthFirstEachFolderBeforeItsSubfolders) {
-    dir.MakeFolder("a/a1");
-    dir.MakeFolder("a/a2");
-    dir.MakeFolder("b/b1");
+    dir.MakeFolders({"a/a1", "a/a2", "b/b1"});
     Walk(BatchInput{});
     const auto& f = recorder.folders;
     ASSERT_EQ(f.size(), 6u);
@@ -143,9 +138,7 @@ TEST_F(TreeWalk, FilesAlreadyInShapeAreReportedUnchanged) {
     dir.MakeFolder("a");
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=n\r\n");
     WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
-    BatchInput input;
-    input[Field::NAME] = {true, "n"};
-    Walk(input);
+    Walk(NameOnly());
     EXPECT_EQ(recorder.outcomes, (std::vector<WriteOutcome>{WriteOutcome::Unchanged, WriteOutcome::Written}));
 }
 
@@ -164,15 +157,7 @@ TEST_F(TreeWalk, FileErrorStopsTheWalkAndEarlierFoldersStayWritten) {
     dir.MakeFolder("a/b/c");
     WriteBytes(dir.Fs("a/b/tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
     platform::faults::Arm(platform::faults::Point::Replace, 2);  // root and a go through
-    BatchInput input;
-    input[Field::NAME] = {true, "n"};
-    try {
-        Walk(input);
-        FAIL() << "no error";
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kCreate);
-        EXPECT_EQ(e.path(), dir.Path("a/b/tarn_BBS.ini"));
-    }
+    ExpectFileError([&] { Walk(NameOnly()); }, platform::FileError::kCreate, dir.Path("a/b/tarn_BBS.ini"));
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("a/tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("a/b/tarn_BBS.ini")), "[BASIC]\r\nNAME=old\r\n");

@@ -19,8 +19,7 @@ namespace {
 
 using namespace tarn;
 namespace id = tarn::ids;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
 
 // ---- placement ------------------------------------------------------------------------
 
@@ -74,11 +73,9 @@ TEST(ErrorReport, CaptionIsTheProgramNameCutAtTheFirstDotWithLowerCaseAfterTheFi
     EXPECT_EQ(ErrorReportCaption("C:\\x\\my.Tool.EXE"), "my");
     EXPECT_EQ(ErrorReportCaption("C:\\x\\ABC"), "Abc");
     EXPECT_EQ(ErrorReportCaption("C:\\x\\.hidden.exe"), "");
-}
-
-TEST(ErrorReport, CaptionKeepsTheBytesOfDoubleByteCharacters) {
-    // "アZ" spelled in Shift-JIS is 0x83 0x41 'Z': the trail byte 0x41 looks
-    // like 'A' but is no letter, and "Z" after the first character is lowered.
+    // Double-byte characters keep their bytes: "アZ" in Shift-JIS is 0x83 0x41
+    // 'Z'; the trail byte 0x41 looks like 'A' but is no letter, and "Z" after
+    // the first character is lowered.
     EXPECT_EQ(ErrorReportCaption("C:\\x\\\x83\x41Z.exe"), "\x83\x41z");
     // "表" is 0x95 0x5C: its trail byte is no separator.
     EXPECT_EQ(ErrorReportCaption("C:\\x\\\x95\x5CTOOL.exe"), "\x95\x5Ctool");

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
@@ -15,10 +14,14 @@ namespace {
 using platform::faults::Point;
 using tarn::SectionList;
 using tarn::WriteOutcome;
-using tarn_test::EntryNames;
-using tarn_test::ReadBytes;
-using tarn_test::TempFolder;
-using tarn_test::WriteBytes;
+using namespace tarn_test;
+
+// WriteSections with a first list of its own, for the calls that do not look
+// at that list afterwards.
+WriteOutcome Write(const SectionList& second, const std::string& path, tarn::WriteMode mode = tarn::WriteMode::Write) {
+    SectionList first;
+    return tarn::WriteSections(first, second, path, mode);
+}
 
 class WriteSectionsTest : public ::testing::Test {
 protected:
@@ -32,7 +35,7 @@ protected:
     }
 
     TempFolder dir;
-    tarn_test::FaultGuard faults;
+    FaultGuard faults;
 };
 
 // ---- the bytes written --------------------------------------------------------------
@@ -82,21 +85,15 @@ TEST_F(WriteSectionsTest, LfOnlyAndCrOnlyFilesComeOutCrLf) {
 
 TEST_F(WriteSectionsTest, OverwritesALongerFileCompletely) {
     WriteBytes(dir.Fs("tarn_BBS.ini"), std::string(5000, 'x'));
-    SectionList first;
-    tarn::WriteSections(first, {"[BASIC]"}, dir.Path("tarn_BBS.ini"));
+    Write({"[BASIC]"}, dir.Path("tarn_BBS.ini"));
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\n");
 }
 
 TEST_F(WriteSectionsTest, BareFileNameIsResolvedInTheCurrentFolder) {
     // The console companion rewrites "tarn_BBS.ini" of its current folder.
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=old\r\n");
-    struct InFolder {
-        std::filesystem::path previous = std::filesystem::current_path();
-        explicit InFolder(const std::filesystem::path& p) { std::filesystem::current_path(p); }
-        ~InFolder() { std::filesystem::current_path(previous); }
-    };
     {
-        InFolder inside(dir.fs());
+        InCurrentFolder inside(dir.fs());
         SectionList first = {"[DIALOG]"};
         EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=new"}, "tarn_BBS.ini"), WriteOutcome::Written);
     }
@@ -108,61 +105,39 @@ TEST_F(WriteSectionsTest, BareFileNameIsResolvedInTheCurrentFolder) {
 
 TEST_F(WriteSectionsTest, UnchangedBytesLeaveTheFileAndItsTimeAlone) {
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[BASIC]\r\nNAME=n\r\n");
-    const auto old = tarn_test::MakeOld(dir.Fs("tarn_BBS.ini"));
-    SectionList first;
-    EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=n", ""}, dir.Path("tarn_BBS.ini")),
-              WriteOutcome::Unchanged);
+    const auto old = MakeOld(dir.Fs("tarn_BBS.ini"));
+    EXPECT_EQ(Write({"[BASIC]", "NAME=n", ""}, dir.Path("tarn_BBS.ini")), WriteOutcome::Unchanged);
     EXPECT_EQ(std::filesystem::last_write_time(dir.Fs("tarn_BBS.ini")), old);
 
-    first.clear();
-    EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=m"}, dir.Path("tarn_BBS.ini")), WriteOutcome::Written);
+    EXPECT_EQ(Write({"[BASIC]", "NAME=m"}, dir.Path("tarn_BBS.ini")), WriteOutcome::Written);
     EXPECT_GT(std::filesystem::last_write_time(dir.Fs("tarn_BBS.ini")), old);
 }
 
 TEST_F(WriteSectionsTest, DryRunWritesNothing) {
     WriteBytes(dir.Fs("old.ini"), "[BASIC]\r\nNAME=old\r\n");
-    SectionList first;
-    EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=new"}, dir.Path("old.ini"), tarn::WriteMode::DryRun),
-              WriteOutcome::WouldWrite);
+    const auto dryRun = tarn::WriteMode::DryRun;
+    EXPECT_EQ(Write({"[BASIC]", "NAME=new"}, dir.Path("old.ini"), dryRun), WriteOutcome::WouldWrite);
     EXPECT_EQ(ReadBytes(dir.Fs("old.ini")), "[BASIC]\r\nNAME=old\r\n");
-    first.clear();
-    EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]"}, dir.Path("new.ini"), tarn::WriteMode::DryRun),
-              WriteOutcome::WouldWrite);
-    first.clear();
-    EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=old"}, dir.Path("old.ini"), tarn::WriteMode::DryRun),
-              WriteOutcome::Unchanged);
+    EXPECT_EQ(Write({"[BASIC]"}, dir.Path("new.ini"), dryRun), WriteOutcome::WouldWrite);
+    EXPECT_EQ(Write({"[BASIC]", "NAME=old"}, dir.Path("old.ini"), dryRun), WriteOutcome::Unchanged);
     EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"old.ini"});
 }
 
 // ---- failures -------------------------------------------------------------------------------
 
-void ExpectCreateError(const std::function<void()>& action, const std::string& path) {
-    try {
-        action();
-        ADD_FAILURE() << "no error for " << path;
-    } catch (const platform::FileError& e) {
-        EXPECT_EQ(e.kind(), platform::FileError::kCreate);
-        EXPECT_EQ(e.path(), path);
-        EXPECT_EQ(std::string(e.what()), tarn_test::CreateErrorText(path));
-    }
+// Writing `second` to `path` raises the create error for it.
+void ExpectCreateError(const SectionList& second, const std::string& path) {
+    ExpectFileError([&] { Write(second, path); }, platform::FileError::kCreate, path);
 }
 
 TEST_F(WriteSectionsTest, MissingFolderRaisesTheCreateError) {
-    const std::string path = dir.Path("missing/tarn_BBS.ini");
-    ExpectCreateError([&] {
-        SectionList first;
-        tarn::WriteSections(first, {"[BASIC]"}, path);
-    }, path);
+    ExpectCreateError({"[BASIC]"}, dir.Path("missing/tarn_BBS.ini"));
     EXPECT_FALSE(std::filesystem::exists(dir.Fs("missing")));
 }
 
 TEST_F(WriteSectionsTest, FolderInPlaceOfTheFileRaisesTheCreateError) {
     dir.MakeFolder("tarn_BBS.ini");
-    const std::string path = dir.Path("tarn_BBS.ini");
-    ExpectCreateError([&] {
-        SectionList first;
-        tarn::WriteSections(first, {"[BASIC]"}, path);
-    }, path);
+    ExpectCreateError({"[BASIC]"}, dir.Path("tarn_BBS.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.Fs("tarn_BBS.ini")));
 }
 
@@ -190,10 +165,7 @@ TEST_F(WriteSectionsTest, UnwritableFileKeepsItsBytes) {
         ~Restore() { (void)std::system(("chattr -i " + quoted).c_str()); }
     } restore{quoted};
 #endif
-    ExpectCreateError([&] {
-        SectionList first;
-        tarn::WriteSections(first, {"[BASIC]", "NAME=new"}, path);
-    }, path);
+    ExpectCreateError({"[BASIC]", "NAME=new"}, path);
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), old);
     EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"tarn_BBS.ini"});
 }
@@ -213,10 +185,9 @@ TEST_P(WriteSectionsFault, FailedStepLeavesTheTargetAsItWasAndNoTemporaryFile) {
     const std::string path = dir.Path("tarn_BBS.ini");
 
     platform::faults::Arm(GetParam().point);
-    ExpectCreateError([&] {
-        SectionList first = {"[DIALOG]", "URL=1"};
-        tarn::WriteSections(first, {"[BASIC]", "NAME=" + std::string(3000, 'n')}, path);
-    }, path);
+    SectionList first = {"[DIALOG]", "URL=1"};
+    ExpectFileError([&] { tarn::WriteSections(first, {"[BASIC]", "NAME=" + std::string(3000, 'n')}, path); },
+                    platform::FileError::kCreate, path);
 
     if (GetParam().targetExists) {
         EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), old);
@@ -226,8 +197,7 @@ TEST_P(WriteSectionsFault, FailedStepLeavesTheTargetAsItWasAndNoTemporaryFile) {
     }
 
     // The fault was one-shot: the next write goes through.
-    SectionList first;
-    EXPECT_EQ(tarn::WriteSections(first, {"[BASIC]", "NAME=new"}, path), WriteOutcome::Written);
+    EXPECT_EQ(Write({"[BASIC]", "NAME=new"}, path), WriteOutcome::Written);
     EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), "[BASIC]\r\nNAME=new\r\n");
     EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"tarn_BBS.ini"});
 }
