@@ -984,6 +984,19 @@ class UndoTest(DriverTest):
         self.undo()
         self.assert_files(Snapshot(self.root).files, before.files)
 
+    def test_a_damaged_journal_is_refused_and_nothing_is_taken_back(self):
+        build_tree(self.root)
+        self.assert_success(self.run_driver(*MAIN_ARGS, *self.journal_args(), DRIVER.arg(self.root)))
+        after = Snapshot(self.root)
+        index = self.base / "journal" / self.journals()[0] / "journal.txt"
+        with open(index, "ab") as journal:
+            journal.write(b"replaced\tnot a number\t5\t3\t00\tsomewhere\r\n")
+        result = self.run_driver("--undo", *self.journal_args())
+        self.assertEqual(result.status, 1, result)
+        self.assertIn("tarnbatch: ファイル %s は開けません" % DRIVER.arg(index), result.err)
+        self.assertEqual(result.out, "", "no summary of an undo that never ran")
+        self.assert_files(Snapshot(self.root).files, after.files)
+
     def test_undo_after_a_kill_at_any_moment(self):
         folders = {"": None}
         for i in range(300):

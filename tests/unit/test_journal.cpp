@@ -10,6 +10,7 @@
 #include "batch/tuJournal.h"
 #include "batch/tuUndo.h"
 #include "platform/file_error.h"
+#include "platform/paths.h"
 #include "temp_folder.h"
 
 namespace {
@@ -188,6 +189,32 @@ TEST_F(JournalTest, ALineCutShortByACrashIsLeftOut) {
     text = text.substr(0, text.rfind("end\t"));  // killed before the end line
     WriteBytes(index, text + "replaced\t0\t5\t3\t00");
     EXPECT_EQ(tarn::ReadJournal(journal).records.size(), 10u);
+}
+
+// A journal damaged on disk is refused as a whole, never half taken back, and
+// the program does not end over it; a record whose bytes lie beyond old.bin
+// (even by an offset that would overflow) is one never made durable.
+TEST_F(JournalTest, ADamagedJournalIsRefusedAsUnreadable) {
+    const std::string journal = Batch("新");
+    const fs::path index = fs::path(dir.Fs("journals")) / fs::path(journal).filename() / "journal.txt";
+    const std::string text = ReadBytes(index);
+    const std::string beyond = "replaced\t18446744073709551615\t2\t3\t00\t" + dir.Path("data/x") + "\r\n";
+    WriteBytes(index, text + beyond);
+    EXPECT_EQ(tarn::ReadJournal(journal).records.size(), 10u);
+    for (const char* damaged : {"replaced\tx\t5\t3\t00\tp\r\n", "created\t-\t-\t3\tzz\tp\r\n",
+                                "replaced\t0\t99999999999999999999999\t3\t00\tp\r\n"}) {
+        WriteBytes(index, text + damaged);
+        ExpectFileError([&] { tarn::ReadJournal(journal); }, platform::FileError::kOpen,
+                        platform::JoinPath(journal, "journal.txt"));
+    }
+}
+
+TEST_F(JournalTest, OnlyFoldersNamedAsJournalsAreJournals) {
+    const std::string journal = Batch("新");
+    for (const char* other : {"20261208-101010--1", "20261208-101010-", "20261208-101010-1234567890",
+                              "2026120a-101010-1", "notes"})
+        fs::create_directory(dir.Fs("journals") / other);
+    EXPECT_EQ(tarn::ListJournals(journals), std::vector<std::string>{journal});
 }
 
 }  // namespace

@@ -142,6 +142,27 @@ TEST_F(TreeWalk, FilesAlreadyInShapeAreReportedUnchanged) {
     EXPECT_EQ(recorder.outcomes, (std::vector<WriteOutcome>{WriteOutcome::Unchanged, WriteOutcome::Written}));
 }
 
+// The counts the progress window and tarnbatch show, as a run tells them.
+TEST_F(TreeWalk, RunProgressCountsWhatTheRunDid) {
+    dir.MakeFolders({"a", "a/b"});
+    WriteBytes(dir.Fs("a/tarn_BBS.ini"), "[BASIC]\r\nNAME=n\r\n");
+    tarn::RunProgress progress;
+    tarn::BatchOptions options;
+    options.observer = &progress;
+    tarn::ApplyToTree(dir.path(), NameOnly(), options);
+    EXPECT_EQ(progress.folders, 3);
+    EXPECT_EQ(progress.written, 2);  // created in the start folder and in a/b
+    EXPECT_EQ(progress.unchanged, 1);
+    EXPECT_EQ(progress.CurrentFolder(), platform::JoinPath(platform::JoinPath(dir.path(), "a"), "b"));
+    progress.FolderSkipped("caf<U+00E9>");
+    progress.FileLeftAlone("x/tarn_BBS.ini");
+    EXPECT_EQ(progress.skipped, 1);
+    EXPECT_EQ(progress.Skipped(), std::vector<std::string>{"caf<U+00E9>"});
+    EXPECT_EQ(progress.LeftAlone(), std::vector<std::string>{"x/tarn_BBS.ini"});
+    EXPECT_EQ(progress.Counts(), "\x83\x74\x83\x48\x83\x8B\x83\x5F: 3\x81\x41\x8F\x91\x82\xAB\x8D\x9E\x82\xDD: 2"
+                                 "\x81\x41\x95\xCF\x8D\x58\x95\x73\x97\x76: 1\x81\x41\x94\xF2\x82\xCE\x82\xB5\x82\xBD: 1");
+}
+
 TEST_F(TreeWalk, DryRunWritesNothingAnywhere) {
     dir.MakeFolder("a/b");
     Walk(NameAndSignature(), tarn::WriteMode::DryRun);
