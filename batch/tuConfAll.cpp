@@ -151,14 +151,14 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
         // them, kept only when the observer asks for them.
         const bool keep = options_.observer && options_.observer->WantsContent();
         std::optional<std::string> before, after;
-        const WriteOutcome outcome = FromUpdate(platform::UpdateFile(
+        const WriteOutcome outcome = platform::UpdateFile(
             path,
             [&](const std::optional<std::string>& current) {
                 std::optional<std::string> bytes = compose(current);
                 if (keep) before = current, after = bytes;
                 return bytes;
             },
-            dryRun));
+            dryRun);
         if (keep && outcome != WriteOutcome::Unchanged && after) options_.observer->FileChanged(path, before, *after);
         Report(path, outcome);
         return;
@@ -272,9 +272,9 @@ SectionList ApplyFields(SectionList basic, const BatchInput& input) {
 WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& input, WriteMode mode) {
     // The new content is made from what the file holds at the moment it is
     // replaced, so that a write of the host's in between is never undone.
-    return FromUpdate(platform::UpdateFile(
+    return platform::UpdateFile(
         settingsPath, [&](const std::optional<std::string>& current) { return RewrittenSettings(current, input); },
-        mode == WriteMode::DryRun));
+        mode == WriteMode::DryRun);
 }
 
 bool ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options) {

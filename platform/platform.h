@@ -65,10 +65,10 @@ bool FileHoldsExactly(const std::string& path, const std::string& bytes);
 // removed, and FileError(kCreate, path) is thrown.
 void ReplaceFileContents(const std::string& path, const std::string& bytes);
 
-enum class UpdateOutcome {
-    Unchanged,     // the file already held the new bytes and was left alone
-    Replaced,      // the file now holds the new bytes
-    WouldReplace,  // dry run: the file would have been replaced (or created)
+enum class WriteOutcome {
+    Written,     // the file now holds the new bytes
+    Unchanged,   // the file already held exactly these bytes and was left alone
+    WouldWrite,  // dry run: the file would have been written (or created)
 };
 
 // What a rewrite computes from the file's current content (nothing when the
@@ -116,7 +116,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
 // another program's write is never undone: PrepareRewrite and Commit, again
 // while other writers come in between (a few seconds at most, then kBusy). A
 // missing file is created, never over one that appeared meanwhile.
-UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun);
+WriteOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun);
 
 // Waits before the next attempt at a busy file; throws FileError(kBusy,
 // path) after about five seconds of attempts.

@@ -47,13 +47,13 @@ void WaitForBusyFile(int attempt, const std::string& path) {
     std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 10 : 100));
 }
 
-UpdateOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
+WriteOutcome UpdateFile(const std::string& path, const ComposeFile& compose, bool dryRun) {
     for (int attempt = 0;; ++attempt) {
         if (attempt > 0) WaitForBusyFile(attempt, path);
         PreparedRewrite rewrite = PrepareRewrite(path, compose, dryRun);
-        if (!rewrite.Changed()) return UpdateOutcome::Unchanged;
-        if (dryRun) return UpdateOutcome::WouldReplace;
-        if (rewrite.Commit()) return UpdateOutcome::Replaced;
+        if (!rewrite.Changed()) return WriteOutcome::Unchanged;
+        if (dryRun) return WriteOutcome::WouldWrite;
+        if (rewrite.Commit()) return WriteOutcome::Written;
     }
 }
 

@@ -4,15 +4,6 @@
 
 namespace tarn {
 
-WriteOutcome FromUpdate(platform::UpdateOutcome outcome) {
-    switch (outcome) {
-    case platform::UpdateOutcome::Unchanged: return WriteOutcome::Unchanged;
-    case platform::UpdateOutcome::WouldReplace: return WriteOutcome::WouldWrite;
-    case platform::UpdateOutcome::Replaced: break;
-    }
-    return WriteOutcome::Written;
-}
-
 WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode) {
     if (platform::FileHoldsExactly(path, bytes)) return WriteOutcome::Unchanged;
     if (mode == WriteMode::DryRun) return WriteOutcome::WouldWrite;

@@ -13,14 +13,7 @@ enum class WriteMode {
     DryRun,  // only tell what would happen
 };
 
-enum class WriteOutcome {
-    Written,     // the file now holds the new bytes
-    Unchanged,   // the file already held exactly these bytes and was left alone
-    WouldWrite,  // dry run: the file would have been written
-};
-
-// The outcome of a platform file update in the terms of the settings files.
-WriteOutcome FromUpdate(platform::UpdateOutcome outcome);
+using platform::WriteOutcome;
 
 // Stores `bytes` as the whole content of the file at `path`. A file that
 // already holds exactly these bytes is not touched (its time stamps stay);
