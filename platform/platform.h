@@ -55,8 +55,7 @@ std::string ReadWholeFile(const std::string& path);
 // exists but cannot be opened or read.
 std::optional<std::string> ReadFileIfExists(const std::string& path);
 
-// True when `path` is an existing file holding exactly `bytes` (the size is
-// checked first, so a file of another size is not read).
+// True when `path` is an existing file, readable, holding exactly `bytes`.
 bool FileHoldsExactly(const std::string& path, const std::string& bytes);
 
 // Replaces the file at `path` with `bytes` crash-safely: a temporary file

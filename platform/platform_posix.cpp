@@ -391,19 +391,6 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
     return ReadAll(fd.get(), path);
 }
 
-bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
-    FileDescriptor fd(::open(NativeFile(path).c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st;
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) != bytes.size())
-        return false;
-    try {
-        return ReadAll(fd.get(), path) == bytes;
-    } catch (const FileError&) {
-        return false;
-    }
-}
-
 void ReplaceFileContents(const std::string& path, const std::string& bytes) {
     const std::string target = ResolveLink(NativeFile(path));
     FileDescriptor old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));

@@ -251,20 +251,6 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
     return ReadAll(file.get(), path);
 }
 
-bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size;
-    if (!file.valid() || !GetFileSizeEx(file.get(), &size) ||
-        static_cast<unsigned long long>(size.QuadPart) != bytes.size())
-        return false;
-    try {
-        return ReadAll(file.get(), path) == bytes;
-    } catch (const FileError&) {
-        return false;
-    }
-}
-
 void ReplaceFileContents(const std::string& path, const std::string& bytes) {
     const DWORD attributes = Attributes(path);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
