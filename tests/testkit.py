@@ -75,3 +75,15 @@ def environment(*names):
     if missing:
         raise unittest.SkipTest("not set: " + ", ".join(missing))
     return [os.environ[n] for n in names]
+
+
+class ProgramRun:
+    """How a run of a program ended: its status and its output."""
+
+    def __init__(self, status, out, err):
+        self.status, self.out, self.err = status, out, err
+
+    def __repr__(self):
+        def tail(output):  # text or bytes; None where it went to a file
+            return output[-3000:] if output else ""
+        return "status %d\n--- stdout\n%s--- stderr\n%s" % (self.status, tail(self.out), tail(self.err))

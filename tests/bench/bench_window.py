@@ -24,12 +24,7 @@ NAMES = ["ベンチ一", "ベンチ二"]
 
 
 def make_host(session, folders):
-    host = session.host(plugins=[])
-    for i in range(folders):
-        folder = host / "data" / ("板%03d" % (i // 100)) / ("%05d" % i)
-        folder.mkdir(parents=True)
-        (folder / "tarn_BBS.ini").write_bytes(crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
-    return host
+    return session.board_host(folders, lambda i: crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
 
 
 def timed_batch(session, host, name, journal):
@@ -37,11 +32,8 @@ def timed_batch(session, host, name, journal):
     session.env["TARNUTIL_JOURNAL"] = "on" if journal else "off"
     utility = session.start_utility(host / "TarnUtil.exe", session.new_folder("cwd"))
     probe = session.probe
-    probe("click", "CheckBox2_3")
-    probe.set_text("LabeledEdit2_3", name)
-    probe("post_click", "Button_StartDir")
-    dialog = probe.find_dialog("一括設定の開始フォルダを選んでください", "main")["hwnd"]
-    probe("press", dialog, 1)
+    probe.tick_name(name)
+    probe("press", probe.open_start_dialog(), 1)
     harness.wait_for(lambda: probe.text("Label_StartDir"), timeout=30)
     started = time.monotonic()
     probe("post_click", "Button_ConfAll")

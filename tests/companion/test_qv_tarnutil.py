@@ -34,7 +34,7 @@ OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
 from default_dialog import DIALOG, DIALOG_LINES  # noqa: E402
-from testkit import CRLF, chattr, crlf, environment, make_immutable  # noqa: E402,F401
+from testkit import CRLF, ProgramRun, chattr, crlf, environment, make_immutable  # noqa: E402,F401
 
 # "ファイル tarn_BBS.ini を作成できません" / "... は開けません", spelled out.
 CANNOT_CREATE = b"\x83\x74\x83\x40\x83\x43\x83\x8b tarn_BBS.ini \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
@@ -65,14 +65,6 @@ def setUpModule():
 def win(path):
     """The Windows path of a Unix path, through drive Z:."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
-class Result:
-    def __init__(self, status, out, err):
-        self.status, self.out, self.err = status, out, err
-
-    def __repr__(self):
-        return "status %d, stdout %r, stderr %r" % (self.status, self.out, self.err)
 
 
 class Record:
@@ -135,7 +127,7 @@ class CompanionTest(unittest.TestCase):
         proc = subprocess.run([ENV.wine_run, str(ENV.prefix)] + [str(a) for a in args], cwd=str(cwd),
                               env=self.env, stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
                               timeout=60)
-        return Result(proc.returncode, proc.stdout, proc.stderr)
+        return ProgramRun(proc.returncode, proc.stdout, proc.stderr)
 
     def run_companion(self, cwd, *args):
         """The companion with Unix argv (Wine builds the command line), in `cwd`."""

@@ -27,7 +27,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402
-from testkit import Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
+from testkit import ProgramRun, Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
 
 SUMMARY = re.compile(r"^folders visited: (\d+), files written: (\d+), "
                      r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
@@ -38,9 +38,10 @@ OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09, far from "now"
 
 # ---- running the driver ------------------------------------------------------
 
-class Result:
+class Result(ProgramRun):
     def __init__(self, status, out, err, raw_out=b""):
-        self.status, self.out, self.err, self.raw_out = status, out, err, raw_out
+        super().__init__(status, out, err)
+        self.raw_out = raw_out
 
     def lines(self):
         return self.out.splitlines()
@@ -58,9 +59,6 @@ class Result:
         match = SUMMARY.match(self.lines()[-1])
         shown = [line.split("form): ", 1)[1] for line in self.err.splitlines() if line.startswith("tarnbatch: skipped")]
         return shown, int(match.group(4) or 0)
-
-    def __repr__(self):
-        return "status %d\n--- stdout\n%s--- stderr\n%s" % (self.status, self.out, self.err)
 
 
 class Driver:

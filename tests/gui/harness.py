@@ -28,6 +28,7 @@ from pathlib import Path
 
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "ja_JP.UTF-8"}
 MAIN_WAIT_MS = 20000
+START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
 
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))  # tests/, for testkit
@@ -119,6 +120,16 @@ class Probe:
     def find_dialog(self, caption=None, owner="*", timeout_ms=10000):
         """A visible "#32770" window; its handle, or 0 when none came."""
         return self("find_dialog", to_hex(caption) if caption is not None else "*", owner, timeout_ms)
+
+    def tick_name(self, name):
+        """Ticks 名前 in the utility's window and types `name` into its field."""
+        self("click", "CheckBox2_3")
+        self.set_text("LabeledEdit2_3", name)
+
+    def open_start_dialog(self):
+        """Presses 開始フォルダ選択: the start-folder dialog's handle, 0 when none came."""
+        self("post_click", "Button_StartDir")
+        return self.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
 
     def close(self):
         if self.process.poll() is None:
@@ -250,6 +261,16 @@ class Session:
         for board in boards:
             (root / "data" / board).mkdir(parents=True, exist_ok=True)
         return root
+
+    def board_host(self, count, settings):
+        """A host without plug-ins whose data\\ holds `count` boards, a
+        hundred to a group folder, board i's settings file holding settings(i)."""
+        host = self.host(plugins=[])
+        for i in range(count):
+            folder = host / "data" / ("板%02d" % (i // 100)) / ("%04d" % i)
+            folder.mkdir(parents=True)
+            (folder / "tarn_BBS.ini").write_bytes(settings(i))
+        return host
 
     def launch(self, exe, cwd=None, windows_exe=None):
         """Starts TarnUtil.exe without waiting for anything; windows_exe is the

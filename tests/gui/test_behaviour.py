@@ -22,11 +22,10 @@ sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent / "e2e"))
 import harness  # noqa: E402
 import tarn_rules  # noqa: E402
-from harness import CRLF, ProbeError, crlf, from_hex, sjis, to_hex, wait_for, win_path  # noqa: E402
+from harness import CRLF, START_DIR_CAPTION, ProbeError, crlf, from_hex, sjis, to_hex, wait_for, win_path  # noqa: E402
 from testkit import make_immutable  # noqa: E402
 
 SETTINGS = "tarn_BBS.ini"
-START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
 DONE = sjis("一括設定が終了しました")
 ERROR_CAPTION = b"Tarnutil"
 IDOK, IDCANCEL = 1, 2
@@ -122,8 +121,7 @@ class BehaviourCase(unittest.TestCase):
         self.probe("sync")
 
     def open_start_dialog(self):
-        self.probe("post_click", "Button_StartDir")
-        dialog = self.probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
+        dialog = self.probe.open_start_dialog()
         self.assertTrue(dialog, "the start-folder dialog opens, owned by the main window")
         return dialog, self.probe("child", dialog, LIST_ID)["hwnd"]
 
@@ -615,12 +613,9 @@ class LongBatch(BehaviourCase):
         return tuple(map(int, match.groups())) if match else None
 
     def test_progress_stop_and_undo(self):
-        host = self.session.host(plugins=[])
+        host = self.session.board_host(self.FOLDERS, lambda i: crlf("[BASIC]", "URL=http://example.jp/%d/" % i,
+                                                                    "NAME=名無し"))
         data = host / "data"
-        for i in range(self.FOLDERS):
-            folder = data / ("板%02d" % (i // 100)) / ("%04d" % i)
-            folder.mkdir(parents=True)
-            (folder / SETTINGS).write_bytes(crlf("[BASIC]", "URL=http://example.jp/%d/" % i, "NAME=名無し"))
         before = files_below(data)
         utility = self.start(host)
         self.start_batch(3, "新しい名前")

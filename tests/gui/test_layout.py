@@ -94,7 +94,6 @@ FULL_TAB_CYCLE = (
 # At start only the tick boxes and three buttons are enabled.
 START_TAB_CYCLE = TICK_BOXES + ["Button_Cancel", "Button_StartDir", "Button_Ref"]
 
-START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
 # Characters of different widths, half and full width, for measuring fonts.
 FONT_SAMPLE = "iWm1.あ漢字ソ表ｱ"
 
@@ -304,8 +303,7 @@ class TabCycleWithEverythingEnabled(unittest.TestCase):
         try:
             for box in TICK_BOXES:
                 probe("click", box)
-            probe("post_click", "Button_StartDir")
-            dialog = probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
+            dialog = probe.open_start_dialog()
             self.assertTrue(dialog, "the start-folder dialog opens")
             probe("press", dialog, 1)
             self.assertEqual(harness.wait_for(lambda: probe.text("Label_StartDir")), b"data")

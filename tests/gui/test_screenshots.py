@@ -16,7 +16,6 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
 from harness import image_info, sjis  # noqa: E402
 
-START_DIR_CAPTION = "一括設定の開始フォルダを選んでください"
 DONE = sjis("一括設定が終了しました")
 PAINT_WAIT = 1.0  # seconds for Wine to paint a window that has just appeared
 MIN_COLOURS = 8
@@ -53,10 +52,8 @@ class Screenshots(unittest.TestCase):
         """The utility in `host` with 名前 ticked and filled in, its
         start-folder dialog open; the dialog's handle."""
         self.session.start_utility(host / "TarnUtil.exe")
-        self.probe("click", "CheckBox2_3")
-        self.probe.set_text("LabeledEdit2_3", "名無しさん")
-        self.probe("post_click", "Button_StartDir")
-        dialog = self.probe.find_dialog(START_DIR_CAPTION, "main")["hwnd"]
+        self.probe.tick_name("名無しさん")
+        dialog = self.probe.open_start_dialog()
         self.assertTrue(dialog)
         return dialog
 
@@ -82,11 +79,7 @@ class Screenshots(unittest.TestCase):
         self.assertTrue((host / "data" / "board2" / "thread" / "tarn_BBS.ini").is_file())
 
     def test_progress_window(self):
-        host = self.session.host(plugins=[])
-        for i in range(4000):
-            folder = host / "data" / ("板%02d" % (i // 100)) / ("%04d" % i)
-            folder.mkdir(parents=True)
-            (folder / "tarn_BBS.ini").write_bytes(b"[BASIC]\r\nNAME=x\r\n")
+        host = self.session.board_host(4000, lambda i: b"[BASIC]\r\nNAME=x\r\n")
         dialog = self.start_with_name(host)
         probe = self.probe
         probe("press", dialog, 1)

@@ -18,7 +18,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
 
 import tarn_rules as rules  # noqa: E402
 from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa: E402,F401
-from testkit import Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
+from testkit import ProgramRun, Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
 
 
 def _is_header_fast(line):
@@ -50,16 +50,6 @@ NOBODY = 65534
 TEMPORARY_MARK = "~TU"  # temporary files are named "~TU" and base-36 digits
 
 
-class Run:
-    def __init__(self, proc):
-        self.status = proc.returncode
-        self.out = proc.stdout.decode("utf-8", "replace")
-        self.err = proc.stderr.decode("utf-8", "replace")
-
-    def __repr__(self):
-        return "status %d\n--- stdout\n%s--- stderr\n%s" % (self.status, self.out[-3000:], self.err[-3000:])
-
-
 def driver():
     program = os.environ.get("TARNBATCH")
     if not program:
@@ -88,7 +78,8 @@ def run_driver(*args, as_nobody=False, timeout=300):
         env = dict(os.environ, XDG_STATE_HOME=nobody_state_folder())
     proc = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=timeout, env=env)
-    return Run(proc)
+    return ProgramRun(proc.returncode, proc.stdout.decode("utf-8", "replace"),
+                      proc.stderr.decode("utf-8", "replace"))
 
 
 def tree_files(root):

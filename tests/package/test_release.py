@@ -494,8 +494,8 @@ class InstalledTest(unittest.TestCase):
         self.assert_host_files_kept()
 
     def test_batch_driver_beside_the_utility(self):
-        status, _ = self.wine(self.host / "tarnbatch.exe", "--set", "URL=http://new.example/", "data", cwd=self.host)
-        self.assertEqual(status, 0)
+        status, out = self.wine(self.host / "tarnbatch.exe", "--set", "URL=http://new.example/", "data", cwd=self.host)
+        self.assertEqual(status, 0, out.decode("cp932", "replace"))
         self.assertEqual((self.board / "tarn_BBS.ini").read_bytes(),
                          crlf("[DIALOG]", "URL=1", "_NAME=お名前:", "[BASIC]", "URL=http://new.example/",
                               "NAME=名無しさん", "LIB=2ch"))
