@@ -574,6 +574,13 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
         text = *exact;
         return true;
     }
+    // Text that is no UTF-8 as a whole names no missing character, even where
+    // some of its bytes look like UTF-8 (Shift-JIS "で" is 0x82 0xC5, and
+    // 0xC5 0x82 would be U+0142).
+    for (std::size_t i = 0, length; i < utf8.size(); i += length) {
+        char32_t ignored;
+        if ((length = Utf8SequenceLength(utf8, i, ignored)) == 0) return false;
+    }
     const std::string shown = ShownText(utf8, &missingCharacter);
     if (!missingCharacter.empty()) text = shown;
     return false;

@@ -826,6 +826,10 @@ class OddTreeTest(DriverTest):
         result = self.run_driver("--sign", str(sign), str(self.root))
         self.assertEqual(result.status, 2, result)
         self.assertIn("U+2661", result.err)
+        # A Shift-JIS file is no UTF-8, though "です" holds the bytes of U+0142.
+        sign.write_bytes("署名です\r\n".encode("cp932"))
+        self.assert_success(self.run_driver("--sign", str(sign), str(self.root)))
+        self.assertEqual((self.root / SIGNATURE_FILE).read_bytes(), "署名です\r\n".encode("cp932"))
 
     def test_other_code_page_is_refused(self):
         if not DRIVER.wine:
