@@ -43,35 +43,58 @@ REG
     printf '"\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"="IPAGothic"\n'
 }
 
-case $action in
-start)
-    if [ ! -f "$prefix/.tarn-ready" ]; then
-        rm -rf "$prefix"
-        mkdir -p "$prefix"
-        wineboot -i </dev/null >/dev/null 2>&1
-        wineserver -w
-        mkdir -p "$prefix/drive_c/windows/Fonts"
-        cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-        registry > "$prefix/tarn.reg"
-        wine regedit /S "$prefix/tarn.reg" </dev/null >/dev/null 2>&1
-        wineserver -w
-        touch "$prefix/.tarn-ready"
-    fi
+# What Wine says while a prefix is made and started goes to a log beside it,
+# shown when a step fails (on a fresh machine the first start of Wine has
+# failed now and then without a word).
+log="$prefix.log"
+
+make_prefix() {
+    rm -rf "$prefix" && mkdir -p "$prefix" &&
+        wineboot -i </dev/null >>"$log" 2>&1 && wineserver -w &&
+        mkdir -p "$prefix/drive_c/windows/Fonts" &&
+        { cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true; } &&
+        registry >"$prefix/tarn.reg" && wine regedit /S "$prefix/tarn.reg" </dev/null >>"$log" 2>&1 &&
+        wineserver -w && touch "$prefix/.tarn-ready"
+}
+
+apply_settings() {
     settings="dpi=$dpi graphics=$graphics"
     if [ -f "$prefix/.tarn-settings" ] && [ "$(cat "$prefix/.tarn-settings")" != "$settings" ]; then
-        wineserver -k 2>/dev/null || true
-        registry > "$prefix/tarn.reg"
-        wine regedit /S "$prefix/tarn.reg" </dev/null >/dev/null 2>&1
-        wineserver -w
+        { wineserver -k 2>/dev/null || true; } &&
+            registry >"$prefix/tarn.reg" && wine regedit /S "$prefix/tarn.reg" </dev/null >>"$log" 2>&1 &&
+            wineserver -w || return 1
     fi
-    echo "$settings" > "$prefix/.tarn-settings"
+    echo "$settings" >"$prefix/.tarn-settings"
+}
+
+start_server() {
     # Detached from our output, or whoever reads it (ctest) would wait for it.
     # It fails when a server for this prefix runs already, which is as good.
-    wineserver -p </dev/null >/dev/null 2>&1 || true
+    wineserver -p </dev/null >>"$log" 2>&1 || true
     # The first program of a session starts Wine's background services, which
     # stay as long as the server and keep the standard output they were given:
     # start them here, detached, so that no test's output stays open.
-    wineboot </dev/null >/dev/null 2>&1
+    wineboot </dev/null >>"$log" 2>&1
+}
+
+start() {
+    { [ -f "$prefix/.tarn-ready" ] || make_prefix; } && apply_settings && start_server
+}
+
+case $action in
+start)
+    : >"$log"
+    if ! start; then
+        echo "wine-prefix.sh: starting $prefix failed; once more after this log:" >&2
+        tail -n 40 "$log" >&2
+        wineserver -k 2>/dev/null || true
+        rm -f "$prefix/.tarn-ready"
+        if ! start; then
+            echo "wine-prefix.sh: starting $prefix failed again:" >&2
+            tail -n 40 "$log" >&2
+            exit 1
+        fi
+    fi
     ;;
 stop)
     wineserver -k 2>/dev/null || true
