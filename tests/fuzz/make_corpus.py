@@ -91,6 +91,20 @@ COMMAND_LINES = [b"", b"i", b"I", b"-i", b"/i", b"ii", b"\"i\"", b"i extra args"
                  b"\t i", b"\"\"\"i\"", b"\"i b\" c", sjis("表ソ i")]
 
 
+# Journal lines after a header the target adds (first byte 1), and one file
+# that brings its own (first byte 0): each kind of record, a record whose old
+# bytes lie beyond old.bin, a path twice, a line cut short by a kill.
+JOURNALS = {
+    "three_kinds": b"\1" + "".join(line + "\r\n" for line in [
+        "replaced\t0\t5\t3\t00\t/data/a/tarn_BBS.ini", "created\t-\t-\t4\tff\t/data/b/tarn_BBS.ini",
+        "removed\t5\t3\t-\t-\t/data/b/tarn_BBS.ini", "end\tfinished\t3"]).encode("ascii"),
+    "beyond_twice_cut": b"\1" + "".join(line + "\r\n" for line in [
+        "replaced\t30\t10\t3\t00\t/data/x", "replaced\t0\t5\t3\t00\t/data/a",
+        "replaced\t2\t4\t3\t1a\t/data/a"]).encode("ascii") + b"repl",
+    "own_header": b"\0" + crlf("TarnUtil journal 1", "undo\t/j/20261208-101010-1", "replaced\t0\t1\t1\t0\t/板/ソ"),
+}
+
+
 def write(target, name, data):
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -120,6 +134,9 @@ def main():
 
     for i, line in enumerate(COMMAND_LINES):
         write("companion_command_line", "line_%02d" % i, line)
+
+    for name, data in JOURNALS.items():
+        write("read_journal", name, data)
 
 
 if __name__ == "__main__":
