@@ -113,6 +113,10 @@ void Journal::Open() {
 }
 
 void Journal::Record(const platform::PreparedRewrite& rewrite) {
+    // CR LF would end the record early: such a path (possible on Linux only)
+    // is not recorded, so the file is not changed either.
+    if (rewrite.Path().find("\r\n") != std::string::npos)
+        throw platform::FileError(platform::FileError::kCreate, rewrite.Path());
     if (!index_) Open();
     const auto& old = rewrite.Old();
     const auto& next = rewrite.New();

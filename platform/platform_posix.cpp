@@ -114,9 +114,11 @@ std::size_t Utf8SequenceLength(const std::string& s, std::size_t i, char32_t& co
     return length;
 }
 
-// The text in the code page with every character that has no exact form
-// written "<U+XXXX>" and every byte that is no UTF-8 "<0xNN>"; the name of the
-// first character without a form in `missing`.
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// The text in the code page with every character that has no exact form (and
+// every control character) written "<U+XXXX>" and every byte that is no UTF-8
+// "<0xNN>"; the name of the first character without a form in `missing`.
 std::string ShownText(const std::string& utf8, std::string* missing = nullptr) {
     std::string shown;
     for (std::size_t i = 0; i < utf8.size();) {
@@ -128,7 +130,9 @@ std::string ShownText(const std::string& utf8, std::string* missing = nullptr) {
             shown += byte;
             continue;
         }
-        if (auto form = ExactForm(utf8.substr(i, length))) {
+        if (length == 1 && IsControl(static_cast<unsigned char>(c))) {
+            shown += "<" + CharacterName(c) + ">";  // shown, not acted upon
+        } else if (auto form = ExactForm(utf8.substr(i, length))) {
             shown += *form;
         } else {
             shown += "<" + CharacterName(c) + ">";
@@ -344,9 +348,10 @@ std::optional<std::string> ReadAll(int fd, const std::string& path) {
 
 // True when a converted name could be used in a path as the name it came
 // from, and the same name would be usable under Windows: no '\\' or ':', not
-// "." or "..".
+// "." or "..". Nor CR LF, which would end the path's line in the journal.
 bool IsUsableName(const std::string& utf8) {
-    return !utf8.empty() && utf8 != "." && utf8 != ".." && utf8.find_first_of("\\:") == std::string::npos;
+    return !utf8.empty() && utf8 != "." && utf8 != ".." && utf8.find_first_of("\\:") == std::string::npos &&
+           utf8.find("\r\n") == std::string::npos;
 }
 
 }  // namespace
@@ -523,7 +528,7 @@ bool ListFolder(const std::string& folder, const std::string& mask,
         const auto exact = ExactForm(utf8);
         entry.exactName = exact.has_value() && (IsUsableName(utf8) || utf8 == "." || utf8 == "..");
         entry.name = exact ? *exact : std::string();
-        entry.shownName = exact ? *exact : ShownText(utf8);
+        entry.shownName = exact && entry.exactName ? *exact : ShownText(utf8);
         if (!everything && !MatchesMask(entry.exactName ? entry.name : entry.shownName, mask)) continue;
         unsigned char type = d->d_type;
         const std::string full = nativeFolder + "/" + utf8;

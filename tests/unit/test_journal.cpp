@@ -217,4 +217,31 @@ TEST_F(JournalTest, OnlyFoldersNamedAsJournalsAreJournals) {
     EXPECT_EQ(tarn::ListJournals(journals), std::vector<std::string>{journal});
 }
 
+#ifndef _WIN32
+// Linux allows line breaks in names. A folder whose name holds CR LF, which
+// would end its line in the journal early, is skipped and reported with them
+// shown; a start folder named so is not written. A lone LF or a tab ends no
+// line: such a board is written.
+TEST_F(JournalTest, NamesWithCrLfAreNeitherWalkedNorJournaled) {
+    dir.MakeFolders({"data/x\r\ny", "data/tab\tname"});
+    tarn::Journal journal(journals, "batch", dir.Path("data"));
+    tarn::RunProgress progress;
+    tarn::BatchOptions options;
+    options.journal = &journal;
+    options.observer = &progress;
+    tarn::ApplyToTree(dir.Path("data"), Input("新"), options);
+    journal.Finish("finished");
+    EXPECT_EQ(progress.Skipped(), std::vector<std::string>{dir.Path("data/x<U+000D><U+000A>y")});
+    EXPECT_FALSE(fs::exists(dir.Fs("data/x\r\ny/tarn_BBS.ini")));
+    EXPECT_TRUE(fs::exists(dir.Fs("data/tab\tname/tarn_BBS.ini")));
+    EXPECT_EQ(tarn::ReadJournal(journal.Folder()).records.size(), 12u);  // the tab's board whole
+
+    tarn::Journal second(journals, "batch", dir.Path("data/x\r\ny"));
+    options.journal = &second;
+    ExpectFileError([&] { tarn::ApplyToTree(dir.Path("data/x\r\ny"), Input("新"), options); },
+                    platform::FileError::kCreate, dir.Path("data/x\r\ny/sign.ini"));
+    EXPECT_TRUE(fs::is_empty(dir.Fs("data/x\r\ny")));
+}
+#endif
+
 }  // namespace
