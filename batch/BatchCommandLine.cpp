@@ -172,7 +172,7 @@ private:
         return InLanguage(language_, english, japanese);
     }
     [[noreturn]] void Refuse(const std::string& english, const std::string& japanese) const {
-        throw UsageError(Say(english, japanese));
+        throw UsageError(Say(english, japanese), language_);
     }
 
     const FieldInfo& FieldNamed(const std::string& key) const {
@@ -370,7 +370,8 @@ BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& a
         if (option != "--set" && arg.pathUsable) continue;
         const std::string shownArgument = (option.empty() ? "" : option + " ") + shown;
         throw UsageError(InLanguage(language, shownArgument + ": " + arg.missingCharacter + " has no Shift-JIS form",
-                                    shownArgument + ": " + arg.missingCharacter + " は Shift-JIS で表せません"));
+                                    shownArgument + ": " + arg.missingCharacter + " は Shift-JIS で表せません"),
+                         language);
     }
     return ParseBatchCommand(texts, language);
 }

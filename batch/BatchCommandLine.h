@@ -32,10 +32,15 @@ struct BatchCommand {
     Language language = Language::English;
 };
 
-// Thrown for a command line that cannot be carried out; the message says why.
+// Thrown for a command line that cannot be carried out; the message says why,
+// in the language the command line chose, which the caller's hint follows.
 class UsageError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    UsageError(const std::string& message, Language language) : std::runtime_error(message), language_(language) {}
+    Language language() const { return language_; }
+
+private:
+    Language language_;
 };
 
 // The language the arguments ask for with --lang (the last one counts), or

@@ -178,11 +178,8 @@ int main(int argc, char** argv) {
     try {
         command = tarn::ParseBatchArguments(args, userLanguage);
     } catch (const tarn::UsageError& e) {
-        std::vector<std::string> texts;
-        for (const auto& arg : args) texts.push_back(arg.text);
-        const Language language = tarn::ChosenLanguage(texts, userLanguage);
         Print(kErr, std::string("tarnbatch: ") + e.what() + "\n" +
-                        InLanguage(language, "Try 'tarnbatch --help'.\n",
+                        InLanguage(e.language(), "Try 'tarnbatch --help'.\n",
                                    "使い方は 'tarnbatch --help' で表示されます。\n"));
         return 2;
     } catch (const platform::FileError& e) {

@@ -200,6 +200,15 @@ TEST_F(BatchCommandLine, MessagesInTheChosenLanguage) {
               "nothing to write: give a field (--set, --take) or --sign");
     EXPECT_EQ(Refusal({"--lang=fr", start}, Language::Japanese),
               "--lang には ja か en を指定してください（指定されたのは 'fr'）");
+    // The refusal carries its language, for the hint that follows it.
+    for (const auto& [args, language] : {std::pair{std::vector<std::string>{"--lang=ja", start}, Language::Japanese},
+                                         std::pair{std::vector<std::string>{"--lang", "en", start}, Language::English}})
+        try {
+            ParseBatchCommand(args, language == Language::English ? Language::Japanese : Language::English);
+            ADD_FAILURE() << "no refusal";
+        } catch (const UsageError& e) {
+            EXPECT_EQ(e.language(), language);
+        }
     EXPECT_EQ(ParseBatchCommand({"--help"}, Language::Japanese).language, Language::Japanese);
     EXPECT_EQ(std::string(tarn::BatchUsage(Language::English)).rfind("Usage: tarnbatch [OPTION]...", 0), 0u);
     EXPECT_EQ(std::string(tarn::BatchUsage(Language::Japanese)).rfind("使い方: tarnbatch [オプション]...", 0), 0u);
