@@ -2,8 +2,7 @@
 // input byte chooses whether the file starts with a proper header; the rest
 // is the file. Checked: it returns or refuses with the open error naming
 // journal.txt, never anything else; what it returns holds one record a path,
-// with old bytes that lie inside old.bin exactly where the line says, for the
-// kinds that have them.
+// with old bytes (taken from old.bin) for exactly the kinds that have them.
 #include <cstdint>
 #include <set>
 #include <string>
