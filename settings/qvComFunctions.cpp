@@ -7,21 +7,40 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-// Position of the line's last character (its first byte for a double-byte one).
-std::size_t LastCharacterStart(const std::string& line) {
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < line.size(); i = platform::NextCharacter(line, i)) last = i;
-    return last;
+// The name a key line gives as Windows reads it: the text before its first
+// '=' (the whole line when it has none) without the white space around it.
+std::string KeyName(const std::string& line) {
+    return Trim(line.substr(0, line.find('=')));
 }
 
-// Index of the first name=value line whose name matches, or npos.
+// Index of the line naming `name` in the list's first occurrence of its
+// section (a later occurrence starts at its own header), or npos.
 std::size_t FindName(const SectionList& list, const std::string& name) {
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::size_t eq = list[i].find('=');
-        if (eq != std::string::npos && platform::SameTextIgnoringCase(list[i].substr(0, eq), name))
-            return i;
+        if (IsHeaderLine(list[i])) {
+            if (i > 0) break;
+            continue;
+        }
+        const std::string key = KeyName(list[i]);
+        if (!key.empty() && platform::SameTextIgnoringCase(key, name)) return i;
     }
     return std::string::npos;
+}
+
+// Where a new key goes: the end of the first occurrence of the section.
+std::size_t EndOfFirstOccurrence(const SectionList& list) {
+    for (std::size_t i = 1; i < list.size(); ++i)
+        if (IsHeaderLine(list[i])) return i;
+    return list.size();
+}
+
+// A value as Windows hands it out: without the white space around it and
+// without one pair of quotes (single or double) enclosing it.
+std::string ValueAsRead(const std::string& text) {
+    std::string value = Trim(text);
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        return value.substr(1, value.size() - 2);
+    return value;
 }
 
 }  // namespace
@@ -52,19 +71,29 @@ std::string TextForm(const SectionList& lines) {
     return text;
 }
 
-bool IsHeaderLine(const std::string& line) {
-    if (line.empty() || line[0] != '[') return false;
-    const std::size_t last = LastCharacterStart(line);
-    return last == line.size() - 1 && line[last] == ']';
+std::optional<std::string> HeaderName(const std::string& line) {
+    const std::string text = Trim(line);
+    if (text.empty() || text[0] != '[') return std::nullopt;
+    std::size_t close = std::string::npos;
+    for (std::size_t i = 1; i < text.size(); i = platform::NextCharacter(text, i))
+        if (text[i] == ']') close = i;
+    if (close == std::string::npos) return std::nullopt;
+    return Trim(text.substr(1, close - 1));
 }
 
+bool IsHeaderLine(const std::string& line) { return HeaderName(line).has_value(); }
+
 SectionList SelectSection(const SectionList& fileLines, const std::string& name) {
-    const std::string header = "[" + name + "]";
     SectionList section;
     bool inside = false;
     for (const auto& line : fileLines) {
-        if (IsHeaderLine(line)) inside = line == header;
-        if (inside) section.push_back(line);
+        const auto header = HeaderName(line);
+        if (header) {
+            inside = platform::SameTextIgnoringCase(*header, name);
+            if (inside) section.push_back("[" + name + "]");
+        } else if (inside) {
+            section.push_back(line);
+        }
     }
     return section;
 }
@@ -78,7 +107,8 @@ SectionList ReadSection(const std::string& path, const std::string& name) {
 std::optional<std::string> FindValue(const SectionList& list, const std::string& name) {
     const std::size_t i = FindName(list, name);
     if (i == std::string::npos) return std::nullopt;
-    return list[i].substr(list[i].find('=') + 1);
+    const std::size_t eq = list[i].find('=');
+    return eq == std::string::npos ? std::string() : ValueAsRead(list[i].substr(eq + 1));
 }
 
 std::string GetValue(const SectionList& list, const std::string& name) { return FindValue(list, name).value_or(""); }
@@ -90,7 +120,7 @@ void SetValue(SectionList& list, const std::string& name, const std::string& val
     } else if (i != std::string::npos) {
         list[i] = name + "=" + value;
     } else {
-        list.push_back(name + "=" + value);
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(EndOfFirstOccurrence(list)), name + "=" + value);
     }
 }
 

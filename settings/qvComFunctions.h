@@ -23,14 +23,21 @@ SectionList SplitLines(const std::string& text);
 // Every line followed by CR LF, the last one included.
 std::string TextForm(const SectionList& lines);
 
-// True when the line's first character is '[' and its last character is ']',
-// counted in characters of the code page (a double-byte character whose
-// second byte is ']' does not end a header).
+// Sections and keys are found as Windows reads an .ini file (the host reads
+// its settings so): white space around a header, a section name or a key
+// name does not count, nor does the letter case of a name, and only the
+// first occurrence of a section is read.
+
+// The section name of a header line: the line, without the white space
+// around it, starts with '[' and holds a ']' (a character, not the second
+// byte of a double-byte one); the name is the text up to the last ']',
+// without the white space around it. Nothing for any other line.
+std::optional<std::string> HeaderName(const std::string& line);
 bool IsHeaderLine(const std::string& line);
 
-// The lines of section `name` (case-sensitive, without brackets) among the
-// lines of a whole file: every occurrence, each behind its own header, in
-// file order. Lines before the first header never belong to a section.
+// The lines of section `name` (without brackets, any letter case) among the
+// lines of a whole file: every occurrence, each behind the header "[name]",
+// in file order. Lines before the first header never belong to a section.
 SectionList SelectSection(const SectionList& fileLines, const std::string& name);
 
 // Reads section `name` of the file at `path`. A path that names no existing
@@ -38,15 +45,19 @@ SectionList SelectSection(const SectionList& fileLines, const std::string& name)
 // cannot be read throws platform::FileError (kOpen).
 SectionList ReadSection(const std::string& path, const std::string& name);
 
-// The value of the first name=value line whose name equals `name` without
-// regard to letter case (locale-aware): everything after its '='. FindValue
-// gives nothing when there is no such line; GetValue, an empty value.
+// Key lookup in a section list reads its first occurrence only: the first
+// line whose name (the text before its first '=', or the whole line when it
+// has none, without the white space around it) equals `name` without regard
+// to letter case. FindValue gives that key's value as Windows hands it out
+// (without surrounding white space or one pair of enclosing quotes; empty
+// for a line without '='), nothing when no line names it; GetValue, an empty
+// value then.
 std::optional<std::string> FindValue(const SectionList& list, const std::string& name);
 std::string GetValue(const SectionList& list, const std::string& name);
 
-// Sets `name` to `value`. A non-empty value replaces the first matching line
-// by name=value (the name as passed) or appends that line; an empty value
-// deletes the first matching line.
+// Sets `name` to `value`. A non-empty value replaces the line naming it by
+// name=value (the name as passed) or adds that line at the end of the first
+// occurrence; an empty value deletes the line naming it.
 void SetValue(SectionList& list, const std::string& name, const std::string& value);
 
 // The text with every leading and trailing character of code 32 or less removed.

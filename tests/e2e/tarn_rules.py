@@ -12,15 +12,21 @@ The rules modelled:
 
 * Text is split into lines at CR, LF or CR LF; a NUL byte ends the text. A
   break at the very end adds no empty line; LF then CR is two breaks.
-* A header line starts with the character "[" and ends with the character "]"
-  (a double-byte character whose second byte happens to be 0x5D is not "]").
-* A section is every line from its header (matched byte for byte, letter case
-  included) up to the next header; lines before the first header belong to no
-  section; a section given twice keeps both parts, each behind its header.
-* name=value lines: the name is the text before the first "="; names match
-  without regard to letter case. Setting a non-empty value replaces the first
-  matching line (the name as the caller spelt it) or appends a line; an empty
-  value deletes the first matching line.
+* Sections and keys are found as Windows reads an .ini file. A header line,
+  without the white space around it, starts with the character "[" and holds
+  a "]" (a double-byte character whose second byte happens to be 0x5D is not
+  "]"); its name is the text up to the last "]", without white space around
+  it, matched without regard to letter case.
+* A section is every line from its header up to the next header, kept behind
+  the header "[NAME]"; lines before the first header belong to no section; a
+  section given twice keeps both parts, each behind its header.
+* A key line's name is the text before its first "=" (the whole line when it
+  has none) without the white space around it; names match without regard to
+  letter case, in the first occurrence of the section only. Its value is the
+  text after the "=" without white space around it and without one pair of
+  enclosing quotes. Setting a non-empty value replaces the first matching
+  line (the name as the caller spelt it) or adds a line at the end of the
+  first occurrence; an empty value deletes the first matching line.
 * Writing: the [DIALOG] lines, then the [BASIC] lines, with all white space and
   blank lines at the very end cut, every line ended by CR LF.
 * The batch: an empty [BASIC] gets its header; the chosen keys are set in the
@@ -102,20 +108,30 @@ def trim(line):
 
 # ---- sections ----------------------------------------------------------------
 
+def header_name(line):
+    """The section name of a header line, or None for any other line."""
+    chars = characters(trim(line))
+    if not chars or chars[0] != b"[" or b"]" not in chars[1:]:
+        return None
+    close = len(chars) - 1 - chars[::-1].index(b"]")
+    return trim(b"".join(chars[1:close]))
+
+
 def is_header(line):
-    chars = characters(line)
-    return bool(chars) and chars[0] == b"[" and chars[-1] == b"]"
+    return header_name(line) is not None
 
 
 def select_section(lines, name):
     """The lines of section `name` (bytes, no brackets) among a file's lines."""
-    wanted = b"[" + name + b"]"
     section = []
     inside = False
     for line in lines:
-        if is_header(line):
-            inside = line == wanted
-        if inside:
+        found = header_name(line)
+        if found is not None:
+            inside = _folded(found) == _folded(name)
+            if inside:
+                section.append(b"[" + name + b"]")
+        elif inside:
             section.append(line)
     return section
 
@@ -144,25 +160,38 @@ def _folded(name):
     return b"".join(out)
 
 
+def _first_occurrence_end(lines):
+    return next((i for i in range(1, len(lines)) if is_header(lines[i])), len(lines))
+
+
 def _match(lines, name):
     wanted = _folded(name)
-    for index, line in enumerate(lines):
-        if b"=" in line and _folded(line.split(b"=", 1)[0]) == wanted:
+    for index in range(_first_occurrence_end(lines)):
+        line = lines[index]
+        if is_header(line):
+            continue
+        key = trim(line.split(b"=", 1)[0])
+        if key and _folded(key) == wanted:
             return index
     return None
 
 
-def get(lines, name):
+def lookup(lines, name):
+    """The value of the key `name` as the host reads it, or None when no line names it."""
     index = _match(lines, name)
     if index is None:
+        return None
+    if b"=" not in lines[index]:
         return b""
-    return lines[index][len(name) + 1:]
+    value = trim(lines[index].split(b"=", 1)[1])
+    if len(value) >= 2 and value[:1] in (b'"', b"'") and value[-1:] == value[:1]:
+        value = value[1:-1]
+    return value
 
 
-def lookup(lines, name):
-    """The value of the first line named `name`, or None when there is none."""
-    index = _match(lines, name)
-    return None if index is None else lines[index].split(b"=", 1)[1]
+def get(lines, name):
+    value = lookup(lines, name)
+    return b"" if value is None else value
 
 
 def set_value(lines, name, value):
@@ -170,7 +199,7 @@ def set_value(lines, name, value):
     if value:
         line = name + b"=" + value
         if index is None:
-            lines.append(line)
+            lines.insert(_first_occurrence_end(lines), line)
         else:
             lines[index] = line
     elif index is not None:

@@ -130,7 +130,7 @@ BOARD_FOLDERS = {
         "LIB=2ch", "BBSFOLDER=1", "URL=http://example.jp/zatsudan/", "UPURL=http://example.jp/test/bbs.cgi",
         "NAME=名無しさん", "EMAIL=sage", "HP=", "KEY=削除", "PARAM1=", "PARAM2=2004/01/02,12:34",
         "USER=", "PASS="),
-    # LF only; keys in lower case; a name with a space before its "=".
+    # LF only; keys in lower case; a name with a space before its "=" (still the key).
     "雑談板/過去ログ": "[DIALOG]\n_NAME=名前:\n\n[BASIC]\nname=旧名\npass=ひみつ\nurl =http://spaced/\n".encode("cp932"),
     # CR only, with blank lines.
     "雑談板/過去ログ/2003年": sjis("[BASIC]\rNAME=三\r\rEMAIL=a@b\r\r"),
@@ -141,12 +141,12 @@ BOARD_FOLDERS = {
     "表ソ": crlf("[DIALOG]", "_NAME=名前ソ:", "[BASIC]", "NAME=表ソ", "PARAM1=ソ表ソ"),
     "表ソ/ソース": None,
     "表ソ/ソース/予定表": crlf("[BASIC]", "HP=http://ソ.example/表"),
-    # Headers in lower case are no headers: nothing of this file survives.
+    # Headers in lower case are the sections, as the host reads them.
     "小文字": crlf("[dialog]", "_NAME=x", "[basic]", "NAME=old", "PASS=old"),
     # Lines before the first header, other sections, [BASIC] before [DIALOG]
     # and twice, white space around lines, a line "[メモゾ" whose last byte is
-    # 0x5D (not a header: the last character is ゾ), a header with a space
-    # after it (no header), white space at the end of the file.
+    # 0x5D (not a header: it holds no character "]"), a header with a space
+    # after it, white space at the end of the file.
     "その他": crlf(
         "; written by hand", "NAME=before-header",
         "[OTHER]", "NAME=in-other", "[BASIC] ", "KEY=still-other",
@@ -360,13 +360,15 @@ class RulesModelTest(unittest.TestCase):
 
     def test_headers_count_characters(self):
         self.assertTrue(rules.is_header(b"[BASIC]"))
-        self.assertFalse(rules.is_header(b"[BASIC] "))
+        self.assertTrue(rules.is_header(b" [ basic ]\t"))
+        self.assertFalse(rules.is_header(b"[BASIC"))
         self.assertFalse(rules.is_header(sjis("[メモゾ")))  # ゾ is 0x83 0x5D
         self.assertTrue(rules.is_header(sjis("[ゾ]")))
 
     def test_sections(self):
         lines = rules.split_lines(crlf("x=0", "[BASIC]", "a=1", "[basic]", "b=2", "[BASIC]", "c=3"))
-        self.assertEqual(rules.select_section(lines, b"BASIC"), [b"[BASIC]", b"a=1", b"[BASIC]", b"c=3"])
+        self.assertEqual(rules.select_section(lines, b"BASIC"),
+                         [b"[BASIC]", b"a=1", b"[BASIC]", b"b=2", b"[BASIC]", b"c=3"])
 
     def test_get_and_set(self):
         lines = [b"[BASIC]", b"name=a", b"NAME=b"]
@@ -385,11 +387,11 @@ class RulesModelTest(unittest.TestCase):
                          b"[DIALOG]\r\na=1 \r\n[BASIC]\r\n")
 
     def test_batch_of_one_file(self):
-        # " pass" is not the name PASS: lines are matched before they are trimmed.
+        # " pass" is the name PASS, as the host reads it.
         old = crlf("top", "[BASIC]", " pass=x ", "", "name=n", "[DIALOG]", "_NAME=n ")
         fields = Fields({"PASS": "p", "NAME": ""}, bbsfolder=False)
         self.assertEqual(rules.settings_after_batch(old, fields),
-                         b"[DIALOG]\r\n_NAME=n \r\n[BASIC]\r\npass=x\r\n\r\nNAME=\r\nBBSFOLDER=\r\nPASS=p\r\n")
+                         b"[DIALOG]\r\n_NAME=n \r\n[BASIC]\r\nPASS=p\r\n\r\nNAME=\r\nBBSFOLDER=\r\n")
         self.assertEqual(rules.settings_after_batch(None, Fields()), b"[BASIC]\r\n")
 
     def test_signature(self):
@@ -406,7 +408,9 @@ class TreeRunTest(DriverTest):
 
         # A few files checked against bytes worked out by hand as well.
         self.assertEqual(after.files[Path(SETTINGS_FILE)], MAIN_FRESH_FILE)
-        self.assertEqual(after.files[Path("小文字", SETTINGS_FILE)], MAIN_FRESH_FILE)
+        self.assertEqual(after.files[Path("小文字", SETTINGS_FILE)],
+                         b"[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=\x96\xbc\x91O\x83e\x83X\x83g\r\nPASS=\x83\x5c\x95\x5c\r\n"
+                         b"LIB=2ch_plugin\r\nBBSFOLDER=1\r\nURL=http://example.jp/\x8cf\x8e\xa6\x94\xc2/\r\nEMAIL=\r\n")
         self.assertEqual(after.files[Path("表ソ", SETTINGS_FILE)],
                          b"[DIALOG]\r\n_NAME=\x96\xbc\x91O\x83\x5c:\r\n[BASIC]\r\nNAME=\x96\xbc\x91O\x83e\x83X\x83g\r\n"
                          b"PARAM1=\x83\x5c\x95\x5c\x83\x5c\r\nLIB=2ch_plugin\r\nBBSFOLDER=1\r\n"
@@ -480,7 +484,7 @@ class TreeRunTest(DriverTest):
                           '  EMAIL: (none) -> ""', '  PASS: (none) -> "ソ表"'])
         self.assertEqual(shown["rewritten: " + DRIVER.arg(self.root / "雑談板/過去ログ" / SETTINGS_FILE)],
                          ['  LIB: (none) -> "2ch_plugin"', '  BBSFOLDER: (none) -> "1"',
-                          '  URL: (none) -> "http://example.jp/掲示板/"', '  NAME: "旧名" -> "名前テスト"',
+                          '  URL: "http://spaced/" -> "http://example.jp/掲示板/"', '  NAME: "旧名" -> "名前テスト"',
                           '  EMAIL: (none) -> ""', '  PASS: "ひみつ" -> "ソ表"'])
         self.assertEqual(shown["rewritten: " + DRIVER.arg(self.root / "既存署名" / SIGNATURE_FILE)], [])
         self.assertEqual(shown["created: " + DRIVER.arg(self.root / "雑談板" / SIGNATURE_FILE)], [])
@@ -542,18 +546,17 @@ class TreeRunTest(DriverTest):
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "NAME=a", "BBSFOLDER=", "KEY=k"))
         self.assertEqual((self.root / "子" / SETTINGS_FILE).read_bytes(), crlf("[BASIC]", "BBSFOLDER="))
 
-    def test_trimmed_lines_read_differently_next_time(self):
-        # Lines are matched and headers found before the [BASIC] lines are
-        # trimmed: "[DIALOG] " is a [BASIC] line that becomes a header, and
-        # " NAME" no name NAME until trimmed, so a second run changes the file
-        # again.
+    def test_untrimmed_headers_and_names_are_found_the_first_time(self):
+        # "[DIALOG] " is a header and " NAME=old " the key NAME, as the host
+        # reads them: the first run puts the file in shape, the second finds
+        # nothing to change.
         build_tree(self.root, {"": crlf("[BASIC]", " NAME=old ", "KEY=k", "[DIALOG] ", "_NAME=n")}, {})
         fields = Fields({"NAME": "v"})
-        for _ in range(2):
+        for written in (1, 0):
             result = self.run_checked(fields, "--set", "NAME=v")[0]
-            self.assertEqual(result.summary(), (1, 1, 0, False))
+            self.assertEqual(result.summary(), (1, written, 1 - written, False))
         self.assertEqual((self.root / SETTINGS_FILE).read_bytes(),
-                         crlf("[DIALOG]", "_NAME=n", "NAME=v", "[BASIC]", "NAME=v", "KEY=k"))
+                         crlf("[DIALOG]", "_NAME=n", "[BASIC]", "NAME=v", "KEY=k"))
 
     def test_links_back_up_the_tree_are_not_followed(self):
         for rel in ("a/b/c", "d"):

@@ -121,10 +121,10 @@ TEST(HostileContent, MalformedFilesAreReadByTheLineRulesAndRewrittenWhole) {
         {"lead byte before ']'", "[BASIC\x81]\r\nNAME=a\r\n[BASIC]\r\nHP=h\r\n", "[BASIC]\r\nHP=h\r\n" + tail},
         {"invalid Shift-JIS", "[BASIC]\r\nKEY=\x80\xa0\xfd\xfe\xff\r\nHP=\x81 \x81\x0d\x81\r\n",
          "[BASIC]\r\nKEY=\x80\xa0\xfd\xfe\xff\r\nHP=\x81 \x81\r\n\x81\r\n" + tail},
-        // "\x1bNAME" is no name NAME until the line is trimmed, so NAME is
-        // appended after the blank lines, which are then inside [BASIC] and stay.
+        // Control bytes around a line are trimmed: "\x01[BASIC]" is the first
+        // [BASIC], where the keys are set; the second keeps its lines.
         {"control bytes", "\x01[BASIC]\r\n[BASIC]\r\n\x1bNAME=\x1b\x7f\r\n\x0c\r\n\x1a\r\n\x0c",
-         "[BASIC]\r\nNAME=\x1b\x7f\r\n\r\n\r\n\r\n" + tail},
+         "[BASIC]\r\n" + tail + "[BASIC]\r\nNAME=\x1b\x7f\r\n"},
         {"0x5C trail bytes", "[BASIC]\r\nNAME=\x83\x5c\x95\x5c\r\nHP=\x83\x5c\r\n",
          "[BASIC]\r\nNAME=v\r\nHP=\x83\x5c\r\nEMAIL=\r\n"},
     };

@@ -238,13 +238,15 @@ TEST(DryRunReport, MarksTheFileAndShowsEachChangedValue) {
     // The first line of a name counts, in any letter case; an unchanged
     // value, or one in a section the batch drops, is not shown. Control
     // characters are shown as their codes, a cut double-byte character too.
-    const std::string before = "[OTHER]\r\nURL=u\r\n[BASIC]\r\nname=a\x1b\r\nNAME=b\r\nPASS=p\r\nKEY=k\x83";
+    const std::string before = "[OTHER]\r\nURL=u\r\n[BASIC]\r\nname=a\x1bz\r\nNAME=b\r\nPASS=p\r\nKEY=k\x83";
     const std::string after = "[BASIC]\r\nNAME=\x83\x5C\r\nPASS=p\r\nKEY=\r\nURL=u\r\n";
     EXPECT_EQ(DescribeChange(settings, before, after, Language::Japanese),
-              "書き換え: " + settings + "\n  URL: (なし) → \"u\"\n  NAME: \"a<0x1B>\" → \"\x83\x5C\"\n"
+              "書き換え: " + settings + "\n  URL: (なし) → \"u\"\n  NAME: \"a<0x1B>z\" → \"\x83\x5C\"\n"
               "  KEY: \"k<0x83>\" → \"\"\n");
-    EXPECT_EQ(DescribeChange(settings, "[BASIC]\r\n pass=p \r\n", "[BASIC]\r\npass=p\r\n", Language::English),
-              "rewritten: " + settings + "\n  PASS: (none) -> \"p\"\n");
+    // Values as the host reads them: white space around names and values does not count.
+    EXPECT_EQ(DescribeChange(settings, "[BASIC]\r\n pass = p \r\nURL\r\n", "[BASIC]\r\npass=p\r\nURL=u\r\n",
+                             Language::English),
+              "rewritten: " + settings + "\n  URL: \"\" -> \"u\"\n");
     EXPECT_EQ(DescribeChange(settings, "[BASIC]\nNAME=a\n[X]\n", "[BASIC]\r\nNAME=a\r\n", Language::English),
               "rewritten: " + settings + "\n  (no value changes; other lines change)\n");
     // A signature has no keys.

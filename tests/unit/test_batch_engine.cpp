@@ -131,12 +131,17 @@ TEST_F(ApplyToFolderTest, WorkedFiles) {
         // Other sections and lines before the first header are dropped.
         {"stray=1\r\n[OTHER]\r\nA=1\r\n[DIALOG]\r\nURL=1\r\n[EXTRA]\r\nB=2\r\n[BASIC]\r\nNAME=n\r\n", BatchInput{},
          "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=n\r\n"},
-        // A lower-case header is not recognised.
-        {"[basic]\r\nNAME=old\r\nURL=u\r\n", With({{Field::NAME, "new"}}), "[BASIC]\r\nNAME=new\r\n"},
-        // Repeated [BASIC] sections stay and new keys go to the end.
+        // Headers in any letter case or spacing are the section, written as the host's.
+        {"[basic]\r\nNAME=old\r\nURL=u\r\n[ Dialog ] \r\nURL=1\r\n", With({{Field::NAME, "new"}}),
+         "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=new\r\nURL=u\r\n"},
+        // Keys are set in the first [BASIC], the one the host reads; later ones stay as they are.
         {"[BASIC]\r\nNAME=a\r\n[DIALOG]\r\nURL=1\r\n[BASIC]\r\nPASS=b\r\n",
          With({{Field::PASS, "p"}, {Field::HP, "h"}}),
-         "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=a\r\n[BASIC]\r\nPASS=p\r\nHP=h\r\n"},
+         "[DIALOG]\r\nURL=1\r\n[BASIC]\r\nNAME=a\r\nHP=h\r\nPASS=p\r\n[BASIC]\r\nPASS=b\r\n"},
+        // A key is found by its name without the white space around it, also on a line without '='.
+        {"[BASIC]\r\n NAME = old\r\nEMAIL =x\r\n\tHP=h\r\nURL\r\nURL=later\r\n",
+         With({{Field::NAME, "new"}, {Field::EMAIL, "sage"}, {Field::HP, ""}, {Field::URL, "u"}}),
+         "[BASIC]\r\nNAME=new\r\nEMAIL=sage\r\nHP=\r\nURL=u\r\nURL=later\r\n"},
         // Line ends and the white space of [BASIC] are normalised.
         {"[DIALOG]\n  URL=1  \n[BASIC]\r NAME = n \r\r\n\n", BatchInput{},
          "[DIALOG]\r\n  URL=1  \r\n[BASIC]\r\nNAME = n\r\n"},

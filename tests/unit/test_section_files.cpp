@@ -44,43 +44,41 @@ TEST(TextForm, EndsEveryLineWithCrLfTheLastIncluded) {
     EXPECT_EQ(tarn::TextForm({""}), "\r\n");
 }
 
-// ---- section headers -------------------------------------------------------------
+// ---- section headers, as Windows reads them -----------------------------------------
 
-TEST(IsHeaderLine, NeedsBracketsAsFirstAndLastCharacter) {
-    for (const char* line : {"[BASIC]", "[]", "[名前]", "[ゾ]"}) EXPECT_TRUE(tarn::IsHeaderLine(line)) << line;
-    for (const char* line : {"", "[", "BASIC]", " [BASIC]", "[BASIC] ", "[BASIC"})
+TEST(HeaderName, WhiteSpaceAroundAndInsideTheBracketsDoesNotCount) {
+    const std::vector<std::pair<std::string, std::string>> headers = {
+        {"[BASIC]", "BASIC"}, {"[]", ""},           {"[名前]", "名前"},      {"[ゾ]", "ゾ"},
+        {" [BASIC]", "BASIC"}, {"[BASIC] ", "BASIC"}, {"\t[ BASIC\t]\t", "BASIC"},
+        // The name ends at the last ']'; text after it does not count.
+        {"[BASIC]x", "BASIC"}, {"[BASIC]]", "BASIC]"}, {"[BA]SIC]", "BA]SIC"},
+    };
+    for (const auto& [line, name] : headers) EXPECT_EQ(tarn::HeaderName(line), name) << line;
+    // ゾ is 0x83 0x5D; its second byte is the code of ']' but closes no header.
+    for (const char* line : {"", "[", "BASIC]", "[BASIC", "x[BASIC]", "[ゾ", "[\x83\x5D"})
         EXPECT_FALSE(tarn::IsHeaderLine(line)) << line;
-    // ゾ is 0x83 0x5D; its second byte is the code of ']' but ends no header.
-    for (const char* line : {"[ゾ", "[\x83\x5D"}) EXPECT_FALSE(tarn::IsHeaderLine(line)) << line;
 }
 
 // ---- one section out of a file ------------------------------------------------------
 
 const SectionList kFile = {
     "stray line",  "[DIALOG]",    "URL=1",  "",      "[BASIC]", "NAME=a",
-    "[basic]",     "NAME=lower",  "[BASIC] ", "inside=still", "[OTHER]", "X=1",
+    "[basic]",     "NAME=lower",  "[ BASIC ] ", "inside=still", "[OTHER]", "X=1",
     "[BASIC]",     "PASS=p",
 };
 
-TEST(SelectSection, KeepsEveryOccurrenceBehindItsOwnHeader) {
-    // "[BASIC] " (with a space) is no header, so its line belongs to the
-    // section before it, which is [basic] here: not ours.
-    EXPECT_EQ(tarn::SelectSection(kFile, "BASIC"), (SectionList{"[BASIC]", "NAME=a", "[BASIC]", "PASS=p"}));
-}
-
-TEST(SelectSection, HeaderMatchingIsCaseSensitive) {
-    EXPECT_EQ(tarn::SelectSection(kFile, "basic"),
-              (SectionList{"[basic]", "NAME=lower", "[BASIC] ", "inside=still"}));
-    EXPECT_TRUE(tarn::SelectSection(kFile, "Dialog").empty());
+TEST(SelectSection, EveryOccurrenceInAnyCaseAndSpacingStaysBehindTheNamesOwnHeader) {
+    const SectionList basic = {"[BASIC]", "NAME=a", "[BASIC]", "NAME=lower", "[BASIC]", "inside=still",
+                               "[BASIC]", "PASS=p"};
+    EXPECT_EQ(tarn::SelectSection(kFile, "BASIC"), basic);
+    EXPECT_EQ(tarn::SelectSection(kFile, "basic"), (SectionList{"[basic]", "NAME=a", "[basic]", "NAME=lower",
+                                                                "[basic]", "inside=still", "[basic]", "PASS=p"}));
+    EXPECT_TRUE(tarn::SelectSection(kFile, "BAS").empty());
 }
 
 TEST(SelectSection, BlankLinesStayAndLinesBeforeTheFirstHeaderAreDropped) {
     EXPECT_EQ(tarn::SelectSection(kFile, "DIALOG"), (SectionList{"[DIALOG]", "URL=1", ""}));
     EXPECT_TRUE(tarn::SelectSection({"a=1", "b=2"}, "BASIC").empty());
-}
-
-TEST(SelectSection, NameDoesNotMatchWithSurroundingSpaces) {
-    EXPECT_TRUE(tarn::SelectSection({"[ BASIC ]", "A=1"}, "BASIC").empty());
 }
 
 class ReadSectionTest : public ::testing::Test {
@@ -102,9 +100,9 @@ TEST_F(ReadSectionTest, LfOnlyAndCrOnlyFilesReadLikeCrLfFiles) {
     }
 }
 
-TEST_F(ReadSectionTest, LowerCaseHeaderGivesAnEmptySection) {
+TEST_F(ReadSectionTest, LowerCaseHeaderIsTheSection) {
     WriteBytes(dir.Fs("tarn_BBS.ini"), "[basic]\r\nNAME=n\r\n");
-    EXPECT_TRUE(tarn::ReadSection(dir.Path("tarn_BBS.ini"), "BASIC").empty());
+    EXPECT_EQ(tarn::ReadSection(dir.Path("tarn_BBS.ini"), "BASIC"), (SectionList{"[BASIC]", "NAME=n"}));
 }
 
 TEST_F(ReadSectionTest, MissingFileAndFolderReadAsEmpty) {
@@ -127,31 +125,38 @@ TEST_F(ReadSectionTest, UnreadableFileRaisesTheOpenErrorWithThePath) {
     ExpectFileError([&] { tarn::ReadSection(file.path(), "BASIC"); }, platform::FileError::kOpen, file.path());
 }
 
-// ---- name=value lookup ---------------------------------------------------------------
+// ---- key lookup, as Windows reads a key ---------------------------------------------
 
-TEST(GetValue, ReturnsEverythingAfterTheFirstEqualsSign) {
-    const SectionList list = {"[BASIC]", "URL=http://x/?a=b", "NAME= spaced ", "EMPTY="};
-    EXPECT_EQ(tarn::GetValue(list, "URL"), "http://x/?a=b");
-    EXPECT_EQ(tarn::GetValue(list, "NAME"), " spaced ");
-    EXPECT_EQ(tarn::GetValue(list, "EMPTY"), "");
-    EXPECT_EQ(tarn::GetValue(list, "MISSING"), "");
+TEST(GetValue, ValueAsWindowsHandsItOut) {
+    const SectionList list = {"[BASIC]",   "URL=http://x/?a=b", "NAME= spaced \t", "EMPTY=", "Q=\"quoted\"",
+                              "S='single'", "HALF=\"open",       "MIXED=\"a'",      "BARE"};
+    const std::vector<std::pair<const char*, const char*>> values = {
+        {"URL", "http://x/?a=b"}, {"NAME", "spaced"}, {"EMPTY", ""},        {"Q", "quoted"}, {"S", "single"},
+        {"HALF", "\"open"},       {"MIXED", "\"a'"},  {"BARE", ""},          {"MISSING", ""}};
+    for (const auto& [key, value] : values) EXPECT_EQ(tarn::GetValue(list, key), value) << key;
+    EXPECT_EQ(tarn::FindValue(list, "BARE"), std::string());  // a key with no value is there
+    EXPECT_EQ(tarn::FindValue(list, "MISSING"), std::nullopt);
 }
 
-TEST(GetValue, NamesMatchWithoutRegardToCaseAndTheFirstMatchWins) {
-    const SectionList list = {"name=first", "NAME=second", "Pass=p"};
+TEST(GetValue, NamesMatchWithoutRegardToCaseAndSurroundingWhiteSpaceTheFirstWins) {
+    const SectionList list = {"name=first", "NAME=second", "Pass=p", " \tUSER \t= u"};
     EXPECT_EQ(tarn::GetValue(list, "NAME"), "first");
     EXPECT_EQ(tarn::GetValue(list, "pAsS"), "p");
+    EXPECT_EQ(tarn::GetValue(list, "USER"), "u");
+    // A line that holds only the name is the key, with no value: it hides later lines.
+    EXPECT_EQ(tarn::FindValue({"[BASIC]", " NAME ", "NAME=later"}, "NAME"), std::string());
 }
 
-TEST(GetValue, NameMustMatchWholly) {
-    const SectionList list = {"NAMEX=1", "XNAME=2", "NAME =3", " NAME=4"};
-    EXPECT_EQ(tarn::GetValue(list, "NAME"), "");
+TEST(GetValue, NameMustMatchWhollyAndCommentsAreOtherNames) {
+    const SectionList list = {"NAMEX=1", "XNAME=2", "N AME=3", ";NAME=4", "\x81\x40NAME=5"};
+    EXPECT_EQ(tarn::FindValue(list, "NAME"), std::nullopt);
 }
 
-TEST(GetValue, HeaderAndLinesWithoutEqualsAreNoNameValueLines) {
-    const SectionList list = {"[NAME]", "NAME", "NAME=v"};
-    EXPECT_EQ(tarn::GetValue(list, "NAME"), "v");
-    EXPECT_EQ(tarn::GetValue(list, "[NAME]"), "");
+TEST(GetValue, OnlyTheFirstOccurrenceOfTheSectionIsRead) {
+    const SectionList list = {"[BASIC]", "URL=u", "[BASIC]", "NAME=later", "URL=v"};
+    EXPECT_EQ(tarn::FindValue(list, "NAME"), std::nullopt);
+    EXPECT_EQ(tarn::GetValue(list, "URL"), "u");
+    EXPECT_EQ(tarn::FindValue(list, "[BASIC]"), std::nullopt);
 }
 
 TEST(GetValue, ShiftJisNamesAndFullWidthLettersFoldToo) {
@@ -163,20 +168,22 @@ TEST(GetValue, ShiftJisNamesAndFullWidthLettersFoldToo) {
     EXPECT_EQ(tarn::GetValue(list, "ゾ"), "");
 }
 
-// ---- name=value update ------------------------------------------------------------------
+// ---- key update ---------------------------------------------------------------------------
 
-TEST(SetValue, ReplacesTheFirstMatchInTheCallersCase) {
-    SectionList list = {"[BASIC]", "NAME=old", "name=second"};
+TEST(SetValue, ReplacesTheLineWindowsReadsInTheCallersCase) {
+    SectionList list = {"[BASIC]", " NAME = old ", "name=second", "\tURL", "URL=later"};
     tarn::SetValue(list, "name", "new");
-    EXPECT_EQ(list, (SectionList{"[BASIC]", "name=new", "name=second"}));
-    tarn::SetValue(list, "NAME", "up");
-    EXPECT_EQ(list, (SectionList{"[BASIC]", "NAME=up", "name=second"}));
+    tarn::SetValue(list, "URL", "u");
+    EXPECT_EQ(list, (SectionList{"[BASIC]", "name=new", "name=second", "URL=u", "URL=later"}));
 }
 
-TEST(SetValue, AppendsAMissingKeyAsLastLine) {
+TEST(SetValue, AppendsAMissingKeyAtTheEndOfTheFirstOccurrence) {
     SectionList list = {"[BASIC]", "A=1", ""};
     tarn::SetValue(list, "B", "2");
     EXPECT_EQ(list, (SectionList{"[BASIC]", "A=1", "", "B=2"}));
+    list = {"[BASIC]", "A=1", "[BASIC]", "C=3"};
+    tarn::SetValue(list, "C", "new");
+    EXPECT_EQ(list, (SectionList{"[BASIC]", "A=1", "C=new", "[BASIC]", "C=3"}));
 }
 
 TEST(SetValue, EmptyValueDeletesOnlyTheFirstMatch) {

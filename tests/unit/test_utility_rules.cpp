@@ -256,12 +256,16 @@ TEST(ReferenceFiles, WithoutBasicTheValuesStayAndTheDefaultLinesAreAdded) {
     EXPECT_EQ(c.basic, defaults);
 }
 
-TEST(ReferenceFiles, LowerCaseHeaderIsNoSection) {
+// The host reads these sections and keys, so the window shows them as it does.
+TEST(ReferenceFiles, SectionsAndKeysReadAsTheHostReadsThem) {
     TempFolder folder;
-    WriteBytes(folder.Fs("tarn_BBS.ini"), "[dialog]\r\n_URL=u\r\n[basic]\r\nURL=x\r\n");
+    WriteBytes(folder.Fs("tarn_BBS.ini"),
+               "[ dialog ]\r\n _URL = u \r\n[basic]\r\n\tURL = \"x\" \r\nNAME\r\nNAME=later\r\n[BASIC]\r\nHP=h\r\n");
     const ReferenceContent c = ReadReference(folder.Path("tarn_BBS.ini"));
-    EXPECT_FALSE(c.captions.has_value());
-    EXPECT_FALSE(c.values.has_value());
+    ASSERT_TRUE(c.captions.has_value() && c.values.has_value());
+    EXPECT_EQ((*c.captions)[0], "u");
+    EXPECT_EQ(Values(c), (std::vector<std::string>{"x", "", "", "", "", "", "", "", "", ""}));
+    EXPECT_EQ(c.basic.front(), "[BASIC]");
 }
 
 // ---- batch input -------------------------------------------------------------------------
