@@ -12,10 +12,16 @@
 //   NUL), and the byte before the last CR LF is not white space;
 // - it starts with the old [DIALOG] lines exactly, then the line "[BASIC]";
 // - every [BASIC] line is trimmed; a line of the old [BASIC] keeps its place
-//   and its text (trimmed) unless it is the first line naming an enabled key,
-//   which becomes KEY=value (trimmed, so an empty value leaves "KEY="); an
-//   enabled key no old line names is appended, in catalogue order; only blank
+//   and its text (trimmed) unless it is the line of the first occurrence of
+//   [BASIC] naming an enabled key, which becomes KEY=value (trimmed, so an
+//   empty value leaves "KEY="); an enabled key no line of the first
+//   occurrence names is added at its end, in catalogue order; only blank
 //   lines at the very end go;
+// - read as Windows reads an .ini file (the host reads its settings so),
+//   every enabled key gives the value written, and every other key of
+//   [BASIC] what it gave before. Windows takes fewer control characters for
+//   white space than the batch trims, so this is checked for old files and
+//   values without such characters;
 // - the outcome says whether the bytes changed, a dry run leaves the file as
 //   it was, and no temporary file is left in the folder.
 #include <cstdint>
@@ -62,6 +68,22 @@ Case Decode(const std::uint8_t* data, std::size_t size) {
     return c;
 }
 
+// True when the old file or a value holds a control character (or NUL)
+// that the batch trims as white space and Windows does not.
+bool HasControlsOnlyTheBatchTrims(const Case& c) {
+    auto odd = [](const std::string& text) {
+        for (const char ch : text) {
+            const auto b = static_cast<unsigned char>(ch);
+            if (b < 32 && b != '\r' && b != '\n' && !fuzz::IsHostWhite(b)) return true;
+        }
+        return false;
+    };
+    if (c.exists && odd(c.old)) return true;
+    for (const auto& field : c.input.fields)
+        if (field.enabled && odd(field.text)) return true;
+    return false;
+}
+
 // The value the batch writes for an enabled field.
 std::string ValueOf(const tarn::BatchInput& input, const tarn::FieldInfo& info) {
     if (info.field == Field::BBSFOLDER) return input.bbsFolderChecked ? "1" : "";
@@ -91,18 +113,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> basic = fuzz::Section(oldLines, "BASIC");
     if (basic.empty()) basic.push_back("[BASIC]");
     std::vector<std::string> expectedBasic = basic;
+    // Keys are found and added in the first occurrence of [BASIC] only.
+    std::size_t firstEnd = 1;
+    while (firstEnd < basic.size() && !fuzz::IsHeader(basic[firstEnd])) ++firstEnd;
+    std::size_t added = 0;
     for (const auto& info : tarn::kFieldCatalogue) {
         if (!c.input[info.field].enabled) continue;
         const std::string line = std::string(info.key) + "=" + ValueOf(c.input, info);
         std::optional<std::size_t> first;
-        for (std::size_t i = 0; i < basic.size() && !first; ++i) {
+        for (std::size_t i = 0; i < firstEnd && !first; ++i) {
             std::string name;
-            if (fuzz::NameOf(basic[i], name) && fuzz::SameKey(name, info.key)) first = i;
+            if (fuzz::KeyOf(basic[i], name) && fuzz::SameAsciiName(name, info.key)) first = i;
         }
         if (first)
             expectedBasic[*first] = line;
         else
-            expectedBasic.push_back(line);
+            expectedBasic.insert(expectedBasic.begin() + static_cast<std::ptrdiff_t>(firstEnd + added++), line);
     }
     for (auto& line : expectedBasic) line = fuzz::Trimmed(line);
     while (expectedBasic.size() > 1 && expectedBasic.back().empty()) expectedBasic.pop_back();
@@ -153,5 +179,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // is the old one.
     FUZZ_CHECK(gotBasic == expectedBasic,
                detail + "\n [BASIC] " + fuzz::Shown(gotBasic) + "\n expected " + fuzz::Shown(expectedBasic));
+
+    if (HasControlsOnlyTheBatchTrims(c)) return 0;
+    const fuzz::HostKeys before = fuzz::HostReadSection(c.exists ? c.old : "", "BASIC");
+    const fuzz::HostKeys after = fuzz::HostReadSection(written, "BASIC");
+    for (const auto& info : tarn::kFieldCatalogue) {
+        if (!c.input[info.field].enabled) continue;
+        bool found = false, alsoFound = false;
+        const auto got = fuzz::HostRead(after, info.key, found);
+        // What the host reads from the key's line alone.
+        const fuzz::HostKeys alone =
+            fuzz::HostReadSection("[BASIC]\r\n" + fuzz::Trimmed(std::string(info.key) + "=" + ValueOf(c.input, info)), "BASIC");
+        FUZZ_CHECK(found && got == fuzz::HostRead(alone, info.key, alsoFound),
+                   detail + "\n the host does not read the value set for " + info.key);
+    }
+    for (const auto& key : before) {
+        const tarn::FieldInfo* info = tarn::FindFieldByKey(key.name);
+        if (info && c.input[info->field].enabled) continue;
+        bool wasFound = false, isFound = false;
+        const auto was = fuzz::HostRead(before, key.name, wasFound);
+        const auto is = fuzz::HostRead(after, key.name, isFound);
+        FUZZ_CHECK(isFound && was == is, detail + "\n the host reads another value for " + fuzz::Shown(key.name));
+    }
     return 0;
 }

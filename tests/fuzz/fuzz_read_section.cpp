@@ -1,6 +1,7 @@
 // ReadSection on arbitrary bytes. The first input byte chooses the section
 // name, the rest is the file. Checked: the section is exactly what the line
-// rules give (every occurrence behind its own header, lines kept byte for
+// rules give (every occurrence, in any letter case and spacing, behind the
+// header "[name]", lines kept byte for
 // byte, nothing before the first header), no line holds a line break or a
 // NUL, and the list starts with the wanted header.
 #include <cstdint>

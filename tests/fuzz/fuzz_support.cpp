@@ -148,48 +148,124 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-bool IsHeader(const std::string& line) {
+namespace {
+
+// The line cut into characters: one byte, or a Shift-JIS lead byte with the
+// byte after it.
+std::vector<std::string> Characters(const std::string& line) {
     std::vector<std::string> chars;
     for (std::size_t i = 0; i < line.size();) {
         const std::size_t width = IsLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size() ? 2 : 1;
         chars.push_back(line.substr(i, width));
         i += width;
     }
-    return !chars.empty() && chars.front() == "[" && chars.back() == "]";
+    return chars;
+}
+
+std::string TrimmedBy(const std::string& text, bool (*white)(unsigned char)) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && white(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && white(static_cast<unsigned char>(text[e - 1]))) --e;
+    return text.substr(b, e - b);
+}
+
+bool IsWhiteByte(unsigned char c) { return IsWhite(c); }
+
+// A header by the rules of `white`: see HeaderName.
+bool HeaderNameBy(const std::string& line, bool (*white)(unsigned char), std::string& name) {
+    const std::vector<std::string> chars = Characters(TrimmedBy(line, white));
+    if (chars.empty() || chars.front() != "[") return false;
+    std::size_t close = 0;
+    for (std::size_t i = 1; i < chars.size(); ++i)
+        if (chars[i] == "]") close = i;
+    if (close == 0) return false;
+    name.clear();
+    for (std::size_t i = 1; i < close; ++i) name += chars[i];
+    name = TrimmedBy(name, white);
+    return true;
+}
+
+}  // namespace
+
+bool HeaderName(const std::string& line, std::string& name) { return HeaderNameBy(line, IsWhiteByte, name); }
+
+bool IsHeader(const std::string& line) {
+    std::string name;
+    return HeaderName(line, name);
 }
 
 std::vector<std::string> Section(const std::vector<std::string>& lines, const std::string& name) {
     std::vector<std::string> out;
     bool inside = false;
     for (const auto& line : lines) {
-        if (IsHeader(line)) inside = line == "[" + name + "]";
-        if (inside) out.push_back(line);
+        std::string header;
+        if (HeaderName(line, header)) {
+            inside = SameAsciiName(header, name);
+            if (inside) out.push_back("[" + name + "]");
+        } else if (inside) {
+            out.push_back(line);
+        }
     }
     return out;
 }
 
-std::string Trimmed(const std::string& line) {
-    std::size_t b = 0, e = line.size();
-    while (b < e && IsWhite(static_cast<unsigned char>(line[b]))) ++b;
-    while (e > b && IsWhite(static_cast<unsigned char>(line[e - 1]))) --e;
-    return line.substr(b, e - b);
+std::string Trimmed(const std::string& line) { return TrimmedBy(line, IsWhiteByte); }
+
+bool KeyOf(const std::string& line, std::string& name) {
+    if (IsHeader(line)) return false;
+    name = Trimmed(line.substr(0, line.find('=')));
+    return !name.empty();
 }
 
-bool NameOf(const std::string& line, std::string& name) {
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    name = line.substr(0, eq);
-    return true;
-}
-
-bool SameKey(const std::string& name, const std::string& key) {
-    if (name.size() != key.size()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != key[i]) return false;
+bool SameAsciiName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
     }
     return true;
+}
+
+// ---- Windows' reading of an .ini file ------------------------------------------------
+
+bool IsHostWhite(unsigned char c) { return (c >= 9 && c <= 13) || c == 0x1A || c == ' '; }
+
+HostKeys HostReadSection(const std::string& text, const std::string& section) {
+    HostKeys keys;
+    bool inside = false, seen = false;
+    for (const auto& line : Lines(text)) {
+        const std::string trimmed = TrimmedBy(line, IsHostWhite);
+        if (trimmed.empty()) continue;
+        std::string header;
+        if (HeaderNameBy(trimmed, IsHostWhite, header)) {
+            // Only the first section of a name is read.
+            inside = !seen && SameAsciiName(header, section);
+            seen = seen || inside;
+            continue;
+        }
+        if (!inside) continue;
+        const std::size_t eq = trimmed.find('=');
+        std::optional<std::string> value;
+        if (eq != std::string::npos) {
+            value = TrimmedBy(trimmed.substr(eq + 1), IsHostWhite);
+            if (value->size() >= 2 && ((*value)[0] == '"' || (*value)[0] == '\'') && value->back() == (*value)[0])
+                value = value->substr(1, value->size() - 2);
+        }
+        keys.push_back({TrimmedBy(trimmed.substr(0, eq), IsHostWhite), value});
+    }
+    return keys;
+}
+
+std::optional<std::string> HostRead(const HostKeys& keys, const std::string& name, bool& found) {
+    for (const auto& key : keys)
+        if (SameAsciiName(key.name, name)) {
+            found = true;
+            return key.value;
+        }
+    found = false;
+    return std::nullopt;
 }
 
 }  // namespace fuzz

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,23 +44,48 @@ std::string Shown(const std::vector<std::string>& lines);
 // text; a break at the very end opens no new line.
 std::vector<std::string> Lines(const std::string& text);
 
-// A header starts with the character '[' and ends with the character ']',
-// characters being one byte or a Shift-JIS lead byte with the byte after it.
+// Sections and keys as the host (Windows) finds them, with the batch's white
+// space: a header, without white space around it, starts with '[' and holds
+// a ']' character; its name is the text up to the last ']', without white
+// space around it. Names match without regard to ASCII case.
+bool HeaderName(const std::string& line, std::string& name);
 bool IsHeader(const std::string& line);
 
-// The lines of section `name` (every occurrence, each behind its header).
+// The lines of section `name`: every occurrence, each behind "[name]".
 std::vector<std::string> Section(const std::vector<std::string>& lines, const std::string& name);
 
 // True for the bytes trimming removes (code 32 or less).
 inline bool IsWhite(unsigned char c) { return c <= 32; }
 std::string Trimmed(const std::string& line);
 
-// The name of a name=value line (text before its first '='), or false when
-// the line holds no '='.
-bool NameOf(const std::string& line, std::string& name);
+// The key a line names: the text before its first '=' (the whole line when
+// it has none) without white space around it; false for a header or a line
+// that names nothing.
+bool KeyOf(const std::string& line, std::string& name);
 
-// True when `name` equals the ASCII key `key` without regard to ASCII case.
-bool SameKey(const std::string& name, const std::string& key);
+// True when the names are equal without regard to ASCII case.
+bool SameAsciiName(const std::string& a, const std::string& b);
+
+// ---- Windows' reading of an .ini file, as the host reads its settings ------------
+
+// Windows takes only tab, LF, VT, FF, CR, space and 0x1A for white space.
+bool IsHostWhite(unsigned char c);
+
+// One key of a section as Windows reads it: its value without white space
+// around it and without one pair of enclosing quotes; nothing for a line
+// without '=' (Windows then hands out the caller's default).
+struct HostKey {
+    std::string name;
+    std::optional<std::string> value;
+};
+using HostKeys = std::vector<HostKey>;
+
+// The keys of the first section named `section` in a file's text, in order.
+HostKeys HostReadSection(const std::string& text, const std::string& section);
+
+// The value Windows hands out for `name`: the first key of that name.
+// `found` tells whether any line names it.
+std::optional<std::string> HostRead(const HostKeys& keys, const std::string& name, bool& found);
 
 inline bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 

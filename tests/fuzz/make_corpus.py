@@ -48,6 +48,9 @@ SETTINGS_FILES = {
     "empty": b"",
     "header_only_dialog": crlf("[DIALOG]", "URL=1", "_URL=アドレス"),
     "white_everywhere": b" \t\r\n[BASIC]\r\n \x01NAME=\x1f v \x7f \r\n\x0b\r\n \r\n",
+    # Shapes that hand-editing leaves and Windows reads as the host does.
+    "spaced_keys": crlf("[BASIC]", " NAME = 旧 ", "EMAIL =x", "\tURL=u", "HP", "HP=later", "LIB='quoted'"),
+    "spaced_headers": crlf("[ dialog ]", "_NAME=x", " [ Basic ]\t", "URL=u", "PASS=p", "[BASIC]x", "NAME=second"),
 }
 
 # Field values for ApplyToFolder seeds: a flags byte, a 12-bit mask in
