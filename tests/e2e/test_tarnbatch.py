@@ -62,9 +62,12 @@ class Result(ProgramRun):
 
 
 class Driver:
-    def __init__(self):
-        self.program = os.environ.get("TARNBATCH")
-        self.wine_run = os.environ.get("TARN_WINE_RUN")
+    """The driver the environment names, or `program` (run under Wine only
+    when `wine` and the environment names Wine)."""
+
+    def __init__(self, program=None, wine=True):
+        self.program = program or os.environ.get("TARNBATCH")
+        self.wine_run = os.environ.get("TARN_WINE_RUN") if wine else None
         self.prefix = os.environ.get("TARN_WINE_PREFIX")
         self.wine = bool(self.wine_run)
         # The native driver talks UTF-8; under Wine the program's bytes pass
