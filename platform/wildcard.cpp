@@ -48,6 +48,10 @@ bool Match(const std::vector<std::string>& name, const std::vector<std::string>&
 
 }  // namespace
 
+bool MatchesPattern(const std::string& text, const std::string& pattern) {
+    return Match(Characters(text), Characters(pattern));
+}
+
 bool MatchesMask(const std::string& name, const std::string& mask) {
     const auto nameChars = Characters(name);
     const auto maskChars = Characters(mask);

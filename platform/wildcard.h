@@ -11,4 +11,9 @@ namespace platform {
 
 bool MatchesMask(const std::string& name, const std::string& mask);
 
+// The same wildcards over any text, without the rule for extensions: '*'
+// any run of characters, '?' one character, ASCII letters without regard to
+// case; a match never starts or ends inside a double-byte character.
+bool MatchesPattern(const std::string& text, const std::string& pattern);
+
 }  // namespace platform
