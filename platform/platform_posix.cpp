@@ -396,21 +396,6 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
     return ReadAll(fd.get(), path);
 }
 
-void ReplaceFileContents(const std::string& path, const std::string& bytes) {
-    const std::string target = ResolveLink(NativeFile(path));
-    FileDescriptor old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st;
-    const bool exists = old.valid() ? ::fstat(old.get(), &st) == 0 : ::stat(target.c_str(), &st) == 0;
-    // A file the user may not write is not replaced behind their back.
-    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
-        throw FileError(FileError::kCreate, path);
-    const std::string temporary = WriteTemporary(path, target, bytes, old.get());
-    if (!MoveIntoPlace(temporary, target, exists)) {
-        ::unlink(temporary.c_str());
-        throw FileError(FileError::kCreate, path);
-    }
-}
-
 namespace {
 
 struct PosixRewrite : PreparedRewrite::State {

@@ -251,17 +251,6 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
     return ReadAll(file.get(), path);
 }
 
-void ReplaceFileContents(const std::string& path, const std::string& bytes) {
-    const DWORD attributes = Attributes(path);
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    RefuseUnwritable(path, exists ? attributes : 0);
-    const std::string temporary = WriteTemporary(path, bytes, exists ? attributes : 0);
-    if (!MoveIntoPlace(temporary, path, exists)) {
-        DeleteFileA(temporary.c_str());
-        throw FileError(FileError::kCreate, path);
-    }
-}
-
 namespace {
 
 struct Win32Rewrite : PreparedRewrite::State {

@@ -47,6 +47,14 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFieldCatalogue = {{
     {Field::PASS, "PASS", "_PASS", "パスワード", 8},
 }};
 
+// Row i is field i, each with its key: a row left out (zero-filled) does not compile.
+constexpr bool CatalogueIsComplete() {
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        if (kFieldCatalogue[i].field != static_cast<Field>(i) || !kFieldCatalogue[i].key) return false;
+    return true;
+}
+static_assert(CatalogueIsComplete(), "a field without its catalogue row, or out of order");
+
 // How many fields have a [DIALOG] label (the ten edit fields, URL to PASS).
 inline constexpr std::size_t kLabelledFieldCount = [] {
     std::size_t count = 0;

@@ -58,20 +58,25 @@ TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {
     EXPECT_FALSE(platform::FileHoldsExactly(dir.path(), ""));
 }
 
+// Every program replaces a file's whole content through the guarded rewrite.
+void Replace(const std::string& path, const std::string& bytes) {
+    EXPECT_EQ(platform::UpdateFile(path, [&bytes](const auto&) { return bytes; }, false), platform::WriteOutcome::Written);
+}
+
 TEST_F(PlatformFiles, ReplaceCreatesOrOverwritesWithTheExactBytes) {
-    platform::ReplaceFileContents(dir.Path("new"), kBinary);
+    Replace(dir.Path("new"), kBinary);
     EXPECT_EQ(ReadBytes(dir.Fs("new")), kBinary);
     WriteBytes(dir.Fs("long"), std::string(100000, 'z'));
-    platform::ReplaceFileContents(dir.Path("long"), "short");
+    Replace(dir.Path("long"), "short");
     EXPECT_EQ(ReadBytes(dir.Fs("long")), "short");
-    platform::ReplaceFileContents(dir.Path("long"), "");
+    Replace(dir.Path("long"), "");
     EXPECT_EQ(ReadBytes(dir.Fs("long")), "");
     EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"long", "new"}));
 }
 
 TEST_F(PlatformFiles, ReplaceWorksInAShiftJisFolder) {
     dir.MakeFolder(u8"表ソ");
-    platform::ReplaceFileContents(dir.Path("表ソ/名前.ini"), "x");
+    Replace(dir.Path("表ソ/名前.ini"), "x");
     EXPECT_EQ(ReadBytes(dir.Fs(u8"表ソ/名前.ini")), "x");
     EXPECT_EQ(EntryNames(dir.Fs(u8"表ソ")), std::vector<std::string>{u8"名前.ini"});
 }
@@ -81,11 +86,11 @@ TEST_F(PlatformFiles, ReplaceKeepsTheFilesAttributes) {
 #ifdef _WIN32
     constexpr unsigned long kHidden = 0x2, kSystem = 0x4;
     ASSERT_NE(SetFileAttributesA(dir.Path("f").c_str(), kHidden | kSystem), 0);
-    platform::ReplaceFileContents(dir.Path("f"), "new");
+    Replace(dir.Path("f"), "new");
     EXPECT_EQ(GetFileAttributesA(dir.Path("f").c_str()) & (kHidden | kSystem), kHidden | kSystem);
 #else
     fs::permissions(dir.Fs("f"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    platform::ReplaceFileContents(dir.Path("f"), "new");
+    Replace(dir.Path("f"), "new");
     EXPECT_EQ(fs::status(dir.Fs("f")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 #endif
@@ -96,7 +101,7 @@ TEST_F(PlatformFiles, ReplaceKeepsTheFilesAttributes) {
 TEST_F(PlatformFiles, ReplaceWritesThroughASymbolicLink) {
     WriteBytes(dir.Fs("real.ini"), "old");
     fs::create_symlink("real.ini", dir.Fs("link.ini"));
-    platform::ReplaceFileContents(dir.Path("link.ini"), "new");
+    Replace(dir.Path("link.ini"), "new");
     EXPECT_TRUE(fs::is_symlink(dir.Fs("link.ini")));
     EXPECT_EQ(ReadBytes(dir.Fs("real.ini")), "new");
     EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"link.ini", "real.ini"}));
