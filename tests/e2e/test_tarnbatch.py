@@ -595,8 +595,18 @@ class CommandLineTest(DriverTest):
         reference = self.outside_file("ref.ini", crlf("[BASIC]", "NAME=x"))
         a_file = self.root / "雑談板" / "memo.txt"
         missing = self.base / "無い"
+        # A path with a character that has no Shift-JIS form would be looked
+        # up under another name ("cafﾃｩ"): refused, naming the character.
+        cafe = self.base / "café"
+        cafe.mkdir()
+        cafe_sign = cafe / "sign.txt"
+        cafe_sign.write_bytes(sjis("署名"))
         root = DRIVER.arg(self.root)
         cases = [
+            (["--set", "NAME=x", DRIVER.arg(cafe)], "caf<U+00E9>: U+00E9 has no Shift-JIS form"),
+            (["--sign", DRIVER.arg(cafe_sign), root], "caf<U+00E9>"),
+            (["--set", "NAME=x", "--reference=" + DRIVER.arg(cafe_sign), "--take", "NAME", root], "caf<U+00E9>"),
+            (["--set", "NAME=x", "--journal", DRIVER.arg(cafe), root], "--journal "),
             ([], "START_FOLDER"),
             ([root, root], "START_FOLDER"),
             (["--bogus", root], "--bogus"),
@@ -638,6 +648,7 @@ class CommandLineTest(DriverTest):
                 self.assertRegex(result.err, r"(?m)^tarnbatch: .*%s" % re.escape(mentioned))
                 self.assertIn("Try 'tarnbatch --help'.", result.err)
         self.assert_unchanged(before)
+        self.assertEqual([p.name for p in cafe.iterdir()], ["sign.txt"])
 
 
 class OptionValueTest(DriverTest):
