@@ -440,10 +440,19 @@ struct PosixRewrite : PreparedRewrite::State {
             if (errno == EINVAL || errno == ENOSYS) return Exchange::Unsupported;  // a file system without it
             throw FileError(FileError::kCreate, path);
         }
-        if (::fcntl(fd.get(), F_GETLEASE) != F_RDLCK &&
-            ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-            fd.Close();  // the waiting writer goes on, in its own file
-            return Exchange::WriterWaiting;
+        const bool tradeBackFails = faults::Fire(faults::Point::TradeBack);
+        if (tradeBackFails || ::fcntl(fd.get(), F_GETLEASE) != F_RDLCK) {
+            if (!tradeBackFails &&
+                ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+                fd.Close();  // the waiting writer goes on, in its own file
+                return Exchange::WriterWaiting;
+            }
+            // The writer is about to write into the old file, which now
+            // stands under the temporary name: it is kept there for the
+            // user, and the rewrite is reported failed, never done.
+            temporary.clear();
+            fd.Close();
+            throw FileError(FileError::kCreate, path);
         }
         ::unlink(temporary.c_str());  // the old file, now under the temporary name
         temporary.clear();

@@ -10,6 +10,18 @@
 #include "platform/platform.h"
 #include "temp_folder.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+// A file opened for reading, closed at the end of the scope.
+struct FileDescriptorForTest {
+    explicit FileDescriptorForTest(const std::filesystem::path& path) : fd(::open(path.c_str(), O_RDONLY)) {}
+    ~FileDescriptorForTest() { if (fd >= 0) ::close(fd); }
+    int fd;
+};
+#endif
+
 namespace {
 
 using namespace tarn_test;
@@ -105,6 +117,28 @@ TEST_F(PlatformFiles, ReplaceWritesThroughASymbolicLink) {
     EXPECT_TRUE(fs::is_symlink(dir.Fs("link.ini")));
     EXPECT_EQ(ReadBytes(dir.Fs("real.ini")), "new");
     EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"link.ini", "real.ini"}));
+}
+
+// Natively a leased file trades places with its replacement, and trades back
+// when a writer came in between. Should the trade back fail, that writer is
+// writing into the old file, now under the temporary name: it is kept, and
+// the rewrite is reported failed, not done.
+TEST_F(PlatformFiles, AFailedTradeBackKeepsTheWritersFileAndFailsTheRewrite) {
+    WriteBytes(dir.Fs("f.ini"), "old");
+    {
+        FileDescriptorForTest probe(dir.Fs("f.ini"));
+        if (::fcntl(probe.fd, F_SETLEASE, F_RDLCK) != 0) GTEST_SKIP() << "no read lease on this file system";
+    }
+    const std::string path = dir.Path("f.ini");
+    auto rewrite = platform::PrepareRewrite(path, [](const auto&) { return std::string("new"); }, false);
+    platform::faults::Arm(platform::faults::Point::TradeBack);
+    ExpectFileError([&] { rewrite.Commit(); }, platform::FileError::kCreate, path);
+    rewrite = platform::PreparedRewrite();  // dropped: the old file must stay
+    const auto names = EntryNames(dir.fs());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(ReadBytes(dir.Fs("f.ini")), "new");
+    EXPECT_EQ(names[1].rfind(platform::kTemporaryMark, 0), 0u) << names[1];
+    EXPECT_EQ(ReadBytes(dir.Fs(names[1])), "old");
 }
 #endif
 
