@@ -186,6 +186,11 @@ struct FileIdentity {
 // cannot be opened.
 std::optional<FileIdentity> FolderIdentity(const std::string& path);
 
+// The full path a folder path leads to once every link on it is followed, as
+// a report shows it ("<U+XXXX>" for a character with no form in the code
+// page); nothing when it leads to no folder.
+std::optional<std::string> ResolvedFolder(const std::string& path);
+
 // The process's current working folder: a full path without a trailing
 // delimiter, except at a root.
 std::string CurrentDirectory();

@@ -543,6 +543,13 @@ std::optional<FileIdentity> FolderIdentity(const std::string& path) {
     return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+std::optional<std::string> ResolvedFolder(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(Native(path).c_str(), nullptr), &std::free);
+    struct stat st;
+    if (!real || ::stat(real.get(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return ShownText(real.get());
+}
+
 std::string CurrentDirectory() {
     std::string buffer(PATH_MAX, '\0');
     if (::getcwd(&buffer[0], buffer.size()) == nullptr) return std::string();

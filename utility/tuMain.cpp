@@ -258,7 +258,14 @@ void TForm1::FormDestroy() {
     // folder, whose own sign.ini must not be overwritten.
     if (!platform::ChangeCurrentDirectory(values_.StartupDir)) throw platform::FolderError(values_.StartupDir);
     WriteSections(values_.DialogList, values_.BasicList, kSnapshotFileName);
-    WriteSignature(kSignatureFileName, ui::WindowText(Control(ids::Ref_Sign)));
+    // The memo is saved as typed or not at all: the A functions would hand
+    // a character with no Shift-JIS form over as "?" or a look-alike.
+    std::string missing;
+    const auto signature = platform::ExactSystemText(ui::WideWindowText(Control(ids::Ref_Sign)), missing);
+    if (!signature)
+        throw std::runtime_error("署名に Shift-JIS で書けない文字 " + missing + " があります。" +
+                                 kSignatureFileName + " は保存しませんでした");
+    WriteSignature(kSignatureFileName, *signature);
     values_.DialogList.clear();
     values_.BasicList.clear();
 }
@@ -325,9 +332,21 @@ std::string PathList(const std::vector<std::string>& paths) {
     return text;
 }
 
-std::string SkippedReport(const std::vector<std::string>& paths) {
-    return "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
-           std::to_string(paths.size()) + " 件):\r\n" + PathList(paths);
+// The folders a run left alone: those whose names have no Shift-JIS form,
+// then the links leading out of the start folder, with their targets.
+std::string SkippedReport(const RunProgress& progress) {
+    std::string report;
+    const auto paths = progress.Skipped();
+    if (!paths.empty())
+        report = "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
+                 std::to_string(paths.size()) + " 件):\r\n" + PathList(paths);
+    std::vector<std::string> links;
+    for (const auto& [link, target] : progress.SkippedLinks()) links.push_back(link + " → " + target);
+    if (!links.empty())
+        report += std::string(report.empty() ? "" : "\r\n\r\n") +
+                  "次のリンクは開始フォルダの外を指すため、たどりませんでした (" + std::to_string(links.size()) +
+                  " 件):\r\n" + PathList(links);
+    return report;
 }
 
 // What a stopped or cancelled batch tells: how many files it wrote, and
@@ -412,8 +431,8 @@ void TForm1::Button_ConfAllClick() {
     }
     SetText(ids::Label_ConfAll, kBatchFinished);
     progress_ = run.Finish(kBatchFinished);
-    const auto skipped = run.Progress().Skipped();
-    if (!skipped.empty()) MessageBoxA(Handle(), SkippedReport(skipped).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+    const std::string skipped = SkippedReport(run.Progress());
+    if (!skipped.empty()) MessageBoxA(Handle(), skipped.c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
     AfterRun();
 }
 

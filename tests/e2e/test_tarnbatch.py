@@ -57,7 +57,8 @@ class Result(ProgramRun):
     def skipped(self):
         """The folders reported as skipped, as printed, and the summary's count."""
         match = SUMMARY.match(self.lines()[-1])
-        shown = [line.split("form): ", 1)[1] for line in self.err.splitlines() if line.startswith("tarnbatch: skipped")]
+        shown = [line.split("form): ", 1)[1] for line in self.err.splitlines()
+                 if line.startswith("tarnbatch: skipped (its name")]
         return shown, int(match.group(4) or 0)
 
 
@@ -570,6 +571,32 @@ class TreeRunTest(DriverTest):
         listed = sorted(os.path.realpath(self.root / rel) for rel in self.listed(result))
         self.assertEqual(listed, real, "each real folder written once")
         self.assertEqual(result.summary(), (len(before.folders) + 3, len(real), 3, False))
+
+    def test_links_out_of_the_tree_are_skipped_and_reported(self):
+        # Started over a Wine prefix, whose Desktop leads into the home
+        # folder, a run once wrote all over the home folder: a link whose
+        # target lies outside the start folder is not entered and is named
+        # with its target; a link to a folder of the tree is followed.
+        desktop = self.base / "home" / "Desktop"
+        (desktop / "奥").mkdir(parents=True)
+        (self.root / "板").mkdir()
+        os.symlink(desktop, self.root / "板" / "Desktop")
+        os.symlink(self.base, self.root / "上")  # the start folder's own parent
+        os.symlink("板", self.root / "中へ")
+        home = Snapshot(self.base / "home")
+        result, before, after, _ = self.run_checked(Fields({"NAME": "表"}), "--set", "NAME=表")
+        self.assertEqual((Snapshot(self.base / "home").folders, Snapshot(self.base / "home").files),
+                         (home.folders, home.files))
+        self.assertEqual(sorted(p.name for p in self.base.iterdir()), ["data", "home"])
+        self.assertEqual(after.links, before.links)
+        reported = [line for line in result.err.splitlines() if line.startswith("tarnbatch: skipped")]
+        self.assertEqual(sorted(reported), sorted(
+            "tarnbatch: skipped (a link leading out of the start folder, to %s): %s" % (DRIVER.arg(target), DRIVER.arg(link))
+            for link, target in [(self.root / "板" / "Desktop", desktop), (self.root / "中へ" / "Desktop", desktop),
+                                 (self.root / "上", self.base)]))
+        # The start folder, 板, and 板 again through 中へ, with its link again.
+        self.assertEqual(result.summary(), (3, 2, 1, False))
+        self.assertEqual(result.skipped(), ([], 3))
 
 
 # ---- the command line --------------------------------------------------------
