@@ -354,6 +354,18 @@ bool IsUsableName(const std::string& utf8) {
            utf8.find("\r\n") == std::string::npos;
 }
 
+// Opens the file at `native` (`opened`: where a link on it leads) for
+// reading; an invalid descriptor when there is none. A link leading nowhere is
+// there, but cannot be read: FileError(kOpen), as for any other failure.
+FileDescriptor OpenExisting(const std::string& native, const std::string& opened, const std::string& path) {
+    FileDescriptor fd(::open(opened.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!fd.valid() && ((errno != ENOENT && errno != ENOTDIR) ||
+                        (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode))))
+        throw FileError(FileError::kOpen, path);
+    return fd;
+}
+
 }  // namespace
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -385,14 +397,8 @@ bool DirectoryExists(const std::string& path) {
 
 std::optional<std::string> ReadFileIfExists(const std::string& path) {
     const std::string native = NativeFile(path);
-    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid() && (errno == ENOENT || errno == ENOTDIR)) {
-        // A link leading nowhere is there, but cannot be read.
-        struct stat st;
-        if (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) throw FileError(FileError::kOpen, path);
-        return std::nullopt;
-    }
-    if (!fd.valid()) throw FileError(FileError::kOpen, path);
+    const FileDescriptor fd = OpenExisting(native, native, path);
+    if (!fd.valid()) return std::nullopt;
     return ReadAll(fd.get(), path);
 }
 
@@ -477,13 +483,8 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         if (attempt > 0) WaitForBusyFile(attempt, path);
         const std::string native = NativeFile(path);
         state->target = ResolveLink(native);
-        FileDescriptor fd(::open(state->target.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd.valid()) {
-            if (errno != ENOENT && errno != ENOTDIR) throw FileError(FileError::kOpen, path);
-            struct stat link;
-            if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) throw FileError(FileError::kOpen, path);
-            break;
-        }
+        FileDescriptor fd = OpenExisting(native, state->target, path);
+        if (!fd.valid()) break;
         // A read lease is refused while any program has the file open for
         // writing, and while it is held a writer's open waits: the file is
         // read and replaced with no writer in the middle. Only the file's

@@ -8,12 +8,11 @@ namespace tarn {
 WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode) {
     try {
         return platform::UpdateFile(path, [&bytes](const auto&) { return bytes; }, mode == WriteMode::DryRun);
-    } catch (const platform::FileError& e) {
+    } catch (const platform::FileError&) {
         // The whole content is replaced, so the caller only hears that the
         // file could not be written, also when it could not be read for the
         // guard or another program kept it.
-        if (e.kind() != platform::FileError::kCreate) throw platform::FileError(platform::FileError::kCreate, path);
-        throw;
+        throw platform::FileError(platform::FileError::kCreate, path);
     }
 }
 
