@@ -434,7 +434,7 @@ class FileErrorsAtStartAndExit(BehaviourCase):
         self.probe("set_text_utf16", "Ref_Sign", "署名é".encode("utf-16-le").hex())
         self.probe("post_close")
         box, text = self.error_box(timeout_ms=20000)
-        self.assertEqual(text, sjis("署名に Shift-JIS で書けない文字 U+00E9 があります。sign.ini は保存しませんでした"))
+        self.assertEqual(text, sjis("署名に Shift-JIS で書けない文字 U+00E9 があります。sign.ini は保存しませんでした."))
         self.probe("press", box, IDOK)
         self.assertEqual(utility.wait(), 0, "the utility ends all the same")
         self.assertEqual((utility.cwd / "sign.ini").read_bytes(), sjis("旧署名"))
