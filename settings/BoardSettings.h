@@ -47,13 +47,16 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFieldCatalogue = {{
     {Field::PASS, "PASS", "_PASS", "パスワード", 8},
 }};
 
-// Row i is field i, each with its key: a row left out (zero-filled) does not compile.
-constexpr bool CatalogueIsComplete() {
+// True when row i of a table of kFieldCount rows is field i. A row left out
+// is zero-filled (field LIB) or moves the rows after it: checked with
+// static_assert, either does not compile.
+template <class Rows>
+constexpr bool InCatalogueOrder(const Rows& rows) {
     for (std::size_t i = 0; i < kFieldCount; ++i)
-        if (kFieldCatalogue[i].field != static_cast<Field>(i) || !kFieldCatalogue[i].key) return false;
+        if (rows[i].field != static_cast<Field>(i)) return false;
     return true;
 }
-static_assert(CatalogueIsComplete(), "a field without its catalogue row, or out of order");
+static_assert(InCatalogueOrder(kFieldCatalogue), "a field without its catalogue row, or out of order");
 
 // How many fields have a [DIALOG] label (the ten edit fields, URL to PASS).
 inline constexpr std::size_t kLabelledFieldCount = [] {

@@ -34,8 +34,8 @@ struct FieldRow {
     FieldBinding binding;
 };
 
-// One row a catalogue field, in catalogue order; checked below, so that a
-// row left out (which would be zero-filled) does not compile.
+// One row a catalogue field, in catalogue order (a row left out does not
+// compile).
 inline constexpr std::array<FieldRow, kFieldCount> kFieldRows = {{
     {Field::LIB, {ids::CheckBox1_1, ids::ComboBox1_1, ids::Label1_1}},
     {Field::BBSFOLDER, {ids::CheckBox1_2, ids::CheckBox1_2_1, ids::CheckBox1_2_1}},
@@ -51,15 +51,7 @@ inline constexpr std::array<FieldRow, kFieldCount> kFieldRows = {{
     {Field::PASS, {ids::CheckBox2_9, ids::MaskEdit2_9, ids::Label_MaskEdit2_9}},  // one tick box with USER
 }};
 
-constexpr bool EveryFieldHasItsControls() {
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const FieldBinding& b = kFieldRows[i].binding;
-        if (kFieldRows[i].field != kFieldCatalogue[i].field || !b.tickBox || !b.valueControl || !b.captionControl)
-            return false;
-    }
-    return true;
-}
-static_assert(EveryFieldHasItsControls(), "a catalogue field without its row of controls, or out of order");
+static_assert(InCatalogueOrder(kFieldRows), "a catalogue field without its row of controls, or out of order");
 
 inline constexpr FieldBinding kSignatureBinding{ids::CheckBox3_1, ids::Ref_Sign, ids::Label3_1};
 
