@@ -361,13 +361,13 @@ BatchCommand ParseBatchArguments(const std::vector<platform::CommandArgument>& a
     for (std::size_t i = 0; i < args.size(); ++i) {
         const auto& arg = args[i];
         if (arg.missingCharacter.empty()) continue;
-        // A path that still reaches its file natively may hold such a
-        // character; a value never: it could not be written as it is.
+        // Neither a value (it could not be written as it is) nor a path (the
+        // start folder, --sign, --reference or --journal would be looked up
+        // under another name) may hold such a character.
         std::string option, shown = arg.shown;
         const std::string& previous = i > 0 ? args[i - 1].text : std::string();
         if (previous.rfind("--", 0) == 0 && previous.find('=') == std::string::npos) option = previous;
         else SplitInlineValue(arg.shown, option, shown);  // --set=NAME=...
-        if (option != "--set" && arg.pathUsable) continue;
         const std::string shownArgument = (option.empty() ? "" : option + " ") + shown;
         throw UsageError(InLanguage(language, shownArgument + ": " + arg.missingCharacter + " has no Shift-JIS form",
                                     shownArgument + ": " + arg.missingCharacter + " は Shift-JIS で表せません"),

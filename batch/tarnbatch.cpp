@@ -89,6 +89,13 @@ public:
                         shownPath + "\n");
     }
 
+    void LinkSkipped(const std::string& link, const std::string& shownTarget) override {
+        RunProgress::LinkSkipped(link, shownTarget);
+        Print(kErr, InLanguage(language_, "tarnbatch: skipped (a link leading out of the start folder, to ",
+                               "tarnbatch: 開始フォルダの外を指すリンクのため飛ばしました (リンク先 ") +
+                        shownTarget + "): " + link + "\n");
+    }
+
     bool WantsContent() const override { return dryRun_; }
 
     void FileChanged(const std::string& path, const std::optional<std::string>& before,

@@ -45,6 +45,7 @@ public:
     }
 
     bool Run(const std::string& folder) {
+        root_ = platform::ResolvedFolder(folder);
         try {
             writer_.RunThenCommit([&] { Visit(folder); });
         } catch (const Cancelled&) {
@@ -81,7 +82,7 @@ private:
                 return;
             }
             const std::string child = platform::JoinPath(folder, entry.name);
-            if (entry.isLink && !LeadsSomewhereNew(child)) return;
+            if (entry.isLink && (!LeadsSomewhereNew(child) || LeadsOutOfTheTree(child))) return;
             if (IsExcluded(entry.name, child)) return;
             // Through a link the walk may meet a file it has prepared but not
             // yet written: what is prepared is written first, so that the
@@ -111,8 +112,20 @@ private:
         return true;
     }
 
+    // Nothing is written outside the start folder, through links neither: a
+    // link whose target lies elsewhere (a Wine prefix's Desktop leads into
+    // the home folder) is left alone and reported with its target.
+    bool LeadsOutOfTheTree(const std::string& link) {
+        if (!root_) return false;
+        const auto target = platform::ResolvedFolder(link);
+        if (target && platform::IsSameOrBeneath(*target, *root_)) return false;
+        if (options_.observer) options_.observer->LinkSkipped(link, target.value_or("?"));
+        return true;
+    }
+
     const BatchInput& input_;
     const BatchOptions& options_;
+    std::optional<std::string> root_;  // the start folder, links resolved
     JournaledWriter writer_;
     std::vector<Ancestor> ancestors_;
     std::string excludedName_;
@@ -222,6 +235,17 @@ void RunProgress::FolderSkipped(const std::string& shownPath) {
     ++skipped;
     std::lock_guard<std::mutex> lock(mutex_);
     skippedPaths_.push_back(shownPath);
+}
+
+void RunProgress::LinkSkipped(const std::string& link, const std::string& shownTarget) {
+    ++skipped;
+    std::lock_guard<std::mutex> lock(mutex_);
+    skippedLinks_.emplace_back(link, shownTarget);
+}
+
+std::vector<std::pair<std::string, std::string>> RunProgress::SkippedLinks() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return skippedLinks_;
 }
 
 void RunProgress::FileLeftAlone(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <vector>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "settings/BoardSettings.h"
@@ -55,6 +56,9 @@ public:
     // A folder whose name has no exact form in the code page, never entered;
     // `shownPath` writes the missing characters as "<U+XXXX>".
     virtual void FolderSkipped(const std::string& /*shownPath*/) {}
+    // A folder link whose target (`shownTarget`, its full path) lies outside
+    // the start folder's tree, never entered.
+    virtual void LinkSkipped(const std::string& /*link*/, const std::string& /*shownTarget*/) {}
     // Undo: a file changed since the batch by someone else, left as it is.
     virtual void FileLeftAlone(const std::string& /*path*/) {}
 };
@@ -67,10 +71,12 @@ public:
     void FolderEntered(const std::string& folder) override;
     void FileStored(const std::string& path, WriteOutcome outcome) override;
     void FolderSkipped(const std::string& shownPath) override;
+    void LinkSkipped(const std::string& link, const std::string& shownTarget) override;
     void FileLeftAlone(const std::string& path) override;
 
     std::string CurrentFolder() const;
     std::vector<std::string> Skipped() const;
+    std::vector<std::pair<std::string, std::string>> SkippedLinks() const;  // link, target
     std::vector<std::string> LeftAlone() const;
     // "フォルダ: N、書き込み: N、変更不要: N、飛ばした: N"
     std::string Counts() const;
@@ -81,6 +87,7 @@ private:
     mutable std::mutex mutex_;
     std::string folder_;
     std::vector<std::string> skippedPaths_, leftAlonePaths_;
+    std::vector<std::pair<std::string, std::string>> skippedLinks_;
 };
 
 class Journal;
@@ -156,7 +163,8 @@ WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& in
 // Visits `folder` and then every folder beneath it, depth first, each before
 // its subfolders: writes the signature when it is checked, then the settings
 // file. Hidden and system folders are visited too; a link that leads back to
-// a folder on the way down is not entered again. The first file error stops
+// a folder on the way down is not entered again, nor one that leads out of the
+// start folder's tree (reported to the observer). The first file error stops
 // the walk and is thrown; folders written before it stay written. False when
 // the walk was cancelled.
 bool ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options = {});

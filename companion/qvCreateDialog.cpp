@@ -1,5 +1,6 @@
 #include "companion/qvCreateDialog.h"
 
+#include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "settings/BoardSettings.h"
@@ -34,9 +35,22 @@ SectionList DefaultDialogSection() {
 }
 
 void InstallDialogSection() {
-    const SectionList basic = ReadSection(kSettingsFileName, kBasicSection);
-    SectionList dialog = DefaultDialogSection();
-    WriteSections(dialog, basic, kSettingsFileName);
+    // The host may be patrolling this board: [BASIC] is taken from what the
+    // file holds at the moment it is replaced, never from an earlier read.
+    try {
+        platform::UpdateFile(
+            kSettingsFileName,
+            [](const std::optional<std::string>& current) {
+                SectionList dialog = DefaultDialogSection();
+                return ComposeSections(dialog, SelectSection(SplitLines(current.value_or("")), kBasicSection));
+            },
+            false);
+    } catch (const platform::FileError& e) {
+        // A file another program kept to itself is one the host's plug-in
+        // could not open, as it always reported.
+        if (e.kind() == platform::FileError::kBusy) throw platform::FileError(platform::FileError::kOpen, e.path());
+        throw;
+    }
 }
 
 namespace {

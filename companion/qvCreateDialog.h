@@ -16,9 +16,11 @@ namespace tarn {
 SectionList DefaultDialogSection();
 
 // Rewrites "tarn_BBS.ini" in the current working folder: the default [DIALOG]
-// section, then the file's [BASIC] lines as they were. Throws
-// platform::FileError when the file cannot be read or replaced; the old file
-// then stays as it was.
+// section, then the file's [BASIC] lines as they are when it is replaced, read
+// with other writers kept out (a write of the host's is never undone). Throws
+// platform::FileError when the file cannot be read (kOpen, also when another
+// program keeps it for seconds) or replaced (kCreate); the old file then
+// stays as it was.
 void InstallDialogSection();
 
 // The first argument of a whole Windows command line, the program's own name

@@ -26,7 +26,6 @@ std::vector<CommandArgument> CommandLineArguments(int, char**) {
         const wchar_t* arg = wide.get()[i];
         CommandArgument argument;
         argument.text = ShownSystemText(arg, wcslen(arg), argument.missingCharacter);
-        argument.pathUsable = argument.missingCharacter.empty();
         argument.shown = argument.text;
         args.push_back(argument);
     }

@@ -12,6 +12,7 @@ enum class Point {
     WriteTemporary,   // the write stops after half of the bytes
     FlushTemporary,   // flushing to disk fails
     Replace,          // moving the temporary file over the target fails
+    TradeBack,        // POSIX: a writer came while the files traded places, and trading back fails
 };
 
 // Makes the next hit of `point` fail, after `skip` hits that succeed.

@@ -63,4 +63,11 @@ std::string CharacterName(char32_t codePoint) {
     return buffer;
 }
 
+bool IsSameOrBeneath(const std::string& path, const std::string& folder) {
+    if (path.size() < folder.size()) return false;
+    const std::string head = path.substr(0, folder.size());
+    if (kNamesAreUtf8 ? head != folder : !SameTextIgnoringCase(head, folder)) return false;
+    return path.size() == folder.size() || EndsWithSeparator(folder) || IsPathSeparator(path[folder.size()]);
+}
+
 }  // namespace platform

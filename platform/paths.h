@@ -37,4 +37,9 @@ bool EndsWithSeparator(const std::string& path);
 // empty or already ends in a separator).
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// True when `path` is `folder` or lies beneath it, both full paths, names
+// compared as the system's file systems do (without regard to letter case on
+// Windows).
+bool IsSameOrBeneath(const std::string& path, const std::string& folder);
+
 }  // namespace platform

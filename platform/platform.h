@@ -58,12 +58,6 @@ std::optional<std::string> ReadFileIfExists(const std::string& path);
 // True when `path` is an existing file, readable, holding exactly `bytes`.
 bool FileHoldsExactly(const std::string& path, const std::string& bytes);
 
-// Replaces the file at `path` with `bytes` crash-safely: a temporary file
-// beside it, flushed to disk, is moved over the target (keeping its attributes
-// or mode). On any failure the target is left as it was, the temporary file is
-// removed, and FileError(kCreate, path) is thrown.
-void ReplaceFileContents(const std::string& path, const std::string& bytes);
-
 enum class WriteOutcome {
     Written,     // the file now holds the new bytes
     Unchanged,   // the file already held exactly these bytes and was left alone
@@ -192,6 +186,11 @@ struct FileIdentity {
 // cannot be opened.
 std::optional<FileIdentity> FolderIdentity(const std::string& path);
 
+// The full path a folder path leads to once every link on it is followed, as
+// a report shows it ("<U+XXXX>" for a character with no form in the code
+// page); nothing when it leads to no folder.
+std::optional<std::string> ResolvedFolder(const std::string& path);
+
 // The process's current working folder: a full path without a trailing
 // delimiter, except at a root.
 std::string CurrentDirectory();
@@ -205,11 +204,11 @@ bool ChangeCurrentDirectory(const std::string& path);
 // byte of a double-byte character is taken for a quote or backslash; on POSIX
 // `argv` turned from UTF-8. An argument with a character that has no form in
 // the code page names it in `missingCharacter` ("U+00E9"), and its `text` is
-// not to be used; on POSIX it still works as a file name (`pathUsable`).
+// not to be used, not even as a path: the core would look the path up under
+// another name.
 struct CommandArgument {
     std::string text;
     std::string missingCharacter;
-    bool pathUsable = true;
     std::string shown;  // for messages: `text` with "<U+XXXX>" for such characters
 };
 std::vector<CommandArgument> CommandLineArguments(int argc, char** argv);

@@ -354,6 +354,18 @@ bool IsUsableName(const std::string& utf8) {
            utf8.find("\r\n") == std::string::npos;
 }
 
+// Opens the file at `native` (`opened`: where a link on it leads) for
+// reading; an invalid descriptor when there is none. A link leading nowhere is
+// there, but cannot be read: FileError(kOpen), as for any other failure.
+FileDescriptor OpenExisting(const std::string& native, const std::string& opened, const std::string& path) {
+    FileDescriptor fd(::open(opened.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!fd.valid() && ((errno != ENOENT && errno != ENOTDIR) ||
+                        (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode))))
+        throw FileError(FileError::kOpen, path);
+    return fd;
+}
+
 }  // namespace
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -385,30 +397,9 @@ bool DirectoryExists(const std::string& path) {
 
 std::optional<std::string> ReadFileIfExists(const std::string& path) {
     const std::string native = NativeFile(path);
-    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid() && (errno == ENOENT || errno == ENOTDIR)) {
-        // A link leading nowhere is there, but cannot be read.
-        struct stat st;
-        if (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) throw FileError(FileError::kOpen, path);
-        return std::nullopt;
-    }
-    if (!fd.valid()) throw FileError(FileError::kOpen, path);
+    const FileDescriptor fd = OpenExisting(native, native, path);
+    if (!fd.valid()) return std::nullopt;
     return ReadAll(fd.get(), path);
-}
-
-void ReplaceFileContents(const std::string& path, const std::string& bytes) {
-    const std::string target = ResolveLink(NativeFile(path));
-    FileDescriptor old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st;
-    const bool exists = old.valid() ? ::fstat(old.get(), &st) == 0 : ::stat(target.c_str(), &st) == 0;
-    // A file the user may not write is not replaced behind their back.
-    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
-        throw FileError(FileError::kCreate, path);
-    const std::string temporary = WriteTemporary(path, target, bytes, old.get());
-    if (!MoveIntoPlace(temporary, target, exists)) {
-        ::unlink(temporary.c_str());
-        throw FileError(FileError::kCreate, path);
-    }
 }
 
 namespace {
@@ -455,10 +446,19 @@ struct PosixRewrite : PreparedRewrite::State {
             if (errno == EINVAL || errno == ENOSYS) return Exchange::Unsupported;  // a file system without it
             throw FileError(FileError::kCreate, path);
         }
-        if (::fcntl(fd.get(), F_GETLEASE) != F_RDLCK &&
-            ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-            fd.Close();  // the waiting writer goes on, in its own file
-            return Exchange::WriterWaiting;
+        const bool tradeBackFails = faults::Fire(faults::Point::TradeBack);
+        if (tradeBackFails || ::fcntl(fd.get(), F_GETLEASE) != F_RDLCK) {
+            if (!tradeBackFails &&
+                ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+                fd.Close();  // the waiting writer goes on, in its own file
+                return Exchange::WriterWaiting;
+            }
+            // The writer is about to write into the old file, which now
+            // stands under the temporary name: it is kept there for the
+            // user, and the rewrite is reported failed, never done.
+            temporary.clear();
+            fd.Close();
+            throw FileError(FileError::kCreate, path);
         }
         ::unlink(temporary.c_str());  // the old file, now under the temporary name
         temporary.clear();
@@ -483,13 +483,8 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         if (attempt > 0) WaitForBusyFile(attempt, path);
         const std::string native = NativeFile(path);
         state->target = ResolveLink(native);
-        FileDescriptor fd(::open(state->target.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd.valid()) {
-            if (errno != ENOENT && errno != ENOTDIR) throw FileError(FileError::kOpen, path);
-            struct stat link;
-            if (::lstat(native.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) throw FileError(FileError::kOpen, path);
-            break;
-        }
+        FileDescriptor fd = OpenExisting(native, state->target, path);
+        if (!fd.valid()) break;
         // A read lease is refused while any program has the file open for
         // writing, and while it is held a writer's open waits: the file is
         // read and replaced with no writer in the middle. Only the file's
@@ -547,6 +542,13 @@ std::optional<FileIdentity> FolderIdentity(const std::string& path) {
     struct stat st;
     if (::stat(Native(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
     return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<std::string> ResolvedFolder(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(Native(path).c_str(), nullptr), &std::free);
+    struct stat st;
+    if (!real || ::stat(real.get(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return ShownText(real.get());
 }
 
 std::string CurrentDirectory() {

@@ -251,17 +251,6 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
     return ReadAll(file.get(), path);
 }
 
-void ReplaceFileContents(const std::string& path, const std::string& bytes) {
-    const DWORD attributes = Attributes(path);
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    RefuseUnwritable(path, exists ? attributes : 0);
-    const std::string temporary = WriteTemporary(path, bytes, exists ? attributes : 0);
-    if (!MoveIntoPlace(temporary, path, exists)) {
-        DeleteFileA(temporary.c_str());
-        throw FileError(FileError::kCreate, path);
-    }
-}
-
 namespace {
 
 struct Win32Rewrite : PreparedRewrite::State {
@@ -372,16 +361,43 @@ bool ListFolder(const std::string& folder, const std::string& mask,
     return true;
 }
 
+namespace {
+
+// A folder opened only to ask about it (links followed), shared with everyone.
+UniqueHandle OpenFolderForQuery(const std::string& path) {
+    return UniqueHandle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+}  // namespace
+
 std::optional<FileIdentity> FolderIdentity(const std::string& path) {
-    UniqueHandle folder(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const UniqueHandle folder = OpenFolderForQuery(path);
     BY_HANDLE_FILE_INFORMATION info;
     if (!folder.valid() || !GetFileInformationByHandle(folder.get(), &info) ||
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
     return FileIdentity{info.dwVolumeSerialNumber,
                         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::optional<std::string> ResolvedFolder(const std::string& path) {
+    const UniqueHandle folder = OpenFolderForQuery(path);
+    if (!folder.valid()) return std::nullopt;
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(folder.get(), &final[0], static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return std::nullopt;
+        const bool fits = length < final.size();
+        final.resize(length);
+        if (fits) break;
+    }
+    // "\\?\C:\..." and "\\?\UNC\server\..." as the paths the programs use.
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) final.replace(0, 8, L"\\\\");
+    else if (final.rfind(L"\\\\?\\", 0) == 0) final.erase(0, 4);
+    return ShownText(final.data(), final.size());
 }
 
 std::string CurrentDirectory() {

@@ -13,14 +13,17 @@ std::string RawCommandLine() {
     return line ? std::string(line) : std::string();
 }
 
-void StartIndependentProgram(const std::string& commandLine, const std::string& workingFolder) {
+void StartIndependentProgram(const std::string& program, const std::string& workingFolder) {
     STARTUPINFOA startup;
     GetStartupInfoA(&startup);
     PROCESS_INFORMATION process = {};
-    // CreateProcessA may write into its command line, so it gets a copy.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
+    // The program is named on its own, so a path with spaces ("C:\Program
+    // Files\...") is never taken for a shorter one ("C:\Program.exe"); its
+    // command line is the path as it always was. CreateProcessA may write
+    // into the command line, so it gets a copy.
+    std::vector<char> line(program.begin(), program.end());
     line.push_back('\0');
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr,
+    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr,
                        workingFolder.c_str(), &startup, &process)) {
         // The utility runs on by itself; this process keeps nothing of it.
         UniqueHandle thread(process.hThread);

@@ -47,6 +47,17 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFieldCatalogue = {{
     {Field::PASS, "PASS", "_PASS", "パスワード", 8},
 }};
 
+// True when row i of a table of kFieldCount rows is field i. A row left out
+// is zero-filled (field LIB) or moves the rows after it: checked with
+// static_assert, either does not compile.
+template <class Rows>
+constexpr bool InCatalogueOrder(const Rows& rows) {
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        if (rows[i].field != static_cast<Field>(i)) return false;
+    return true;
+}
+static_assert(InCatalogueOrder(kFieldCatalogue), "a field without its catalogue row, or out of order");
+
 // How many fields have a [DIALOG] label (the ten edit fields, URL to PASS).
 inline constexpr std::size_t kLabelledFieldCount = [] {
     std::size_t count = 0;

@@ -1,14 +1,19 @@
 #include "settings/tuCommon.h"
 
+#include "platform/file_error.h"
 #include "platform/platform.h"
 
 namespace tarn {
 
 WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode) {
-    if (platform::FileHoldsExactly(path, bytes)) return WriteOutcome::Unchanged;
-    if (mode == WriteMode::DryRun) return WriteOutcome::WouldWrite;
-    platform::ReplaceFileContents(path, bytes);
-    return WriteOutcome::Written;
+    try {
+        return platform::UpdateFile(path, [&bytes](const auto&) { return bytes; }, mode == WriteMode::DryRun);
+    } catch (const platform::FileError&) {
+        // The whole content is replaced, so the caller only hears that the
+        // file could not be written, also when it could not be read for the
+        // guard or another program kept it.
+        throw platform::FileError(platform::FileError::kCreate, path);
+    }
 }
 
 std::string ComposeSections(SectionList& first, const SectionList& second) {

@@ -15,10 +15,11 @@ enum class WriteMode {
 
 using platform::WriteOutcome;
 
-// Stores `bytes` as the whole content of the file at `path`. A file that
-// already holds exactly these bytes is not touched (its time stamps stay);
-// otherwise it is replaced crash-safely (platform::ReplaceFileContents).
-// Throws platform::FileError (kCreate).
+// Stores `bytes` as the whole content of the file at `path` through the
+// guarded rewrite (platform::UpdateFile), so that another program's write in
+// the middle is never cut: the file is read with other writers kept out and
+// replaced crash-safely. A file that already holds exactly these bytes is not
+// touched (its time stamps stay). Throws platform::FileError (kCreate).
 WriteOutcome StoreFile(const std::string& path, const std::string& bytes, WriteMode mode);
 
 // The file text for two sections: the lines of `first`, then those of

@@ -3,7 +3,7 @@
 // use the same list to find a control by name.
 #pragma once
 
-#include <cstring>
+#include <string>
 
 // X(name, identifier). The main window's controls, including the caption label
 // of each labelled edit field (named after its field with ".EditLabel").
@@ -61,23 +61,27 @@ TARN_PROGRESS_CONTROLS(TARN_DECLARE_ID)
 
 inline constexpr int EditLabelOf(int editId) { return editId + kEditLabelOffset; }
 
-// The identifier of a control given by name ("LabeledEdit2_3.EditLabel" for a
-// field's caption label); 0 when there is no such control.
-inline int FindByName(const char* name) {
+// The identifier of a control of the lists above given by name; 0 when there
+// is none.
+inline int ListedControl(const std::string& name) {
 #define TARN_MATCH_ID(n, id) \
-    if (std::strcmp(name, #n) == 0) return id;
+    if (name == #n) return id;
     TARN_MAIN_WINDOW_CONTROLS(TARN_MATCH_ID)
     TARN_DIR_SELECT_CONTROLS(TARN_MATCH_ID)
     TARN_PROGRESS_CONTROLS(TARN_MATCH_ID)
 #undef TARN_MATCH_ID
-    static const char kSuffix[] = ".EditLabel";
-    const std::size_t length = std::strlen(name), suffix = sizeof kSuffix - 1;
-    if (length > suffix && std::strcmp(name + length - suffix, kSuffix) == 0 &&
-        std::strncmp(name, "LabeledEdit2_", 13) == 0 && length == 13 + 1 + suffix) {
-        const char row = name[13];
-        if (row >= '1' && row <= '9') return EditLabelOf(LabeledEdit2_1 + (row - '1'));
-    }
     return 0;
+}
+
+// The identifier of a control given by name, also of a labelled edit field's
+// caption label ("LabeledEdit2_3.EditLabel"); 0 when there is no such control.
+inline int FindByName(const char* name) {
+    const std::string text = name;
+    static const std::string kField = "LabeledEdit", kSuffix = ".EditLabel";
+    if (text.size() <= kSuffix.size() || text.compare(text.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+        return ListedControl(text);
+    const int field = text.rfind(kField, 0) == 0 ? ListedControl(text.substr(0, text.size() - kSuffix.size())) : 0;
+    return field ? EditLabelOf(field) : 0;
 }
 
 }  // namespace tarn::ids

@@ -8,25 +8,10 @@ namespace tarn {
 
 using namespace ids;
 
-const std::array<FieldBinding, kFieldCount> kFieldBindings = {{
-    {CheckBox1_1, ComboBox1_1, Label1_1},                       // LIB
-    {CheckBox1_2, CheckBox1_2_1, CheckBox1_2_1},                // BBSFOLDER
-    {CheckBox2_1, LabeledEdit2_1, EditLabelOf(LabeledEdit2_1)},  // URL
-    {CheckBox2_2, LabeledEdit2_2, EditLabelOf(LabeledEdit2_2)},  // UPURL
-    {CheckBox2_3, LabeledEdit2_3, EditLabelOf(LabeledEdit2_3)},  // NAME
-    {CheckBox2_4, LabeledEdit2_4, EditLabelOf(LabeledEdit2_4)},  // EMAIL
-    {CheckBox2_5, LabeledEdit2_5, EditLabelOf(LabeledEdit2_5)},  // HP
-    {CheckBox2_6, LabeledEdit2_6, EditLabelOf(LabeledEdit2_6)},  // KEY
-    {CheckBox2_7, LabeledEdit2_7, EditLabelOf(LabeledEdit2_7)},  // PARAM1
-    {CheckBox2_8, LabeledEdit2_8, EditLabelOf(LabeledEdit2_8)},  // PARAM2
-    {CheckBox2_9, LabeledEdit2_9, EditLabelOf(LabeledEdit2_9)},  // USER
-    {CheckBox2_9, MaskEdit2_9, Label_MaskEdit2_9},              // PASS (one tick box with USER)
-}};
-
 int CaptionOf(int valueControl) {
     if (valueControl == kSignatureBinding.valueControl) return kSignatureBinding.captionControl;
-    for (const FieldBinding& binding : kFieldBindings)
-        if (binding.valueControl == valueControl) return binding.captionControl;
+    for (const FieldRow& row : kFieldRows)
+        if (row.binding.valueControl == valueControl) return row.binding.captionControl;
     return valueControl;
 }
 
@@ -55,7 +40,7 @@ void AddToRule(std::vector<TickRule>& rules, const FieldBinding& binding) {
 const std::vector<TickRule>& TickRules() {
     static const std::vector<TickRule> rules = [] {
         std::vector<TickRule> derived;
-        for (const FieldBinding& binding : kFieldBindings) AddToRule(derived, binding);
+        for (const FieldRow& row : kFieldRows) AddToRule(derived, row.binding);
         AddToRule(derived, kSignatureBinding);
         return derived;
     }();
@@ -101,7 +86,7 @@ const std::array<ReferenceField, kLabelledFieldCount>& ReferenceFields() {
         std::array<ReferenceField, kLabelledFieldCount> labelled{};
         std::size_t n = 0;
         for (std::size_t i = 0; i < kFieldCount; ++i)
-            if (kFieldCatalogue[i].labelKey) labelled[n++] = {&kFieldCatalogue[i], &kFieldBindings[i]};
+            if (kFieldCatalogue[i].labelKey) labelled[n++] = {&kFieldCatalogue[i], &kFieldRows[i].binding};
         return labelled;
     }();
     return fields;

@@ -28,11 +28,34 @@ struct FieldBinding {
     int captionControl;
 };
 
-// One row a catalogue field, in catalogue order.
-extern const std::array<FieldBinding, kFieldCount> kFieldBindings;
+// A catalogue field and its controls.
+struct FieldRow {
+    Field field;
+    FieldBinding binding;
+};
+
+// One row a catalogue field, in catalogue order (a row left out does not
+// compile).
+inline constexpr std::array<FieldRow, kFieldCount> kFieldRows = {{
+    {Field::LIB, {ids::CheckBox1_1, ids::ComboBox1_1, ids::Label1_1}},
+    {Field::BBSFOLDER, {ids::CheckBox1_2, ids::CheckBox1_2_1, ids::CheckBox1_2_1}},
+    {Field::URL, {ids::CheckBox2_1, ids::LabeledEdit2_1, ids::EditLabelOf(ids::LabeledEdit2_1)}},
+    {Field::UPURL, {ids::CheckBox2_2, ids::LabeledEdit2_2, ids::EditLabelOf(ids::LabeledEdit2_2)}},
+    {Field::NAME, {ids::CheckBox2_3, ids::LabeledEdit2_3, ids::EditLabelOf(ids::LabeledEdit2_3)}},
+    {Field::EMAIL, {ids::CheckBox2_4, ids::LabeledEdit2_4, ids::EditLabelOf(ids::LabeledEdit2_4)}},
+    {Field::HP, {ids::CheckBox2_5, ids::LabeledEdit2_5, ids::EditLabelOf(ids::LabeledEdit2_5)}},
+    {Field::KEY, {ids::CheckBox2_6, ids::LabeledEdit2_6, ids::EditLabelOf(ids::LabeledEdit2_6)}},
+    {Field::PARAM1, {ids::CheckBox2_7, ids::LabeledEdit2_7, ids::EditLabelOf(ids::LabeledEdit2_7)}},
+    {Field::PARAM2, {ids::CheckBox2_8, ids::LabeledEdit2_8, ids::EditLabelOf(ids::LabeledEdit2_8)}},
+    {Field::USER, {ids::CheckBox2_9, ids::LabeledEdit2_9, ids::EditLabelOf(ids::LabeledEdit2_9)}},
+    {Field::PASS, {ids::CheckBox2_9, ids::MaskEdit2_9, ids::Label_MaskEdit2_9}},  // one tick box with USER
+}};
+
+static_assert(InCatalogueOrder(kFieldRows), "a catalogue field without its row of controls, or out of order");
+
 inline constexpr FieldBinding kSignatureBinding{ids::CheckBox3_1, ids::Ref_Sign, ids::Label3_1};
 
-inline const FieldBinding& BindingOf(Field f) { return kFieldBindings[static_cast<std::size_t>(f)]; }
+inline constexpr const FieldBinding& BindingOf(Field f) { return kFieldRows[static_cast<std::size_t>(f)].binding; }
 
 // The caption control of a value control; the control itself when unbound.
 int CaptionOf(int valueControl);

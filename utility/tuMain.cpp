@@ -43,6 +43,15 @@ std::string ProgramPath() {
     }
 }
 
+// A control's text in its exact Shift-JIS form: the A functions would hand a
+// character with none (é, ♡, 한) over as "?" or a look-alike. Otherwise an
+// error, its text `before` and `after` the character's name.
+std::string ExactText(HWND control, const std::string& before, const std::string& after) {
+    std::string missing;
+    if (auto exact = platform::ExactSystemText(ui::WideWindowText(control), missing)) return *exact;
+    throw std::runtime_error(before + missing + after);
+}
+
 // The batch's view of the window's controls.
 class WindowControls : public ControlReader {
 public:
@@ -50,16 +59,13 @@ public:
     bool IsEnabled(int id) const override { return IsWindowEnabled(Find(id)) != FALSE; }
     bool IsChecked(int id) const override { return SendMessageA(Find(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-    // A value the batch writes must have an exact Shift-JIS form: one typed
-    // with a character that has none (é, ♡, 한) would be written as "?" or
-    // as another character. The batch is then refused, naming the field.
+    // A value the batch writes must have an exact Shift-JIS form, or the
+    // batch is refused, naming the field.
     std::string Text(int id) const override {
         const bool written = id == ids::Ref_Sign ? IsChecked(ids::CheckBox3_1) : IsEnabled(id);
         if (!written) return ui::WindowText(Find(id));
-        std::string missing;
-        if (auto exact = platform::ExactSystemText(ui::WideWindowText(Find(id)), missing)) return *exact;
-        throw std::runtime_error("「" + ui::WindowText(Find(CaptionOf(id))) + "」の値に Shift-JIS で書けない文字 " +
-                                 missing + " があります。一括設定は行いませんでした");
+        return ExactText(Find(id), "「" + ui::WindowText(Find(CaptionOf(id))) + "」の値に Shift-JIS で書けない文字 ",
+                         " があります。一括設定は行いませんでした");
     }
 
 private:
@@ -258,7 +264,10 @@ void TForm1::FormDestroy() {
     // folder, whose own sign.ini must not be overwritten.
     if (!platform::ChangeCurrentDirectory(values_.StartupDir)) throw platform::FolderError(values_.StartupDir);
     WriteSections(values_.DialogList, values_.BasicList, kSnapshotFileName);
-    WriteSignature(kSignatureFileName, ui::WindowText(Control(ids::Ref_Sign)));
+    // The memo is saved as typed or not at all, as a batch refuses it.
+    WriteSignature(kSignatureFileName, ExactText(Control(ids::Ref_Sign), "署名に Shift-JIS で書けない文字 ",
+                                                 std::string(" があります。") + kSignatureFileName +
+                                                     " は保存しませんでした"));
     values_.DialogList.clear();
     values_.BasicList.clear();
 }
@@ -325,9 +334,21 @@ std::string PathList(const std::vector<std::string>& paths) {
     return text;
 }
 
-std::string SkippedReport(const std::vector<std::string>& paths) {
-    return "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
-           std::to_string(paths.size()) + " 件):\r\n" + PathList(paths);
+// The folders a run left alone: those whose names have no Shift-JIS form,
+// then the links leading out of the start folder, with their targets.
+std::string SkippedReport(const RunProgress& progress) {
+    std::string report;
+    const auto paths = progress.Skipped();
+    if (!paths.empty())
+        report = "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
+                 std::to_string(paths.size()) + " 件):\r\n" + PathList(paths);
+    std::vector<std::string> links;
+    for (const auto& [link, target] : progress.SkippedLinks()) links.push_back(link + " → " + target);
+    if (!links.empty())
+        report += std::string(report.empty() ? "" : "\r\n\r\n") +
+                  "次のリンクは開始フォルダの外を指すため、たどりませんでした (" + std::to_string(links.size()) +
+                  " 件):\r\n" + PathList(links);
+    return report;
 }
 
 // What a stopped or cancelled batch tells: how many files it wrote, and
@@ -412,8 +433,8 @@ void TForm1::Button_ConfAllClick() {
     }
     SetText(ids::Label_ConfAll, kBatchFinished);
     progress_ = run.Finish(kBatchFinished);
-    const auto skipped = run.Progress().Skipped();
-    if (!skipped.empty()) MessageBoxA(Handle(), SkippedReport(skipped).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+    const std::string skipped = SkippedReport(run.Progress());
+    if (!skipped.empty()) MessageBoxA(Handle(), skipped.c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
     AfterRun();
 }
 

@@ -351,6 +351,17 @@ class LaunchTest(CompanionTest):
         record = self.assert_started(win(host) + "\\TarnUtil.exe", win(board))
         self.assertEqual(record.module, win(host / "TarnUtil.exe"))
 
+    def test_a_host_under_a_folder_with_a_space_starts_its_own_utility(self):
+        # Unquoted and unnamed, "...\Program Files\host\TarnUtil.exe" would
+        # first start "...\Program.exe".
+        programs = self.folder("Program Files")
+        host, board = self.folder("host", programs), self.folder("host/data/board1", programs)
+        self.place_utility(host)
+        shutil.copyfile(ENV.standin, self.base / "Program.exe")
+        self.assert_quiet_success(self.run_companion(board))
+        record = self.assert_started(win(host) + "\\TarnUtil.exe", win(board))
+        self.assertEqual(record.module, win(host / "TarnUtil.exe"))
+
     def test_empty_quotes_alone_start_the_utility(self):
         host, board = self.host_and_board()
         path = self.settings(board, crlf("[BASIC]", "NAME=n"))

@@ -57,7 +57,8 @@ class Result(ProgramRun):
     def skipped(self):
         """The folders reported as skipped, as printed, and the summary's count."""
         match = SUMMARY.match(self.lines()[-1])
-        shown = [line.split("form): ", 1)[1] for line in self.err.splitlines() if line.startswith("tarnbatch: skipped")]
+        shown = [line.split("form): ", 1)[1] for line in self.err.splitlines()
+                 if line.startswith("tarnbatch: skipped (its name")]
         return shown, int(match.group(4) or 0)
 
 
@@ -577,6 +578,32 @@ class TreeRunTest(DriverTest):
         self.assertEqual(listed, real, "each real folder written once")
         self.assertEqual(result.summary(), (len(before.folders) + 3, len(real), 3, False))
 
+    def test_links_out_of_the_tree_are_skipped_and_reported(self):
+        # Started over a Wine prefix, whose Desktop leads into the home
+        # folder, a run once wrote all over the home folder: a link whose
+        # target lies outside the start folder is not entered and is named
+        # with its target; a link to a folder of the tree is followed.
+        desktop = self.base / "home" / "Desktop"
+        (desktop / "奥").mkdir(parents=True)
+        (self.root / "板").mkdir()
+        os.symlink(desktop, self.root / "板" / "Desktop")
+        os.symlink(self.base, self.root / "上")  # the start folder's own parent
+        os.symlink("板", self.root / "中へ")
+        home = Snapshot(self.base / "home")
+        result, before, after, _ = self.run_checked(Fields({"NAME": "表"}), "--set", "NAME=表")
+        self.assertEqual((Snapshot(self.base / "home").folders, Snapshot(self.base / "home").files),
+                         (home.folders, home.files))
+        self.assertEqual(sorted(p.name for p in self.base.iterdir()), ["data", "home"])
+        self.assertEqual(after.links, before.links)
+        reported = [line for line in result.err.splitlines() if line.startswith("tarnbatch: skipped")]
+        self.assertEqual(sorted(reported), sorted(
+            "tarnbatch: skipped (a link leading out of the start folder, to %s): %s" % (DRIVER.arg(target), DRIVER.arg(link))
+            for link, target in [(self.root / "板" / "Desktop", desktop), (self.root / "中へ" / "Desktop", desktop),
+                                 (self.root / "上", self.base)]))
+        # The start folder, 板, and 板 again through 中へ, with its link again.
+        self.assertEqual(result.summary(), (3, 2, 1, False))
+        self.assertEqual(result.skipped(), ([], 3))
+
 
 # ---- the command line --------------------------------------------------------
 
@@ -601,8 +628,18 @@ class CommandLineTest(DriverTest):
         reference = self.outside_file("ref.ini", crlf("[BASIC]", "NAME=x"))
         a_file = self.root / "雑談板" / "memo.txt"
         missing = self.base / "無い"
+        # A path with a character that has no Shift-JIS form would be looked
+        # up under another name ("cafﾃｩ"): refused, naming the character.
+        cafe = self.base / "café"
+        cafe.mkdir()
+        cafe_sign = cafe / "sign.txt"
+        cafe_sign.write_bytes(sjis("署名"))
         root = DRIVER.arg(self.root)
         cases = [
+            (["--set", "NAME=x", DRIVER.arg(cafe)], "caf<U+00E9>: U+00E9 has no Shift-JIS form"),
+            (["--sign", DRIVER.arg(cafe_sign), root], "caf<U+00E9>"),
+            (["--set", "NAME=x", "--reference=" + DRIVER.arg(cafe_sign), "--take", "NAME", root], "caf<U+00E9>"),
+            (["--set", "NAME=x", "--journal", DRIVER.arg(cafe), root], "--journal "),
             ([], "START_FOLDER"),
             ([root, root], "START_FOLDER"),
             (["--bogus", root], "--bogus"),
@@ -644,6 +681,7 @@ class CommandLineTest(DriverTest):
                 self.assertRegex(result.err, r"(?m)^tarnbatch: .*%s" % re.escape(mentioned))
                 self.assertIn("Try 'tarnbatch --help'.", result.err)
         self.assert_unchanged(before)
+        self.assertEqual([p.name for p in cafe.iterdir()], ["sign.txt"])
 
 
 class OptionValueTest(DriverTest):

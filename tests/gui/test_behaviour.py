@@ -426,6 +426,20 @@ class FileErrorsAtStartAndExit(BehaviourCase):
         self.close_with_held(utility, "sign.ini")
         self.assertEqual((utility.cwd / "TarnUtil.ini").read_bytes(), crlf(*DEFAULT_BASIC))
 
+    def test_signature_without_a_shift_jis_form_is_not_saved_at_exit(self):
+        # As a batch refuses such a memo, the exit save does not turn it
+        # into "?" or a look-alike: it says so and keeps the old file.
+        _, utility = self.start_in_new_host()
+        (utility.cwd / "sign.ini").write_bytes(sjis("旧署名"))
+        self.probe("set_text_utf16", "Ref_Sign", "署名é".encode("utf-16-le").hex())
+        self.probe("post_close")
+        box, text = self.error_box(timeout_ms=20000)
+        self.assertEqual(text, sjis("署名に Shift-JIS で書けない文字 U+00E9 があります。sign.ini は保存しませんでした."))
+        self.probe("press", box, IDOK)
+        self.assertEqual(utility.wait(), 0, "the utility ends all the same")
+        self.assertEqual((utility.cwd / "sign.ini").read_bytes(), sjis("旧署名"))
+        self.assertEqual((utility.cwd / "TarnUtil.ini").read_bytes(), crlf(*DEFAULT_BASIC))
+
 
 class BatchButton(BehaviourCase):
     def test_enabling_rules(self):

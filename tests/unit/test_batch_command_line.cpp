@@ -215,18 +215,27 @@ TEST_F(BatchCommandLine, MessagesInTheChosenLanguage) {
 }
 
 TEST_F(BatchCommandLine, ValuesWithoutAShiftJisFormAreRefusedAlsoAfterEqualsSigns) {
-    const platform::CommandArgument value{"", "U+00E9", true, "NAME=x<U+00E9>"};
-    const platform::CommandArgument inlineValue{"", "U+00E9", true, "--set=NAME=x<U+00E9>"};
-    const platform::CommandArgument folder{start, "", true, start};
+    const platform::CommandArgument value{"", "U+00E9", "NAME=x<U+00E9>"};
+    const platform::CommandArgument inlineValue{"", "U+00E9", "--set=NAME=x<U+00E9>"};
+    const platform::CommandArgument folder{start, "", start};
     const auto refusal = [](const std::vector<platform::CommandArgument>& args, Language language) {
         return RefusalOf([&] { tarn::ParseBatchArguments(args, language); });
     };
-    EXPECT_EQ(refusal({{"--set", "", true, "--set"}, value, folder}, Language::English),
+    EXPECT_EQ(refusal({{"--set", "", "--set"}, value, folder}, Language::English),
               "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");
     EXPECT_EQ(refusal({inlineValue, folder}, Language::English), "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");
-    EXPECT_EQ(refusal({{"--lang=en", "", true, "--lang=en"}, inlineValue, folder}, Language::English),
+    EXPECT_EQ(refusal({{"--lang=en", "", "--lang=en"}, inlineValue, folder}, Language::English),
               "--set NAME=x<U+00E9>: U+00E9 has no Shift-JIS form");
     EXPECT_EQ(refusal({inlineValue, folder}, Language::Japanese), "--set NAME=x<U+00E9>: U+00E9 は Shift-JIS で表せません");
+    // A path with such a character would be looked up under another name.
+    const platform::CommandArgument cafe{"", "U+00E9", "caf<U+00E9>"};
+    const platform::CommandArgument set{"--set", "", "--set"}, name{"NAME=x", "", "NAME=x"};
+    EXPECT_EQ(refusal({set, name, cafe}, Language::English), "caf<U+00E9>: U+00E9 has no Shift-JIS form");
+    for (const char* option : {"--sign", "--reference", "--journal"})
+        EXPECT_EQ(refusal({set, name, {option, "", option}, cafe, folder}, Language::English),
+                  std::string(option) + " caf<U+00E9>: U+00E9 has no Shift-JIS form");
+    EXPECT_EQ(refusal({set, name, {"", "U+00E9", "--sign=caf<U+00E9>"}, folder}, Language::English),
+              "--sign caf<U+00E9>: U+00E9 has no Shift-JIS form");
 }
 
 // The dry run's lines for one file, from its bytes before and after.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -123,6 +124,20 @@ TEST_F(InstallInCurrentFolder, ReplacesAnExistingFileByItsBareName) {
     WriteBytes(folder_.Fs("tarn_BBS.ini"), "[DIALOG]\r\n_NAME=x\r\n[BASIC]\r\nNAME=\x83\x5C\r\n \r\n");
     tarn::InstallDialogSection();
     EXPECT_EQ(ReadBytes(folder_.Fs("tarn_BBS.ini")), tarn::TextForm(kDialogBytes) + "[BASIC]\r\nNAME=\x83\x5C\r\n");
+    EXPECT_EQ(EntryNames(folder_.fs()), std::vector<std::string>{"tarn_BBS.ini"});
+}
+
+TEST_F(InstallInCurrentFolder, AFileTheHostKeepsWritingIsLeftAloneAndReportedUnopenable) {
+    // The host may be rewriting the board's file: its write is never undone
+    // by a [BASIC] read before it; after a few seconds the companion gives up.
+    const std::string old = "[BASIC]\r\nNAME=host\r\n";
+    WriteBytes(folder_.Fs("tarn_BBS.ini"), old);
+    {
+        std::ofstream host(folder_.Fs("tarn_BBS.ini"), std::ios::binary | std::ios::app);
+        ASSERT_TRUE(host.is_open());
+        ExpectFileError([] { tarn::InstallDialogSection(); }, platform::FileError::kOpen, "tarn_BBS.ini");
+    }
+    EXPECT_EQ(ReadBytes(folder_.Fs("tarn_BBS.ini")), old);
     EXPECT_EQ(EntryNames(folder_.fs()), std::vector<std::string>{"tarn_BBS.ini"});
 }
 

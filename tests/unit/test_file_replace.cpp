@@ -10,6 +10,18 @@
 #include "platform/platform.h"
 #include "temp_folder.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+// A file opened for reading, closed at the end of the scope.
+struct FileDescriptorForTest {
+    explicit FileDescriptorForTest(const std::filesystem::path& path) : fd(::open(path.c_str(), O_RDONLY)) {}
+    ~FileDescriptorForTest() { if (fd >= 0) ::close(fd); }
+    int fd;
+};
+#endif
+
 namespace {
 
 using namespace tarn_test;
@@ -58,20 +70,25 @@ TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {
     EXPECT_FALSE(platform::FileHoldsExactly(dir.path(), ""));
 }
 
+// Every program replaces a file's whole content through the guarded rewrite.
+void Replace(const std::string& path, const std::string& bytes) {
+    EXPECT_EQ(platform::UpdateFile(path, [&bytes](const auto&) { return bytes; }, false), platform::WriteOutcome::Written);
+}
+
 TEST_F(PlatformFiles, ReplaceCreatesOrOverwritesWithTheExactBytes) {
-    platform::ReplaceFileContents(dir.Path("new"), kBinary);
+    Replace(dir.Path("new"), kBinary);
     EXPECT_EQ(ReadBytes(dir.Fs("new")), kBinary);
     WriteBytes(dir.Fs("long"), std::string(100000, 'z'));
-    platform::ReplaceFileContents(dir.Path("long"), "short");
+    Replace(dir.Path("long"), "short");
     EXPECT_EQ(ReadBytes(dir.Fs("long")), "short");
-    platform::ReplaceFileContents(dir.Path("long"), "");
+    Replace(dir.Path("long"), "");
     EXPECT_EQ(ReadBytes(dir.Fs("long")), "");
     EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"long", "new"}));
 }
 
 TEST_F(PlatformFiles, ReplaceWorksInAShiftJisFolder) {
     dir.MakeFolder(u8"表ソ");
-    platform::ReplaceFileContents(dir.Path("表ソ/名前.ini"), "x");
+    Replace(dir.Path("表ソ/名前.ini"), "x");
     EXPECT_EQ(ReadBytes(dir.Fs(u8"表ソ/名前.ini")), "x");
     EXPECT_EQ(EntryNames(dir.Fs(u8"表ソ")), std::vector<std::string>{u8"名前.ini"});
 }
@@ -81,11 +98,11 @@ TEST_F(PlatformFiles, ReplaceKeepsTheFilesAttributes) {
 #ifdef _WIN32
     constexpr unsigned long kHidden = 0x2, kSystem = 0x4;
     ASSERT_NE(SetFileAttributesA(dir.Path("f").c_str(), kHidden | kSystem), 0);
-    platform::ReplaceFileContents(dir.Path("f"), "new");
+    Replace(dir.Path("f"), "new");
     EXPECT_EQ(GetFileAttributesA(dir.Path("f").c_str()) & (kHidden | kSystem), kHidden | kSystem);
 #else
     fs::permissions(dir.Fs("f"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    platform::ReplaceFileContents(dir.Path("f"), "new");
+    Replace(dir.Path("f"), "new");
     EXPECT_EQ(fs::status(dir.Fs("f")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 #endif
@@ -96,10 +113,32 @@ TEST_F(PlatformFiles, ReplaceKeepsTheFilesAttributes) {
 TEST_F(PlatformFiles, ReplaceWritesThroughASymbolicLink) {
     WriteBytes(dir.Fs("real.ini"), "old");
     fs::create_symlink("real.ini", dir.Fs("link.ini"));
-    platform::ReplaceFileContents(dir.Path("link.ini"), "new");
+    Replace(dir.Path("link.ini"), "new");
     EXPECT_TRUE(fs::is_symlink(dir.Fs("link.ini")));
     EXPECT_EQ(ReadBytes(dir.Fs("real.ini")), "new");
     EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"link.ini", "real.ini"}));
+}
+
+// Natively a leased file trades places with its replacement, and trades back
+// when a writer came in between. Should the trade back fail, that writer is
+// writing into the old file, now under the temporary name: it is kept, and
+// the rewrite is reported failed, not done.
+TEST_F(PlatformFiles, AFailedTradeBackKeepsTheWritersFileAndFailsTheRewrite) {
+    WriteBytes(dir.Fs("f.ini"), "old");
+    {
+        FileDescriptorForTest probe(dir.Fs("f.ini"));
+        if (::fcntl(probe.fd, F_SETLEASE, F_RDLCK) != 0) GTEST_SKIP() << "no read lease on this file system";
+    }
+    const std::string path = dir.Path("f.ini");
+    auto rewrite = platform::PrepareRewrite(path, [](const auto&) { return std::string("new"); }, false);
+    platform::faults::Arm(platform::faults::Point::TradeBack);
+    ExpectFileError([&] { rewrite.Commit(); }, platform::FileError::kCreate, path);
+    rewrite = platform::PreparedRewrite();  // dropped: the old file must stay
+    const auto names = EntryNames(dir.fs());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(ReadBytes(dir.Fs("f.ini")), "new");
+    EXPECT_EQ(names[1].rfind(platform::kTemporaryMark, 0), 0u) << names[1];
+    EXPECT_EQ(ReadBytes(dir.Fs(names[1])), "old");
 }
 #endif
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <stdexcept>
 
 #include "batch/tuConfAll.h"
@@ -221,16 +222,39 @@ TEST_F(TreeWalk, DanglingLinkIsSkipped) {
     EXPECT_FALSE(fs::exists(dir.Fs("gone")));
 }
 
-TEST_F(TreeWalk, LinksToOtherFoldersAreFollowed) {
+// Nothing is written outside the start folder, through links neither: a link
+// leading out of the tree is reported with its target and not entered; one
+// leading to another folder of the tree is followed.
+TEST_F(TreeWalk, LinksInsideTheTreeAreFollowedLinksOutOfItAreSkipped) {
     TempFolder outside;
     fs::create_directories(outside.Fs("inner"));
     dir.MakeFolder("a");
+    dir.MakeFolder("b");
     fs::create_directory_symlink(outside.fs(), dir.Fs("ext"));
+    fs::create_directory_symlink(outside.Fs("inner"), dir.Fs("b/ext_inner"));
     fs::create_directory_symlink(dir.Fs("a"), dir.Fs("to_sibling"));  // a is no ancestor of it
-    Walk(BatchInput{});
-    EXPECT_EQ(ReadBytes(outside.Fs("tarn_BBS.ini")), "[BASIC]\r\n");
-    EXPECT_EQ(ReadBytes(outside.Fs("inner/tarn_BBS.ini")), "[BASIC]\r\n");
-    EXPECT_EQ(recorder.folders.size(), 5u);  // root, a, ext, ext/inner, to_sibling
+    // Beside the start folder, sharing the start of its name.
+    fs::create_directory(fs::path(dir.fs().u8string() + "x"));
+    fs::create_directory_symlink(fs::path(dir.fs().u8string() + "x"), dir.Fs("to_lookalike"));
+    struct : Recorder {
+        void LinkSkipped(const std::string& link, const std::string& target) override {
+            links.insert(link + " -> " + target);
+        }
+        std::set<std::string> links;
+    } linkRecorder;
+    tarn::BatchOptions options;
+    options.observer = &linkRecorder;
+    tarn::ApplyToTree(dir.path(), BatchInput{}, options);
+    std::error_code ignored;
+    fs::remove_all(fs::path(dir.fs().u8string() + "x"), ignored);
+    EXPECT_EQ(EntryNames(outside.fs()), std::vector<std::string>{"inner"});
+    EXPECT_EQ(EntryNames(outside.Fs("inner")), std::vector<std::string>{});
+    EXPECT_EQ(linkRecorder.links,
+              (std::set<std::string>{dir.Path("ext") + " -> " + outside.path(),
+                                     dir.Path("b/ext_inner") + " -> " + outside.Path("inner"),
+                                     dir.Path("to_lookalike") + " -> " + dir.path() + "x"}));
+    EXPECT_EQ(ReadBytes(dir.Fs("to_sibling/tarn_BBS.ini")), "[BASIC]\r\n");
+    EXPECT_EQ(linkRecorder.folders.size(), 4u);  // root, a, b, to_sibling
 }
 #endif
 

@@ -321,6 +321,16 @@ TEST(LayoutTable, EveryControlOnceParentsFirstNamesKnown) {
     EXPECT_EQ(id::FindByName("LabeledEdit2_9.EditLabel"), id::EditLabelOf(id::LabeledEdit2_9));
     EXPECT_EQ(id::FindByName("LabeledEdit2_0.EditLabel"), 0);
     EXPECT_EQ(id::FindByName("Nothing"), 0);
+    EXPECT_EQ(id::FindByName("Button_ConfAll.EditLabel"), 0);
+    EXPECT_EQ(id::FindByName(".EditLabel"), 0);
+    // Every labelled edit field's caption is found by its name, whatever its row.
+#define TARN_EXPECT_CAPTION_FOUND(name, value)                                                       \
+    if (FindLayout(value)->kind == ControlKind::LabeledEdit)                                          \
+        EXPECT_EQ(id::FindByName(#name ".EditLabel"), id::EditLabelOf(value)) << #name;               \
+    else                                                                                              \
+        EXPECT_EQ(id::FindByName(#name ".EditLabel"), 0) << #name;
+    TARN_MAIN_WINDOW_CONTROLS(TARN_EXPECT_CAPTION_FOUND)
+#undef TARN_EXPECT_CAPTION_FOUND
 }
 
 TEST(LayoutTable, TheStartFolderDialogInTabOrderWithTheBevelLast) {
@@ -345,7 +355,8 @@ TEST(LayoutTable, EveryTickBoxHasARuleAndNoRuleSwitchesATickBox) {
 }
 
 TEST(FieldBindings, EveryFieldHasATickBoxAValueAndACaptionInTheLayout) {
-    for (const tarn::FieldBinding& b : tarn::kFieldBindings) {
+    for (const tarn::FieldRow& row : tarn::kFieldRows) {
+        const tarn::FieldBinding& b = row.binding;
         ASSERT_NE(FindLayout(b.tickBox), nullptr);
         EXPECT_EQ(FindLayout(b.tickBox)->kind, ControlKind::TickBox);
         ASSERT_NE(FindLayout(b.valueControl), nullptr);

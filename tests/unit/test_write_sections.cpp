@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
@@ -139,6 +140,22 @@ TEST_F(WriteSectionsTest, FolderInPlaceOfTheFileRaisesTheCreateError) {
     dir.MakeFolder("tarn_BBS.ini");
     ExpectCreateError({"[BASIC]"}, dir.Path("tarn_BBS.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.Fs("tarn_BBS.ini")));
+}
+
+// The snapshot and the signature are written past the same guard as a
+// batch: a file another program keeps open for writing (the host in the
+// middle of its write) is not replaced under it, and the error is the one
+// these writes always gave.
+TEST_F(WriteSectionsTest, FileAnotherProgramKeepsWritingIsNotReplaced) {
+    const std::string old = "[BASIC]\r\nNAME=host\r\n";
+    WriteBytes(dir.Fs("tarn_BBS.ini"), old);
+    {
+        std::ofstream writer(dir.Fs("tarn_BBS.ini"), std::ios::binary | std::ios::app);
+        ASSERT_TRUE(writer.is_open());
+        ExpectCreateError({"[BASIC]", "NAME=batch"}, dir.Path("tarn_BBS.ini"));
+    }
+    EXPECT_EQ(ReadBytes(dir.Fs("tarn_BBS.ini")), old);
+    EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"tarn_BBS.ini"});
 }
 
 TEST_F(WriteSectionsTest, UnwritableFileKeepsItsBytes) {
