@@ -79,9 +79,11 @@ class ContentTest(TreeTest):
         self.assertEqual(after[Path("nul-in-line", SETTINGS_FILE)],
                          b"[DIALOG]\r\n_NAME=n\r\n[BASIC]\r\nNAME=\x8eR\x93c\x83\x5c\r\nBBSFOLDER=1\r\nEMAIL=\r\n"
                          b"PARAM1=\x95\x5c\x83\x5c\\x\r\n")
-        # "[BASIC\x81]" and "[BASIC]\x81" end in a lead byte, not in "]":
-        # no headers, so what follows them comes before the first header.
-        self.assertEqual(after[Path("lead-in-header", SETTINGS_FILE)], b"[BASIC]\r\nHP=h\r\n" + APPENDED)
+        # "[BASIC\x81]" holds no "]" of its own (0x81 0x5D is one character):
+        # no header. "[BASIC]\x81" is the first [BASIC], as Windows reads it
+        # (text after the "]" does not count), so the keys go there.
+        self.assertEqual(after[Path("lead-in-header", SETTINGS_FILE)],
+                         b"[BASIC]\r\nKEY=still-not\r\n" + APPENDED + b"[BASIC]\r\nHP=h\r\n")
         self.assertEqual(after[Path("lead-end-of-line", SETTINGS_FILE)],
                          b"[BASIC]\r\nNAME=\x8eR\x93c\x83\x5c\r\nKEY=\x81\r\nPASS=x\x9f\r\nHP=\xfc\r\nBBSFOLDER=1\r\n"
                          b"EMAIL=\r\nPARAM1=\x95\x5c\x83\x5c\\x\r\n")
