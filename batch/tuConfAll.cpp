@@ -245,11 +245,6 @@ std::vector<std::string> RunProgress::LeftAlone() const {
     return leftAlonePaths_;
 }
 
-std::string RunProgress::Counts() const {
-    return "フォルダ: " + std::to_string(folders.load()) + "、書き込み: " + std::to_string(written.load()) +
-           "、変更不要: " + std::to_string(unchanged.load()) + "、飛ばした: " + std::to_string(skipped.load());
-}
-
 void SetIfEnabled(SectionList& basic, const std::string& key, bool enabled, const std::string& value) {
     if (!enabled) return;
     SetValue(basic, key, value.empty() ? std::string(" ") : value);

@@ -72,8 +72,6 @@ public:
     std::string CurrentFolder() const;
     std::vector<std::string> Skipped() const;
     std::vector<std::string> LeftAlone() const;
-    // "フォルダ: N、書き込み: N、変更不要: N、飛ばした: N"
-    std::string Counts() const;
 
     std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0};
 

@@ -57,13 +57,14 @@ std::uint64_t RecordNumber(const std::string& text, int base, const std::string&
     return value;
 }
 
-// A journal's name: the local time it began, then a number one above every
-// journal of the same second, so that names sort in the order journals
-// began (the first free number would not: old ones are removed).
+// A journal's name: the time it began in UTC (the local time goes back an
+// hour when summer time ends), then a number one above every journal of the
+// same second, so that names sort in the order journals began (the first free
+// number would not: old ones are removed).
 std::string NewJournalName(const std::string& journalsFolder) {
     const std::time_t now = std::time(nullptr);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::gmtime(&now));
     unsigned long highest = 0;
     platform::ListFolder(journalsFolder, "*", [&](const platform::FolderEntry& entry) {
         if (entry.exactName && IsJournalName(entry.name) && entry.name.compare(0, 15, stamp) == 0)
@@ -97,7 +98,7 @@ std::uint64_t ContentHash(const std::string& bytes) {
 }
 
 Journal::Journal(std::string journalsFolder, std::string kind, std::string subject)
-    : journalsFolder_(std::move(journalsFolder)), kind_(std::move(kind)), subject_(std::move(subject)) {}
+    : journalsFolder_(std::move(journalsFolder)), kind_(std::move(kind)), subject_(platform::AbsolutePath(subject)) {}
 
 void Journal::Open() {
     if (!platform::MakeFolders(journalsFolder_)) throw platform::FileError(platform::FileError::kCreate, journalsFolder_);
@@ -126,7 +127,9 @@ void Journal::Record(const platform::PreparedRewrite& rewrite) {
         if (!oldBytes_->Append(*old)) throw platform::FileError(platform::FileError::kCreate, folder_);
     }
     line += next ? "\t" + std::to_string(next->size()) + "\t" + Hex(ContentHash(*next)) : "\t-\t-";
-    line += "\t" + rewrite.Path() + "\r\n";
+    // A full path: an undo started from another working folder must find the
+    // same file.
+    line += "\t" + platform::AbsolutePath(rewrite.Path()) + "\r\n";
     if (!index_->Append(line)) throw platform::FileError(platform::FileError::kCreate, folder_);
     ++records_;
 }
@@ -138,12 +141,33 @@ void Journal::Flush() {
         throw platform::FileError(platform::FileError::kCreate, platform::JoinPath(folder_, kIndexName));
 }
 
-void Journal::Finish(const std::string& how) {
+namespace {
+
+const char* EndWord(RunOutcome how) {
+    switch (how) {
+    case RunOutcome::Stopped:
+        return "stopped";
+    case RunOutcome::Cancelled:
+        return "cancelled";
+    case RunOutcome::Finished:
+        break;
+    }
+    return "finished";
+}
+
+}  // namespace
+
+void Journal::Finish(RunOutcome how) {
     if (index_) {
-        index_->Append("end\t" + how + "\t" + std::to_string(records_) + "\r\n");
-        index_->Flush();
+        if (records_ > 0) {
+            index_->Append(std::string("end\t") + EndWord(how) + "\t" + std::to_string(records_) + "\r\n");
+            index_->Flush();
+        }
         index_.reset();
         oldBytes_.reset();
+        // A journal whose first record failed holds no change: it would
+        // stand for "the last batch" and be taken back instead of that one.
+        if (records_ == 0) RemoveJournal(folder_);
     }
     std::vector<std::string> journals = ListJournals(journalsFolder_);
     for (std::size_t i = 0; i + kJournalsKept < journals.size(); ++i) RemoveJournal(journals[i]);

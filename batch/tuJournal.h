@@ -3,7 +3,7 @@
 // taken back, also after it stopped on an error, was cancelled or killed.
 //
 // A journal is a folder of its own under the journals' folder, named by the
-// time it began ("20261208-093015-1"), holding two plain files:
+// time it began in UTC ("20261208-093015-1"), holding two plain files:
 //   journal.txt  Shift-JIS text, CR LF: "TarnUtil journal 1", then
 //                "batch<TAB>START_FOLDER" or "undo<TAB>JOURNAL", then one line
 //                per file before it is changed:
@@ -29,6 +29,10 @@ namespace tarn {
 
 inline constexpr std::size_t kJournalsKept = 10;
 
+// How a run that was journaled ended, as the journal's end line says:
+// "finished", "stopped" (an error) or "cancelled".
+enum class RunOutcome { Finished, Stopped, Cancelled };
+
 // FNV-1a of the bytes, as the journal records what a batch wrote.
 std::uint64_t ContentHash(const std::string& bytes);
 
@@ -46,10 +50,11 @@ public:
     // Makes every record durable. Throws FileError(kCreate) naming the
     // journal's file when it cannot: then no file may be changed.
     void Flush();
-    // Closes the journal with how the run ended; a journal without records is
-    // removed again, so that the last journal is the last batch that changed
-    // something. Older journals beyond the last ten are removed.
-    void Finish(const std::string& how);
+    // Closes the journal with how the run ended; a journal without records
+    // (also one whose first record failed) is removed again, so that the last
+    // journal is the last batch that changed something. Older journals beyond
+    // the last ten are removed.
+    void Finish(RunOutcome how);
 
     const std::string& Folder() const { return folder_; }  // empty until the first record
 

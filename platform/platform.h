@@ -196,6 +196,9 @@ std::optional<FileIdentity> FolderIdentity(const std::string& path);
 // delimiter, except at a root.
 std::string CurrentDirectory();
 
+// `path` as a full path: a relative one taken from the current working folder.
+std::string AbsolutePath(const std::string& path);
+
 // Makes `path` the process's current working folder; false when it cannot be
 // entered (missing, not a folder, no access).
 bool ChangeCurrentDirectory(const std::string& path);

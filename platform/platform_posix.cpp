@@ -560,6 +560,10 @@ bool ChangeCurrentDirectory(const std::string& path) {
     return !path.empty() && ::chdir(Native(path).c_str()) == 0;
 }
 
+std::string AbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/' ? path : JoinPath(CurrentDirectory(), path);
+}
+
 std::vector<CommandArgument> CommandLineArguments(int argc, char** argv) {
     std::vector<CommandArgument> args;
     for (int i = 1; i < argc; ++i) {

@@ -397,6 +397,8 @@ bool ChangeCurrentDirectory(const std::string& path) {
     return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
+std::string AbsolutePath(const std::string& path) { return FullPath(path); }
+
 bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter) {
     missingCharacter.clear();
     const std::wstring wide = ToWide(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);

@@ -55,7 +55,7 @@ protected:
         options.journal = &journal;
         options.excludedFolder = excludedFolder;
         tarn::ApplyToTree(dir.Path("data"), Input(name), options);
-        journal.Finish("finished");
+        journal.Finish(tarn::RunOutcome::Finished);
         return journal.Folder();
     }
 
@@ -66,7 +66,7 @@ protected:
         options.journal = &journal;
         options.observer = observer;
         const tarn::UndoResult result = tarn::UndoJournal(journalFolder, options);
-        journal.Finish("finished");
+        journal.Finish(tarn::RunOutcome::Finished);
         if (undoFolder) *undoFolder = journal.Folder();
         return result;
     }
@@ -150,7 +150,7 @@ TEST_F(JournalTest, ABatchStoppedByAnErrorIsTakenBackWhole) {
         tarn::BatchOptions options;
         options.journal = &journal;
         EXPECT_THROW(tarn::ApplyToTree(dir.Path("data"), Input("新"), options), platform::FileError);
-        journal.Finish("stopped");
+        journal.Finish(tarn::RunOutcome::Stopped);
     }
     ASSERT_FALSE(journal.Folder().empty());
     Undo(journal.Folder());
@@ -167,7 +167,7 @@ TEST_F(JournalTest, ACancelledBatchStopsAfterTheFileBeingWrittenAndIsTakenBack) 
     options.journal = &journal;
     options.cancel = &cancel;
     EXPECT_FALSE(tarn::ApplyToTree(dir.Path("data"), Input("新"), options));
-    journal.Finish("cancelled");
+    journal.Finish(tarn::RunOutcome::Cancelled);
     // Only the start folder was written: its signature and settings file.
     EXPECT_EQ(tarn::ReadJournal(journal.Folder()).records.size(), 2u);
     EXPECT_EQ(ReadBytes(dir.Fs("data/a/tarn_BBS.ini")), before.at("a/tarn_BBS.ini"));
@@ -230,7 +230,7 @@ TEST_F(JournalTest, NamesWithCrLfAreNeitherWalkedNorJournaled) {
     options.journal = &journal;
     options.observer = &progress;
     tarn::ApplyToTree(dir.Path("data"), Input("新"), options);
-    journal.Finish("finished");
+    journal.Finish(tarn::RunOutcome::Finished);
     EXPECT_EQ(progress.Skipped(), std::vector<std::string>{dir.Path("data/x<U+000D><U+000A>y")});
     EXPECT_FALSE(fs::exists(dir.Fs("data/x\r\ny/tarn_BBS.ini")));
     EXPECT_TRUE(fs::exists(dir.Fs("data/tab\tname/tarn_BBS.ini")));
