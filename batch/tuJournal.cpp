@@ -6,6 +6,7 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
 
@@ -130,7 +131,8 @@ void Journal::Record(const platform::PreparedRewrite& rewrite) {
     // A full path: an undo started from another working folder must find the
     // same file.
     line += "\t" + platform::AbsolutePath(rewrite.Path()) + "\r\n";
-    if (!index_->Append(line)) throw platform::FileError(platform::FileError::kCreate, folder_);
+    if (platform::faults::Fire(platform::faults::Point::JournalRecord) || !index_->Append(line))
+        throw platform::FileError(platform::FileError::kCreate, folder_);
     ++records_;
 }
 

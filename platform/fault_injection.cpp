@@ -5,9 +5,9 @@
 namespace platform::faults {
 namespace {
 
-constexpr int kPoints = 4;
+constexpr int kPoints = 5;
 // -1: not armed; otherwise the number of hits still to let through.
-std::atomic<int> remaining[kPoints] = {-1, -1, -1, -1};
+std::atomic<int> remaining[kPoints] = {-1, -1, -1, -1, -1};
 std::atomic<bool> anyArmed{false};
 
 }  // namespace

@@ -12,6 +12,7 @@ enum class Point {
     WriteTemporary,   // the write stops after half of the bytes
     FlushTemporary,   // flushing to disk fails
     Replace,          // moving the temporary file over the target fails
+    JournalRecord,    // the journal cannot take a record (a full disk)
 };
 
 // Makes the next hit of `point` fail, after `skip` hits that succeed.

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <iterator>
 #include <map>
 
+#include "batch/BatchRun.h"
 #include "batch/tuConfAll.h"
 #include "batch/tuJournal.h"
 #include "batch/tuUndo.h"
@@ -245,3 +249,159 @@ TEST_F(JournalTest, NamesWithCrLfAreNeitherWalkedNorJournaled) {
 #endif
 
 }  // namespace
+
+// ---- one run through RunEngine, as tarnbatch and the window start it --------
+
+class RunEngineTest : public JournalTest {
+protected:
+    tarn::RunRequest BatchRequest(const std::string& startFolder, const std::string& name) const {
+        tarn::RunRequest request;
+        request.journalsFolder = journals;
+        request.startFolder = startFolder;
+        request.input = Input(name);
+        return request;
+    }
+
+    tarn::RunRequest UndoRequest() const {
+        tarn::RunRequest request;
+        request.kind = tarn::RunRequest::Kind::Undo;
+        request.journalsFolder = journals;
+        return request;
+    }
+
+    std::string LastLineOf(const std::string& journalFolder) const {
+        const std::string text = ReadBytes(fs::u8path(journalFolder) / "journal.txt");
+        const std::size_t end = text.rfind("\r\n");
+        return text.substr(text.rfind("\r\n", end - 1) + 2, end - text.rfind("\r\n", end - 1) - 2);
+    }
+
+    FaultGuard faults;
+};
+
+// Sets the stop flag once the run has stored `after` files.
+class StopAfter : public tarn::RunProgress {
+public:
+    StopAfter(std::atomic<bool>& stop, long after) : stop_(stop), after_(after) {}
+    void FileStored(const std::string& path, tarn::WriteOutcome outcome) override {
+        RunProgress::FileStored(path, outcome);
+        if (written + unchanged >= after_) stop_ = true;
+    }
+
+private:
+    std::atomic<bool>& stop_;
+    long after_;
+};
+
+TEST_F(RunEngineTest, ABatchAndItsUndoEndTheirJournalsWithTheirOutcome) {
+    const Tree before = Files();
+    tarn::RunProgress progress;
+    const tarn::RunResult batch = tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), progress);
+    ASSERT_EQ(batch.status, tarn::RunResult::Status::Ran);
+    EXPECT_EQ(batch.outcome, tarn::RunOutcome::Finished);
+    const std::string batchJournal = tarn::ListJournals(journals).back();
+    EXPECT_EQ(LastLineOf(batchJournal), "end\tfinished\t10");
+
+    tarn::RunProgress undoProgress;
+    const tarn::RunResult undo = tarn::RunEngine(UndoRequest(), undoProgress);
+    EXPECT_EQ(undo.outcome, tarn::RunOutcome::Finished);
+    EXPECT_EQ(undo.undone, batchJournal);
+    EXPECT_EQ(undo.undoCounts.restored, 10u);
+    EXPECT_EQ(Files(), before);
+}
+
+// The window's 中止 during an undo: it stops after the file being written,
+// says so, and its own journal covers exactly what it took back. (The undo
+// prepares its files in groups; the stop comes while the first one is
+// written, so the second is never begun.)
+TEST_F(RunEngineTest, AnUndoStopsWhenAskedAndItsJournalSaysCancelled) {
+    for (int i = 0; i < 40; ++i) dir.MakeFolder("data/more" + std::to_string(i));
+    tarn::RunProgress progress;
+    tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), progress);
+    ASSERT_EQ(progress.written, 90);
+    const Tree afterBatch = Files();
+    std::atomic<bool> stop{false};
+    StopAfter stopper(stop, 1);
+    const tarn::RunResult undo = tarn::RunEngine(UndoRequest(), stopper, &stop);
+    EXPECT_EQ(undo.outcome, tarn::RunOutcome::Cancelled);
+    EXPECT_TRUE(undo.undoCounts.cancelled);
+    const std::size_t restored = undo.undoCounts.restored;
+    EXPECT_GT(restored, 0u);
+    EXPECT_LT(restored, 90u);
+    const std::string undoJournal = tarn::ListJournals(journals).back();
+    EXPECT_EQ(LastLineOf(undoJournal), "end\tcancelled\t" + std::to_string(restored));
+    // Taking the stopped undo back gives the batch's files again.
+    tarn::RunProgress again;
+    EXPECT_EQ(tarn::RunEngine(UndoRequest(), again).undone, undoJournal);
+    EXPECT_EQ(Files(), afterBatch);
+}
+
+TEST_F(RunEngineTest, AnUndoWithNoJournalDoesNothing) {
+    tarn::RunProgress progress;
+    EXPECT_EQ(tarn::RunEngine(UndoRequest(), progress).status, tarn::RunResult::Status::NothingToUndo);
+}
+
+// A journal whose first record could not be written holds no change: it is
+// removed, so that the last journal is still the last batch that changed
+// something, and the undo takes that one back.
+TEST_F(RunEngineTest, AJournalWhoseFirstRecordFailedIsRemoved) {
+    const Tree before = Files();
+    tarn::RunProgress progress;
+    tarn::RunEngine(BatchRequest(dir.Path("data"), "一"), progress);
+    const auto first = tarn::ListJournals(journals);
+    ASSERT_EQ(first.size(), 1u);
+    const Tree afterFirst = Files();
+
+    platform::faults::Arm(platform::faults::Point::JournalRecord);
+    tarn::RunProgress failed;
+    const tarn::RunResult second = tarn::RunEngine(BatchRequest(dir.Path("data"), "二"), failed);
+    EXPECT_EQ(second.outcome, tarn::RunOutcome::Stopped);
+    EXPECT_EQ(Files(), afterFirst) << "nothing changes without its record";
+    EXPECT_EQ(tarn::ListJournals(journals), first);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Fs("journals")), fs::directory_iterator()), 1);
+
+    tarn::RunProgress undo;
+    EXPECT_EQ(tarn::RunEngine(UndoRequest(), undo).undone, first.back());
+    EXPECT_EQ(Files(), before);
+}
+
+// A batch started with a relative start folder is taken back from any working
+// folder: the journal holds full paths.
+TEST_F(RunEngineTest, AnUndoFromAnotherWorkingFolderFindsTheBatchsFiles) {
+    const Tree before = Files();
+    dir.MakeFolders({"elsewhere", "elsewhere/data"});
+    {
+        InCurrentFolder inside(dir.Fs(""));
+        tarn::RunProgress progress;
+        tarn::RunEngine(BatchRequest("data", "新"), progress);
+    }
+    const tarn::JournalContents contents = tarn::ReadJournal(tarn::ListJournals(journals).back());
+    EXPECT_EQ(contents.subject, dir.Path("data"));
+    InCurrentFolder elsewhere(dir.Fs("elsewhere"));
+    tarn::RunProgress undo;
+    EXPECT_EQ(tarn::RunEngine(UndoRequest(), undo).undoCounts.restored, 10u);
+    EXPECT_EQ(Files(), before);
+    EXPECT_TRUE(fs::is_empty(dir.Fs("elsewhere/data")));
+}
+
+#ifndef _WIN32
+// Journal names sort in the order batches ran, also when the local clock goes
+// back an hour at the end of summer time: they are written in UTC.
+TEST_F(RunEngineTest, JournalNamesGiveTheTimeInUtc) {
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TZ", "JST-9", 1);
+    ::tzset();
+    char before[32], after[32];
+    std::time_t now = std::time(nullptr);
+    std::strftime(before, sizeof before, "%Y%m%d-%H%M%S", std::gmtime(&now));
+    tarn::RunProgress progress;
+    tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), progress);
+    now = std::time(nullptr);
+    std::strftime(after, sizeof after, "%Y%m%d-%H%M%S", std::gmtime(&now));
+    if (previous) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
+    const std::string stamp = fs::u8path(tarn::ListJournals(journals).back()).filename().u8string().substr(0, 15);
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+}
+#endif
