@@ -49,6 +49,13 @@ RunResult RunEngine(const RunRequest& request, RunProgress& progress, const std:
             return result;
         }
     }
+    // What a killed run left: its temporary files, which its journal names.
+    if (!request.dryRun) {
+        if (undo)
+            RemoveKilledRunsTemporaries(result.undone);
+        else
+            RemoveKilledRunsTemporariesIn(request.journalsFolder, request.startFolder);
+    }
     Journal journal(request.journalsFolder, undo ? "undo" : "batch", undo ? result.undone : request.startFolder);
     BatchOptions options;
     options.mode = request.dryRun ? WriteMode::DryRun : WriteMode::Write;

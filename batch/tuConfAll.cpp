@@ -163,7 +163,7 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
         Report(path, outcome);
         return;
     }
-    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
+    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false, NameTemporary());
     if (!rewrite.Changed()) {
         Report(path, WriteOutcome::Unchanged);
         return;
@@ -171,6 +171,11 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
     pendingBytes_ += rewrite.Old().value_or("").size() + rewrite.New().value_or("").size();
     pending_.push_back({std::move(rewrite), compose});
     if (pending_.size() >= kGroupFiles || pendingBytes_ >= kGroupBytes) Commit();
+}
+
+platform::TemporaryNotice JournaledWriter::NameTemporary() const {
+    Journal* journal = options_.journal;
+    return [journal](const std::string& temporary) { journal->RecordTemporary(temporary); };
 }
 
 void JournaledWriter::Commit() {
@@ -191,7 +196,7 @@ void JournaledWriter::Commit() {
 void JournaledWriter::RewriteAlone(const std::string& path, const platform::ComposeFile& compose) {
     for (int attempt = 1;; ++attempt) {
         platform::WaitForBusyFile(attempt, path);
-        platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
+        platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false, NameTemporary());
         if (!rewrite.Changed()) {
             Report(path, WriteOutcome::Unchanged);
             return;

@@ -129,6 +129,8 @@ public:
 private:
     struct Pending;
     void RewriteAlone(const std::string& path, const platform::ComposeFile& compose);
+    // Names each temporary file in the journal before it is made.
+    platform::TemporaryNotice NameTemporary() const;
     void Report(const std::string& path, WriteOutcome outcome);
     void Report(const platform::PreparedRewrite& rewrite, WriteOutcome outcome);
 

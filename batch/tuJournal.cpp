@@ -136,6 +136,12 @@ void Journal::Record(const platform::PreparedRewrite& rewrite) {
     ++records_;
 }
 
+void Journal::RecordTemporary(const std::string& path) {
+    if (!index_) Open();
+    if (!index_->Append("temporary\t-\t-\t-\t-\t" + platform::AbsolutePath(path) + "\r\n"))
+        throw platform::FileError(platform::FileError::kCreate, folder_);
+}
+
 void Journal::Flush() {
     if (!index_) return;
     // The old bytes first: a record is only ever read with its bytes there.
@@ -172,7 +178,12 @@ void Journal::Finish(RunOutcome how) {
         if (records_ == 0) RemoveJournal(folder_);
     }
     std::vector<std::string> journals = ListJournals(journalsFolder_);
-    for (std::size_t i = 0; i + kJournalsKept < journals.size(); ++i) RemoveJournal(journals[i]);
+    for (std::size_t i = 0; i + kJournalsKept < journals.size(); ++i) {
+        // A killed run's journal is the only record of the temporary files
+        // it left: they go with it.
+        RemoveKilledRunsTemporaries(journals[i]);
+        RemoveJournal(journals[i]);
+    }
 }
 
 JournalContents ReadJournal(const std::string& journalFolder) {
@@ -194,8 +205,15 @@ JournalContents ReadJournal(const std::string& journalFolder) {
     contents.kind = head[0];
     contents.subject = head.size() > 1 ? head[1] : "";
     for (std::size_t i = 2; i < lines.size(); ++i) {
+        if (lines[i].compare(0, 4, "end\t") == 0) contents.ended = true;
         const auto f = SplitTabs(lines[i], 6);
         if (f.size() != 6) continue;
+        // Only a name the batch gives its temporary files is ever removed.
+        if (f[0] == "temporary") {
+            if (platform::FilePart(f[5]).compare(0, sizeof platform::kTemporaryMark - 1, platform::kTemporaryMark) == 0)
+                contents.temporaries.push_back(f[5]);
+            continue;
+        }
         JournalRecord record;
         if (f[0] == "replaced") record.kind = JournalRecord::Replaced;
         else if (f[0] == "created") record.kind = JournalRecord::Created;
@@ -234,6 +252,24 @@ std::vector<std::string> ListJournals(const std::string& journalsFolder) {
     std::sort(names.begin(), names.end(), Older);
     for (auto& name : names) name = platform::JoinPath(journalsFolder, name);
     return names;
+}
+
+void RemoveKilledRunsTemporaries(const std::string& journalFolder, const std::string& tree) {
+    JournalContents contents;
+    try {
+        contents = ReadJournal(journalFolder);
+    } catch (const platform::FileError&) {
+        return;
+    }
+    if (contents.ended) return;
+    const std::string inside = platform::JoinPath(tree, "");
+    for (const std::string& temporary : contents.temporaries)
+        if (temporary.compare(0, inside.size(), inside) == 0) platform::RemoveFile(temporary);
+}
+
+void RemoveKilledRunsTemporariesIn(const std::string& journalsFolder, const std::string& folder) {
+    const std::string tree = platform::AbsolutePath(folder);
+    for (const std::string& journal : ListJournals(journalsFolder)) RemoveKilledRunsTemporaries(journal, tree);
 }
 
 }  // namespace tarn

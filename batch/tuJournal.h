@@ -12,7 +12,10 @@
 //                of old.bin), "created" (there was no file) or "removed" (the
 //                file was removed; its old bytes are in old.bin); NEW_LENGTH
 //                and NEW_HASH (FNV-1a, 64 bits, hex) tell the bytes written,
-//                "-" when the file was removed. At the end "end<TAB>HOW<TAB>N".
+//                "-" when the file was removed. KIND "temporary" (the other
+//                fields "-") names a temporary file before it is made, so
+//                that one a kill leaves behind can be removed. At the end
+//                "end<TAB>HOW<TAB>N".
 //   old.bin      the old bytes, one file after another.
 // Only the last line of a path counts: it holds the state just before the
 // change that was made.
@@ -47,6 +50,10 @@ public:
 
     // Adds the old state of a prepared rewrite; durable after Flush.
     void Record(const platform::PreparedRewrite& rewrite);
+    // Names a temporary file about to be made beside a file it rewrites. The
+    // line reaches the system before the file is made (a killed program's
+    // writes survive it) and is durable after Flush.
+    void RecordTemporary(const std::string& path);
     // Makes every record durable. Throws FileError(kCreate) naming the
     // journal's file when it cannot: then no file may be changed.
     void Flush();
@@ -78,6 +85,8 @@ struct JournalRecord {
 struct JournalContents {
     std::string kind, subject;
     std::vector<JournalRecord> records;  // one per path, the last one, in file order
+    std::vector<std::string> temporaries;  // the temporary files it made (named "~TU...")
+    bool ended = false;                    // its end line is there: the run was not killed
 };
 
 // Reads a journal folder; a line cut short by a crash is left out. Throws
@@ -86,5 +95,13 @@ JournalContents ReadJournal(const std::string& journalFolder);
 
 // The journal folders in `journalsFolder`, oldest first.
 std::vector<std::string> ListJournals(const std::string& journalsFolder);
+
+// Removes the temporary files a run killed before its end left in the full
+// path `tree` (everywhere when empty): exactly those its journal names there,
+// nothing else. Nothing when the run ended or the journal does not read.
+void RemoveKilledRunsTemporaries(const std::string& journalFolder, const std::string& tree = "");
+
+// The same for every journal in `journalsFolder`, in the tree of `folder`.
+void RemoveKilledRunsTemporariesIn(const std::string& journalsFolder, const std::string& folder);
 
 }  // namespace tarn

@@ -104,12 +104,18 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Told the name of a temporary file just before it is created (never the
+// name of a file that exists), so that a journal can name it for removal
+// after a kill. An error it throws stops the rewrite with nothing created.
+using TemporaryNotice = std::function<void(const std::string& temporaryPath)>;
+
 // Prepares the rewrite of the file at `path` from what it holds now. A file
 // another program is writing is waited for, a few seconds at most (then
 // FileError kBusy). Nothing is written for a dry run. On POSIX an existing file
 // is found without regard to letter case, as on Windows, and keeps its own
 // name. Throws FileError kOpen, kCreate or kBusy.
-PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun);
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
+                               const TemporaryNotice& beforeTemporary = {});
 
 // Rewrites the file at `path` from what it holds at this moment, so that
 // another program's write is never undone: PrepareRewrite and Commit, again

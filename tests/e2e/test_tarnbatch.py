@@ -1045,6 +1045,9 @@ class UndoTest(DriverTest):
             cut += after != wanted
             self.undo()
             self.assert_files(boards(), before)
+        # A whole run removes the temporary files every killed run left.
+        self.assert_success(self.run_driver("--set", "NAME=last", *self.journal_args(), DRIVER.arg(self.root)))
+        self.assertEqual([p for p in Snapshot(self.root).files if p.name.startswith("~TU")], [])
         print("undo after kill: %d runs cut mid-way" % cut, file=sys.stderr)
 
 

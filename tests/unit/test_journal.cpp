@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iterator>
 #include <map>
+#include <optional>
 
 #include "batch/BatchRun.h"
 #include "batch/tuConfAll.h"
@@ -254,6 +255,21 @@ TEST_F(JournalTest, NamesWithCrLfAreNeitherWalkedNorJournaled) {
 
 class RunEngineTest : public JournalTest {
 protected:
+#ifndef _WIN32
+    // The batch lock of these runs lies in the test's own folder, so that a
+    // batch another test program runs meanwhile does not hold it.
+    void SetUp() override {
+        JournalTest::SetUp();
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        savedRuntime_ = runtime ? std::optional<std::string>(runtime) : std::nullopt;
+        ::setenv("XDG_RUNTIME_DIR", dir.Fs("").c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1); else ::unsetenv("XDG_RUNTIME_DIR");
+    }
+    std::optional<std::string> savedRuntime_;
+#endif
+
     tarn::RunRequest BatchRequest(const std::string& startFolder, const std::string& name) const {
         tarn::RunRequest request;
         request.journalsFolder = journals;
@@ -405,3 +421,89 @@ TEST_F(RunEngineTest, JournalNamesGiveTheTimeInUtc) {
     EXPECT_LE(stamp, after);
 }
 #endif
+
+// ---- temporary files a kill leaves ---------------------------------------------
+
+class TemporaryFilesTest : public RunEngineTest {
+protected:
+    // A journal as a run killed part way leaves it (no end line, unless
+    // `ended`), naming `temporaries` (relative to the test's folder).
+    void KilledJournal(const std::string& name, const std::vector<std::string>& temporaries, bool ended = false) {
+        std::string text = "TarnUtil journal 1\r\nbatch\t" + dir.Path("data") + "\r\n";
+        for (const std::string& temporary : temporaries) text += "temporary\t-\t-\t-\t-\t" + dir.Path(temporary) + "\r\n";
+        if (ended) text += "end\tfinished\t0\r\n";
+        dir.MakeFolder("journals/" + name);
+        WriteBytes(dir.Fs("journals/" + name + "/journal.txt"), text);
+        WriteBytes(dir.Fs("journals/" + name + "/old.bin"), "");
+    }
+
+    void MakeFiles(const std::vector<std::string>& names) {
+        for (const std::string& name : names) WriteBytes(dir.Fs(name), "left by a kill");
+    }
+};
+
+TEST_F(TemporaryFilesTest, TheJournalNamesEachTemporaryFileBeforeItIsMade) {
+    tarn::RunProgress progress;
+    tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), progress);
+    const auto contents = tarn::ReadJournal(tarn::ListJournals(journals).back());
+    ASSERT_EQ(contents.temporaries.size(), 10u);  // one for each file written
+    for (const std::string& temporary : contents.temporaries) {
+        EXPECT_EQ(platform::FilePart(temporary).substr(0, 3), "~TU");
+        EXPECT_FALSE(platform::FileExists(temporary)) << temporary;
+    }
+}
+
+// The next batch over the tree removes exactly the temporary files that the
+// journals of killed runs name there: not those of a run that ended, not
+// those outside the tree, not a file the journal does not name, and not a
+// named file that is no temporary file.
+TEST_F(TemporaryFilesTest, TheNextBatchRemovesWhatKilledRunsNamedInItsTree) {
+    dir.MakeFolder("outside");
+    MakeFiles({"data/a/~TUkill1", "data/a/deep/~TUkill2", "outside/~TUkill3", "data/b/~TUstray", "data/b/keep.txt",
+               "data/~TUended"});
+    KilledJournal("20000101-000000-1", {"data/a/~TUkill1", "outside/~TUkill3", "data/b/keep.txt"});
+    KilledJournal("20000101-000000-2", {"data/a/deep/~TUkill2"});
+    KilledJournal("20000101-000000-3", {"data/~TUended"}, true);
+    tarn::RunProgress progress;
+    tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), progress);
+    EXPECT_FALSE(fs::exists(dir.Fs("data/a/~TUkill1")));
+    EXPECT_FALSE(fs::exists(dir.Fs("data/a/deep/~TUkill2")));
+    for (const char* kept : {"outside/~TUkill3", "data/b/~TUstray", "data/b/keep.txt", "data/~TUended"})
+        EXPECT_TRUE(fs::exists(dir.Fs(kept))) << kept;
+}
+
+// An undo removes the temporary files of the journal it takes back, wherever
+// they are; a dry run removes nothing.
+TEST_F(TemporaryFilesTest, TheUndoRemovesTheTemporaryFilesOfItsJournal) {
+    dir.MakeFolder("outside");
+    MakeFiles({"outside/~TUkill", "data/~TUother"});
+    KilledJournal("20000101-000000-1", {"data/~TUother"});
+    KilledJournal("29991231-235959-1", {"outside/~TUkill"});
+    tarn::RunRequest dryRun = UndoRequest();
+    dryRun.dryRun = true;
+    tarn::RunProgress looked;
+    tarn::RunEngine(dryRun, looked);
+    EXPECT_TRUE(fs::exists(dir.Fs("outside/~TUkill")));
+    tarn::RunProgress progress;
+    const tarn::RunResult undo = tarn::RunEngine(UndoRequest(), progress);
+    EXPECT_EQ(fs::u8path(undo.undone).filename(), "29991231-235959-1");
+    EXPECT_FALSE(fs::exists(dir.Fs("outside/~TUkill")));
+    EXPECT_TRUE(fs::exists(dir.Fs("data/~TUother")));
+}
+
+// The journal of a killed run is the only record of its temporary files: when
+// it is removed as one of more than ten, they are removed with it.
+TEST_F(TemporaryFilesTest, AKilledRunsJournalTakesItsTemporaryFilesAlongWhenItIsRemoved) {
+    dir.MakeFolder("outside");
+    MakeFiles({"outside/~TUold"});
+    KilledJournal("20000101-000000-1", {"outside/~TUold"});
+    for (int i = 0; i < 9; ++i) {
+        tarn::RunProgress progress;
+        tarn::RunEngine(BatchRequest(dir.Path("data"), "name" + std::to_string(i)), progress);
+    }
+    EXPECT_TRUE(fs::exists(dir.Fs("outside/~TUold"))) << "ten journals, the killed one among them";
+    tarn::RunProgress progress;
+    tarn::RunEngine(BatchRequest(dir.Path("data"), "last"), progress);
+    EXPECT_FALSE(fs::exists(dir.Fs("journals/20000101-000000-1")));
+    EXPECT_FALSE(fs::exists(dir.Fs("outside/~TUold")));
+}
