@@ -9,28 +9,10 @@ namespace {
 // paths filled in. A text that the window words otherwise has a row of its
 // own after the console's.
 enum TextId {
-    kCounts,
-    kSummary,
-    kSummarySkipped,
-    kDryRunNote,
-    kUndoRestored,
-    kUndoAlreadyBack,
-    kUndoLeftAlone,
-    kUndoHeadline,
-    kUndoCancelledHeadline,
-    kListSeparator,
-    kWrittenBeforeStop,
-    kWrittenBeforeStopWindow,
-    kCancelled,
-    kSkippedFolders,
-    kMorePaths,
-    kSkippedFolder,
-    kLeftAloneFile,
-    kBusy,
-    kBusyWindow,
-    kNothingToUndo,
-    kNothingToUndoWindow,
-    kTextCount
+    kCounts, kSummary, kSummarySkipped, kDryRunNote, kUndoRestored, kUndoAlreadyBack, kUndoLeftAlone, kUndoHeadline,
+    kUndoCancelledHeadline, kListSeparator, kWrittenBeforeStop, kWrittenBeforeStopWindow, kCancelled,
+    kSkippedFolders, kMorePaths, kSkippedFolder, kLeftAloneFile, kBusy, kBusyWindow, kNothingToUndo,
+    kNothingToUndoWindow, kTextCount
 };
 
 struct TextRow {
@@ -79,7 +61,7 @@ std::string Fill(std::string text, std::initializer_list<std::string> values) {
     return text;
 }
 
-std::string Number(long value) { return std::to_string(value); }
+std::string Number(long long value) { return std::to_string(value); }
 
 // A list of paths for a message box: as many as fit on a screen, then a count.
 constexpr std::size_t kPathsShown = 25;
@@ -104,9 +86,9 @@ std::string RunReport::Summary(const RunProgress& progress, bool dryRun) const {
 
 std::string RunReport::UndoSummary(const UndoResult& result, bool dryRun,
                                    const std::vector<std::string>& leftAlone) const {
-    const std::string counts[] = {Fill(Text(kUndoRestored), {Number(static_cast<long>(result.restored))}),
-                                  Fill(Text(kUndoAlreadyBack), {Number(static_cast<long>(result.alreadyBack))}),
-                                  Fill(Text(kUndoLeftAlone), {Number(static_cast<long>(result.leftAlone))})};
+    const std::string counts[] = {Fill(Text(kUndoRestored), {Number(result.restored)}),
+                                  Fill(Text(kUndoAlreadyBack), {Number(result.alreadyBack)}),
+                                  Fill(Text(kUndoLeftAlone), {Number(result.leftAlone)})};
     if (frontEnd_ == FrontEnd::Console)
         return counts[0] + Text(kListSeparator) + counts[1] + Text(kListSeparator) + counts[2] +
                (dryRun ? Text(kDryRunNote) : std::string());
@@ -120,7 +102,7 @@ std::string RunReport::PathList(const std::vector<std::string>& paths) const {
     std::string text;
     for (std::size_t i = 0; i < paths.size() && i < kPathsShown; ++i) text += "\r\n" + paths[i];
     if (paths.size() > kPathsShown)
-        text += "\r\n" + Fill(Text(kMorePaths), {Number(static_cast<long>(paths.size() - kPathsShown))});
+        text += "\r\n" + Fill(Text(kMorePaths), {Number(paths.size() - kPathsShown)});
     return text;
 }
 
@@ -134,7 +116,7 @@ std::string RunReport::Cancelled(long written) const {
 }
 
 std::string RunReport::SkippedFolders(const std::vector<std::string>& paths) const {
-    return Fill(Text(kSkippedFolders), {Number(static_cast<long>(paths.size()))}) + "\r\n" + PathList(paths);
+    return Fill(Text(kSkippedFolders), {Number(paths.size())}) + "\r\n" + PathList(paths);
 }
 
 std::string RunReport::SkippedFolder(const std::string& path) const { return Fill(Text(kSkippedFolder), {path}); }
