@@ -186,34 +186,53 @@ void Journal::Finish(RunOutcome how) {
     }
 }
 
-JournalContents ReadJournal(const std::string& journalFolder) {
+namespace {
+
+// The lines of a journal's index, from its header on. A line without its end
+// was cut short by a kill and is left out. Throws FileError(kOpen) when the
+// index does not read or is no journal's.
+std::vector<std::string> IndexLines(const std::string& journalFolder) {
     const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
     const std::string index = platform::ReadWholeFile(indexPath);
-    const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
-    JournalContents contents;
     std::vector<std::string> lines;
     for (std::size_t start = 0;;) {
         const std::size_t end = index.find("\r\n", start);
-        if (end == std::string::npos) break;  // a line without its end was cut short
+        if (end == std::string::npos) break;
         lines.push_back(index.substr(start, end - start));
         start = end + 2;
     }
     if (lines.size() < 2 || lines[0] != kHeader) throw platform::FileError(platform::FileError::kOpen, indexPath);
+    return lines;
+}
+
+// Takes the end line, or the line naming a temporary file, into `contents`;
+// false for any other line. Only a name the batch gives its temporary files
+// is taken, since a later run removes them.
+bool TakeEndOrTemporary(const std::string& line, JournalContents& contents) {
+    if (line.compare(0, 4, "end\t") == 0) return contents.ended = true;
+    if (line.compare(0, 10, "temporary\t") != 0) return false;
+    const auto f = SplitTabs(line, 6);
+    if (f.size() == 6 && platform::FilePart(f[5]).rfind(platform::kTemporaryMark, 0) == 0)
+        contents.temporaries.push_back(f[5]);
+    return true;
+}
+
+}  // namespace
+
+JournalContents ReadJournal(const std::string& journalFolder) {
+    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
+    const std::vector<std::string> lines = IndexLines(journalFolder);
+    const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
+    JournalContents contents;
     std::unordered_map<std::string, std::size_t> latest;
     std::vector<bool> superseded;
     const auto head = SplitTabs(lines[1], 2);
     contents.kind = head[0];
     contents.subject = head.size() > 1 ? head[1] : "";
     for (std::size_t i = 2; i < lines.size(); ++i) {
-        if (lines[i].compare(0, 4, "end\t") == 0) contents.ended = true;
+        if (TakeEndOrTemporary(lines[i], contents)) continue;
         const auto f = SplitTabs(lines[i], 6);
         if (f.size() != 6) continue;
-        // Only a name the batch gives its temporary files is ever removed.
-        if (f[0] == "temporary") {
-            if (platform::FilePart(f[5]).compare(0, sizeof platform::kTemporaryMark - 1, platform::kTemporaryMark) == 0)
-                contents.temporaries.push_back(f[5]);
-            continue;
-        }
         JournalRecord record;
         if (f[0] == "replaced") record.kind = JournalRecord::Replaced;
         else if (f[0] == "created") record.kind = JournalRecord::Created;
@@ -255,9 +274,10 @@ std::vector<std::string> ListJournals(const std::string& journalsFolder) {
 }
 
 void RemoveKilledRunsTemporaries(const std::string& journalFolder, const std::string& tree) {
+    // The index alone: old.bin may be large, and is not needed here.
     JournalContents contents;
     try {
-        contents = ReadJournal(journalFolder);
+        for (const std::string& line : IndexLines(journalFolder)) TakeEndOrTemporary(line, contents);
     } catch (const platform::FileError&) {
         return;
     }
