@@ -5,18 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/RunReport.h"
 #include "batch/tuConfAll.h"
 #include "platform/platform.h"
 
 namespace tarn {
-
-// The language of the driver's messages and help.
-enum class Language { English, Japanese };
-
-// The English or the Japanese (Shift-JIS) text, as `language` asks.
-inline std::string InLanguage(Language language, const std::string& english, const std::string& japanese) {
-    return language == Language::Japanese ? japanese : english;
-}
 
 struct BatchCommand {
     BatchInput input;

@@ -176,7 +176,7 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
         Report(path, outcome);
         return;
     }
-    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
+    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false, NameTemporary());
     if (!rewrite.Changed()) {
         Report(path, WriteOutcome::Unchanged);
         return;
@@ -184,6 +184,11 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
     pendingBytes_ += rewrite.Old().value_or("").size() + rewrite.New().value_or("").size();
     pending_.push_back({std::move(rewrite), compose});
     if (pending_.size() >= kGroupFiles || pendingBytes_ >= kGroupBytes) Commit();
+}
+
+platform::TemporaryNotice JournaledWriter::NameTemporary() const {
+    Journal* journal = options_.journal;
+    return [journal](const std::string& temporary) { journal->RecordTemporary(temporary); };
 }
 
 void JournaledWriter::Commit() {
@@ -204,7 +209,7 @@ void JournaledWriter::Commit() {
 void JournaledWriter::RewriteAlone(const std::string& path, const platform::ComposeFile& compose) {
     for (int attempt = 1;; ++attempt) {
         platform::WaitForBusyFile(attempt, path);
-        platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false);
+        platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false, NameTemporary());
         if (!rewrite.Changed()) {
             Report(path, WriteOutcome::Unchanged);
             return;
@@ -267,11 +272,6 @@ std::vector<std::string> RunProgress::Skipped() const {
 std::vector<std::string> RunProgress::LeftAlone() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return leftAlonePaths_;
-}
-
-std::string RunProgress::Counts() const {
-    return "フォルダ: " + std::to_string(folders.load()) + "、書き込み: " + std::to_string(written.load()) +
-           "、変更不要: " + std::to_string(unchanged.load()) + "、飛ばした: " + std::to_string(skipped.load());
 }
 
 void SetIfEnabled(SectionList& basic, const std::string& key, bool enabled, const std::string& value) {

@@ -78,8 +78,6 @@ public:
     std::vector<std::string> Skipped() const;
     std::vector<std::pair<std::string, std::string>> SkippedLinks() const;  // link, target
     std::vector<std::string> LeftAlone() const;
-    // "フォルダ: N、書き込み: N、変更不要: N、飛ばした: N"
-    std::string Counts() const;
 
     std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0};
 
@@ -138,6 +136,8 @@ public:
 private:
     struct Pending;
     void RewriteAlone(const std::string& path, const platform::ComposeFile& compose);
+    // Names each temporary file in the journal before it is made.
+    platform::TemporaryNotice NameTemporary() const;
     void Report(const std::string& path, WriteOutcome outcome);
     void Report(const platform::PreparedRewrite& rewrite, WriteOutcome outcome);
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
 
@@ -57,13 +58,14 @@ std::uint64_t RecordNumber(const std::string& text, int base, const std::string&
     return value;
 }
 
-// A journal's name: the local time it began, then a number one above every
-// journal of the same second, so that names sort in the order journals
-// began (the first free number would not: old ones are removed).
+// A journal's name: the time it began in UTC (the local time goes back an
+// hour when summer time ends), then a number one above every journal of the
+// same second, so that names sort in the order journals began (the first free
+// number would not: old ones are removed).
 std::string NewJournalName(const std::string& journalsFolder) {
     const std::time_t now = std::time(nullptr);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::gmtime(&now));
     unsigned long highest = 0;
     platform::ListFolder(journalsFolder, "*", [&](const platform::FolderEntry& entry) {
         if (entry.exactName && IsJournalName(entry.name) && entry.name.compare(0, 15, stamp) == 0)
@@ -97,7 +99,7 @@ std::uint64_t ContentHash(const std::string& bytes) {
 }
 
 Journal::Journal(std::string journalsFolder, std::string kind, std::string subject)
-    : journalsFolder_(std::move(journalsFolder)), kind_(std::move(kind)), subject_(std::move(subject)) {}
+    : journalsFolder_(std::move(journalsFolder)), kind_(std::move(kind)), subject_(platform::AbsolutePath(subject)) {}
 
 void Journal::Open() {
     if (!platform::MakeFolders(journalsFolder_)) throw platform::FileError(platform::FileError::kCreate, journalsFolder_);
@@ -126,9 +128,18 @@ void Journal::Record(const platform::PreparedRewrite& rewrite) {
         if (!oldBytes_->Append(*old)) throw platform::FileError(platform::FileError::kCreate, folder_);
     }
     line += next ? "\t" + std::to_string(next->size()) + "\t" + Hex(ContentHash(*next)) : "\t-\t-";
-    line += "\t" + rewrite.Path() + "\r\n";
-    if (!index_->Append(line)) throw platform::FileError(platform::FileError::kCreate, folder_);
+    // A full path: an undo started from another working folder must find the
+    // same file.
+    line += "\t" + platform::AbsolutePath(rewrite.Path()) + "\r\n";
+    if (platform::faults::Fire(platform::faults::Point::JournalRecord) || !index_->Append(line))
+        throw platform::FileError(platform::FileError::kCreate, folder_);
     ++records_;
+}
+
+void Journal::RecordTemporary(const std::string& path) {
+    if (!index_) Open();
+    if (!index_->Append("temporary\t-\t-\t-\t-\t" + platform::AbsolutePath(path) + "\r\n"))
+        throw platform::FileError(platform::FileError::kCreate, folder_);
 }
 
 void Journal::Flush() {
@@ -138,36 +149,88 @@ void Journal::Flush() {
         throw platform::FileError(platform::FileError::kCreate, platform::JoinPath(folder_, kIndexName));
 }
 
-void Journal::Finish(const std::string& how) {
-    if (index_) {
-        index_->Append("end\t" + how + "\t" + std::to_string(records_) + "\r\n");
-        index_->Flush();
-        index_.reset();
-        oldBytes_.reset();
+namespace {
+
+const char* EndWord(RunOutcome how) {
+    switch (how) {
+    case RunOutcome::Stopped:
+        return "stopped";
+    case RunOutcome::Cancelled:
+        return "cancelled";
+    case RunOutcome::Finished:
+        break;
     }
-    std::vector<std::string> journals = ListJournals(journalsFolder_);
-    for (std::size_t i = 0; i + kJournalsKept < journals.size(); ++i) RemoveJournal(journals[i]);
+    return "finished";
 }
 
-JournalContents ReadJournal(const std::string& journalFolder) {
+}  // namespace
+
+void Journal::Finish(RunOutcome how) {
+    if (index_) {
+        if (records_ > 0) {
+            index_->Append(std::string("end\t") + EndWord(how) + "\t" + std::to_string(records_) + "\r\n");
+            index_->Flush();
+        }
+        index_.reset();
+        oldBytes_.reset();
+        // A journal whose first record failed holds no change: it would
+        // stand for "the last batch" and be taken back instead of that one.
+        if (records_ == 0) RemoveJournal(folder_);
+    }
+    std::vector<std::string> journals = ListJournals(journalsFolder_);
+    for (std::size_t i = 0; i + kJournalsKept < journals.size(); ++i) {
+        // A killed run's journal is the only record of the temporary files
+        // it left: they go with it.
+        RemoveKilledRunsTemporaries(journals[i]);
+        RemoveJournal(journals[i]);
+    }
+}
+
+namespace {
+
+// The lines of a journal's index, from its header on. A line without its end
+// was cut short by a kill and is left out. Throws FileError(kOpen) when the
+// index does not read or is no journal's.
+std::vector<std::string> IndexLines(const std::string& journalFolder) {
     const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
     const std::string index = platform::ReadWholeFile(indexPath);
-    const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
-    JournalContents contents;
     std::vector<std::string> lines;
     for (std::size_t start = 0;;) {
         const std::size_t end = index.find("\r\n", start);
-        if (end == std::string::npos) break;  // a line without its end was cut short
+        if (end == std::string::npos) break;
         lines.push_back(index.substr(start, end - start));
         start = end + 2;
     }
     if (lines.size() < 2 || lines[0] != kHeader) throw platform::FileError(platform::FileError::kOpen, indexPath);
+    return lines;
+}
+
+// Takes the end line, or the line naming a temporary file, into `contents`;
+// false for any other line. Only a name the batch gives its temporary files
+// is taken, since a later run removes them.
+bool TakeEndOrTemporary(const std::string& line, JournalContents& contents) {
+    if (line.compare(0, 4, "end\t") == 0) return contents.ended = true;
+    if (line.compare(0, 10, "temporary\t") != 0) return false;
+    const auto f = SplitTabs(line, 6);
+    if (f.size() == 6 && platform::FilePart(f[5]).rfind(platform::kTemporaryMark, 0) == 0)
+        contents.temporaries.push_back(f[5]);
+    return true;
+}
+
+}  // namespace
+
+JournalContents ReadJournal(const std::string& journalFolder) {
+    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
+    const std::vector<std::string> lines = IndexLines(journalFolder);
+    const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
+    JournalContents contents;
     std::unordered_map<std::string, std::size_t> latest;
     std::vector<bool> superseded;
     const auto head = SplitTabs(lines[1], 2);
     contents.kind = head[0];
     contents.subject = head.size() > 1 ? head[1] : "";
     for (std::size_t i = 2; i < lines.size(); ++i) {
+        if (TakeEndOrTemporary(lines[i], contents)) continue;
         const auto f = SplitTabs(lines[i], 6);
         if (f.size() != 6) continue;
         JournalRecord record;
@@ -208,6 +271,25 @@ std::vector<std::string> ListJournals(const std::string& journalsFolder) {
     std::sort(names.begin(), names.end(), Older);
     for (auto& name : names) name = platform::JoinPath(journalsFolder, name);
     return names;
+}
+
+void RemoveKilledRunsTemporaries(const std::string& journalFolder, const std::string& tree) {
+    // The index alone: old.bin may be large, and is not needed here.
+    JournalContents contents;
+    try {
+        for (const std::string& line : IndexLines(journalFolder)) TakeEndOrTemporary(line, contents);
+    } catch (const platform::FileError&) {
+        return;
+    }
+    if (contents.ended) return;
+    const std::string inside = platform::JoinPath(tree, "");
+    for (const std::string& temporary : contents.temporaries)
+        if (temporary.compare(0, inside.size(), inside) == 0) platform::RemoveFile(temporary);
+}
+
+void RemoveKilledRunsTemporariesIn(const std::string& journalsFolder, const std::string& folder) {
+    const std::string tree = platform::AbsolutePath(folder);
+    for (const std::string& journal : ListJournals(journalsFolder)) RemoveKilledRunsTemporaries(journal, tree);
 }
 
 }  // namespace tarn

@@ -3,7 +3,7 @@
 // taken back, also after it stopped on an error, was cancelled or killed.
 //
 // A journal is a folder of its own under the journals' folder, named by the
-// time it began ("20261208-093015-1"), holding two plain files:
+// time it began in UTC ("20261208-093015-1"), holding two plain files:
 //   journal.txt  Shift-JIS text, CR LF: "TarnUtil journal 1", then
 //                "batch<TAB>START_FOLDER" or "undo<TAB>JOURNAL", then one line
 //                per file before it is changed:
@@ -12,7 +12,10 @@
 //                of old.bin), "created" (there was no file) or "removed" (the
 //                file was removed; its old bytes are in old.bin); NEW_LENGTH
 //                and NEW_HASH (FNV-1a, 64 bits, hex) tell the bytes written,
-//                "-" when the file was removed. At the end "end<TAB>HOW<TAB>N".
+//                "-" when the file was removed. KIND "temporary" (the other
+//                fields "-") names a temporary file before it is made, so
+//                that one a kill leaves behind can be removed. At the end
+//                "end<TAB>HOW<TAB>N".
 //   old.bin      the old bytes, one file after another.
 // Only the last line of a path counts: it holds the state just before the
 // change that was made.
@@ -29,6 +32,10 @@ namespace tarn {
 
 inline constexpr std::size_t kJournalsKept = 10;
 
+// How a run that was journaled ended, as the journal's end line says:
+// "finished", "stopped" (an error) or "cancelled".
+enum class RunOutcome { Finished, Stopped, Cancelled };
+
 // FNV-1a of the bytes, as the journal records what a batch wrote.
 std::uint64_t ContentHash(const std::string& bytes);
 
@@ -43,13 +50,18 @@ public:
 
     // Adds the old state of a prepared rewrite; durable after Flush.
     void Record(const platform::PreparedRewrite& rewrite);
+    // Names a temporary file about to be made beside a file it rewrites. The
+    // line reaches the system before the file is made (a killed program's
+    // writes survive it) and is durable after Flush.
+    void RecordTemporary(const std::string& path);
     // Makes every record durable. Throws FileError(kCreate) naming the
     // journal's file when it cannot: then no file may be changed.
     void Flush();
-    // Closes the journal with how the run ended; a journal without records is
-    // removed again, so that the last journal is the last batch that changed
-    // something. Older journals beyond the last ten are removed.
-    void Finish(const std::string& how);
+    // Closes the journal with how the run ended; a journal without records
+    // (also one whose first record failed) is removed again, so that the last
+    // journal is the last batch that changed something. Older journals beyond
+    // the last ten are removed.
+    void Finish(RunOutcome how);
 
     const std::string& Folder() const { return folder_; }  // empty until the first record
 
@@ -73,6 +85,8 @@ struct JournalRecord {
 struct JournalContents {
     std::string kind, subject;
     std::vector<JournalRecord> records;  // one per path, the last one, in file order
+    std::vector<std::string> temporaries;  // the temporary files it made (named "~TU...")
+    bool ended = false;                    // its end line is there: the run was not killed
 };
 
 // Reads a journal folder; a line cut short by a crash is left out. Throws
@@ -81,5 +95,13 @@ JournalContents ReadJournal(const std::string& journalFolder);
 
 // The journal folders in `journalsFolder`, oldest first.
 std::vector<std::string> ListJournals(const std::string& journalsFolder);
+
+// Removes the temporary files a run killed before its end left in the full
+// path `tree` (everywhere when empty): exactly those its journal names there,
+// nothing else. Nothing when the run ended or the journal does not read.
+void RemoveKilledRunsTemporaries(const std::string& journalFolder, const std::string& tree = "");
+
+// The same for every journal in `journalsFolder`, in the tree of `folder`.
+void RemoveKilledRunsTemporariesIn(const std::string& journalsFolder, const std::string& folder);
 
 }  // namespace tarn

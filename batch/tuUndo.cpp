@@ -52,6 +52,10 @@ UndoResult UndoJournal(const std::string& journalFolder, const BatchOptions& opt
     JournaledWriter writer(undoOptions);
     writer.RunThenCommit([&] {
         for (auto record = contents.records.rbegin(); record != contents.records.rend(); ++record) {
+            if (options.cancel && options.cancel->load()) {
+                result.cancelled = true;
+                return;
+            }
             Found& found = counter.found[record->path];
             const JournalRecord& r = *record;
             writer.Rewrite(r.path, [&r, &found](const std::optional<std::string>& current) {

@@ -13,6 +13,7 @@ enum class Point {
     FlushTemporary,   // flushing to disk fails
     Replace,          // moving the temporary file over the target fails
     TradeBack,        // POSIX: a writer came while the files traded places, and trading back fails
+    JournalRecord,    // the journal cannot take a record (a full disk)
 };
 
 // Makes the next hit of `point` fail, after `skip` hits that succeed.

@@ -98,12 +98,18 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Told the name of a temporary file just before it is created (never the
+// name of a file that exists), so that a journal can name it for removal
+// after a kill. An error it throws stops the rewrite with nothing created.
+using TemporaryNotice = std::function<void(const std::string& temporaryPath)>;
+
 // Prepares the rewrite of the file at `path` from what it holds now. A file
 // another program is writing is waited for, a few seconds at most (then
 // FileError kBusy). Nothing is written for a dry run. On POSIX an existing file
 // is found without regard to letter case, as on Windows, and keeps its own
 // name. Throws FileError kOpen, kCreate or kBusy.
-PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun);
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
+                               const TemporaryNotice& beforeTemporary = {});
 
 // Rewrites the file at `path` from what it holds at this moment, so that
 // another program's write is never undone: PrepareRewrite and Commit, again
@@ -194,6 +200,9 @@ std::optional<std::string> ResolvedFolder(const std::string& path);
 // The process's current working folder: a full path without a trailing
 // delimiter, except at a root.
 std::string CurrentDirectory();
+
+// `path` as a full path: a relative one taken from the current working folder.
+std::string AbsolutePath(const std::string& path);
 
 // Makes `path` the process's current working folder; false when it cannot be
 // entered (missing, not a folder, no access).

@@ -264,7 +264,8 @@ bool CopyExtendedAttributes(int from, int to) {
 // the old file's mode, owner and extended attributes (`old` open on it, or -1
 // for a new file), flushed to disk; returns its path. Throws
 // FileError(kCreate, path), leaving no temporary file.
-std::string WriteTemporary(const std::string& path, const std::string& target, const std::string& bytes, int old) {
+std::string WriteTemporary(const std::string& path, const std::string& target, const std::string& bytes, int old,
+                           const TemporaryNotice& beforeTemporary = {}) {
     struct stat st;
     const bool exists = old >= 0 && ::fstat(old, &st) == 0;
     const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
@@ -276,6 +277,11 @@ std::string WriteTemporary(const std::string& path, const std::string& target, c
     int raw = -1;
     for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
         temporary = folder + TemporaryPathFor(target.substr(folder.size()), seed * 2654435761ull + temporaryCounter++);
+        struct stat existing;
+        if (beforeTemporary) {
+            if (::lstat(temporary.c_str(), &existing) == 0) continue;  // not ours: never named
+            beforeTemporary(FromUtf8(temporary));
+        }
         raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (raw < 0 && errno != EEXIST) break;
     }
@@ -474,7 +480,8 @@ struct PosixRewrite : PreparedRewrite::State {
 
 }  // namespace
 
-PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun) {
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
+                               const TemporaryNotice& beforeTemporary) {
     IgnoreLeaseBreakSignal();
     auto state = std::make_unique<PosixRewrite>();
     state->path = path;
@@ -505,7 +512,8 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
     if (state->exists && (S_ISDIR(state->atRead.st_mode) || ::access(state->target.c_str(), W_OK) != 0))
         throw FileError(FileError::kCreate, path);
     if (state->next)
-        state->temporary = WriteTemporary(path, state->target, *state->next, state->exists ? state->fd.get() : -1);
+        state->temporary = WriteTemporary(path, state->target, *state->next, state->exists ? state->fd.get() : -1,
+                                          beforeTemporary);
     return PreparedRewrite(std::move(state));
 }
 
@@ -560,6 +568,10 @@ std::string CurrentDirectory() {
 
 bool ChangeCurrentDirectory(const std::string& path) {
     return !path.empty() && ::chdir(Native(path).c_str()) == 0;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/' ? path : JoinPath(CurrentDirectory(), path);
 }
 
 std::vector<CommandArgument> CommandLineArguments(int argc, char** argv) {

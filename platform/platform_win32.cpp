@@ -124,7 +124,8 @@ std::string ReadAll(HANDLE file, const std::string& path) {
 // Writes `bytes` to a new temporary file beside `path`, born with the
 // attributes the target has, flushed to disk; returns its path. Throws
 // FileError(kCreate, path), leaving no temporary file.
-std::string WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes) {
+std::string WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes,
+                           const TemporaryNotice& beforeTemporary = {}) {
     const DWORD kept = targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     std::string temporary;
@@ -134,6 +135,10 @@ std::string WriteTemporary(const std::string& path, const std::string& bytes, DW
         const unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^ GetTickCount64();
         for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
             temporary = TemporaryPathFor(path, seed * 2654435761ull + temporaryCounter++);
+            if (beforeTemporary) {
+                if (GetFileAttributesA(temporary.c_str()) != INVALID_FILE_ATTRIBUTES) continue;  // not ours: never named
+                beforeTemporary(temporary);
+            }
             file.reset(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    kept ? kept : FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) break;
@@ -293,7 +298,8 @@ struct Win32Rewrite : PreparedRewrite::State {
 
 }  // namespace
 
-PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun) {
+PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
+                               const TemporaryNotice& beforeTemporary) {
     auto state = std::make_unique<Win32Rewrite>();
     state->path = path;
     state->dryRun = dryRun;
@@ -332,7 +338,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
     if (!state->changed || dryRun) return PreparedRewrite(std::move(state));
 
     RefuseUnwritable(path, attributes);
-    if (state->next) state->temporary = WriteTemporary(path, *state->next, attributes);
+    if (state->next) state->temporary = WriteTemporary(path, *state->next, attributes, beforeTemporary);
     return PreparedRewrite(std::move(state));
 }
 
@@ -412,6 +418,8 @@ std::string CurrentDirectory() {
 bool ChangeCurrentDirectory(const std::string& path) {
     return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
 }
+
+std::string AbsolutePath(const std::string& path) { return FullPath(path); }
 
 bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter) {
     missingCharacter.clear();

@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <commdlg.h>
 
-#include "batch/tuConfAll.h"
-#include "batch/tuJournal.h"
-#include "batch/tuUndo.h"
+#include "batch/BatchRun.h"
+#include "batch/RunReport.h"
 #include "platform/ascii.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
@@ -325,148 +324,106 @@ void TForm1::Button_RefClick() {
 
 namespace {
 
-// A list of paths for a report: as many as fit on a screen, then a count.
-std::string PathList(const std::vector<std::string>& paths) {
-    constexpr std::size_t kShown = 25;
-    std::string text;
-    for (std::size_t i = 0; i < paths.size() && i < kShown; ++i) text += "\r\n" + paths[i];
-    if (paths.size() > kShown) text += "\r\n… ほか " + std::to_string(paths.size() - kShown) + " 件";
-    return text;
-}
-
-// The folders a run left alone: those whose names have no Shift-JIS form,
-// then the links leading out of the start folder, with their targets.
-std::string SkippedReport(const RunProgress& progress) {
-    std::string report;
-    const auto paths = progress.Skipped();
-    if (!paths.empty())
-        report = "次のフォルダは名前に Shift-JIS で書けない文字があるため、何も書き込みませんでした (" +
-                 std::to_string(paths.size()) + " 件):\r\n" + PathList(paths);
-    std::vector<std::string> links;
-    for (const auto& [link, target] : progress.SkippedLinks()) links.push_back(link + " → " + target);
-    if (!links.empty())
-        report += std::string(report.empty() ? "" : "\r\n\r\n") +
-                  "次のリンクは開始フォルダの外を指すため、たどりませんでした (" + std::to_string(links.size()) +
-                  " 件):\r\n" + PathList(links);
-    return report;
-}
-
-// What a stopped or cancelled batch tells: how many files it wrote, and
-// where to take them back.
-std::string WrittenBeforeStop(long written) {
-    return "それまでに " + std::to_string(written) +
-           " 個のファイルを書き込みました。システム メニューの「前回の一括設定を元に戻す」で元に戻せます";
-}
-
 // Where the window keeps its journals: beside the snapshot.
 const char kJournalFolderName[] = "TarnUtil-journal";
 
-// How long a batch waits for another one (TarnUtil's or tarnbatch's) to end.
-constexpr unsigned kBatchLockWait = 5000;
+// The progress window's title and last headline for each way a run ends.
+struct WindowRunTexts {
+    const char* title;
+    const char* finished;
+    const char* stopped;
+    const char* cancelled;
+};
 
-// Takes the one batch lock, or says that another batch runs.
-void TakeBatchLock(platform::BatchLock& lock) {
-    if (!lock.Acquire(kBatchLockWait))
-        throw std::runtime_error("ほかの一括設定 (TarnUtil または tarnbatch) が実行中です。終わってからもう一度押してください");
+constexpr WindowRunTexts kBatchTexts = {"一括設定", kBatchFinished, "一括設定は途中で止まりました",
+                                        "一括設定を中止しました"};
+constexpr WindowRunTexts kUndoTexts = {"前回の一括設定を元に戻す", "前回の一括設定を元に戻しました",
+                                       "元に戻す途中で止まりました", "元に戻すのを中止しました"};
+
+const WindowRunTexts& TextsOf(const RunRequest& request) {
+    return request.kind == RunRequest::Kind::Undo ? kUndoTexts : kBatchTexts;
 }
 
 }  // namespace
 
 std::string TForm1::JournalsFolder() const { return platform::JoinPath(values_.StartupDir, kJournalFolderName); }
 
-bool TForm1::RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run, Journal& journal,
-                         const char* stoppedHeadline) {
+void TForm1::RunInWindow(const RunRequest& request) {
     progress_.reset();  // the last run's window
-    try {
-        running_ = true;
-        const bool completed = run.Run(title, work);
-        running_ = false;
-        return completed;
-    } catch (...) {
-        running_ = false;
-        journal.Finish("stopped");
-        progress_ = run.Finish(stoppedHeadline);
-        AfterRun();
-        throw;
-    }
-}
-
-void TForm1::AfterRun() {
-    // A close asked for during the run is carried out now that it ended.
+    WindowRun run(Handle(), instance_, scale_, font_.get());
+    std::optional<RunResult> result;
+    running_ = true;
+    ui::RunReportingErrors(Handle(), [&] {
+        result = run.Run(TextsOf(request).title, [&request](RunProgress& progress, const std::atomic<bool>& stop) {
+            return RunEngine(request, progress, &stop);
+        });
+    });
+    running_ = false;
+    if (result) ShowRunEnd(request, *result, run);
+    // A close asked for during the run is carried out now that it ended and
+    // its report was read.
     if (closePending_) PostMessageW(Handle(), WM_CLOSE, 0, 0);
     closePending_ = false;
 }
 
-void TForm1::Button_ConfAllClick() {
-    const BatchInput input = BatchInputFromControls(WindowControls(*this));
-    platform::BatchLock lock;
-    TakeBatchLock(lock);
-    const std::string startDir = values_.StartDir;
-    const std::string journals = JournalsFolder();
-    Journal journal(journals, "batch", startDir);
-    WindowRun run(Handle(), instance_, scale_, font_.get());
-    bool completed = false;
-    try {
-        completed = RunInWindow("一括設定", [&](RunProgress& progress, const std::atomic<bool>& cancel) {
-            BatchOptions options;
-            options.observer = &progress;
-            // TARNUTIL_JOURNAL=off is the benchmark's switch, to measure what
-            // the journal costs; the window offers none.
-            const char* journalSetting = std::getenv("TARNUTIL_JOURNAL");
-            if (!journalSetting || std::string(journalSetting) != "off") options.journal = &journal;
-            options.excludedFolder = journals;
-            options.cancel = &cancel;
-            return ApplyToTree(startDir, input, options);
-        }, run, journal, "一括設定は途中で止まりました");
-    } catch (const std::exception& e) {
-        const long written = run.Progress().written;
-        if (written == 0) throw;
-        throw std::runtime_error(std::string(e.what()) + "\r\n\r\n" + WrittenBeforeStop(written));
-    }
-    journal.Finish(completed ? "finished" : "cancelled");
-    if (!completed) {
-        progress_ = run.Finish("一括設定を中止しました");
-        MessageBoxA(Handle(), ("一括設定を中止しました。" + WrittenBeforeStop(run.Progress().written)).c_str(),
-                    kWindowTitle, MB_OK | MB_ICONINFORMATION);
-        AfterRun();
+void TForm1::ShowRunEnd(const RunRequest& request, const RunResult& result, WindowRun& run) {
+    const RunReport report(Language::Japanese, FrontEnd::Window);
+    if (result.status == RunResult::Status::Busy) {
+        ui::ShowErrorReport(Handle(), report.Busy().c_str());
         return;
     }
-    SetText(ids::Label_ConfAll, kBatchFinished);
-    progress_ = run.Finish(kBatchFinished);
-    const std::string skipped = SkippedReport(run.Progress());
-    if (!skipped.empty()) MessageBoxA(Handle(), skipped.c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
-    AfterRun();
+    if (result.status == RunResult::Status::NothingToUndo) {
+        MessageBoxA(Handle(), report.NothingToUndo(std::string()).c_str(), kWindowTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const WindowRunTexts& texts = TextsOf(request);
+    const bool undo = request.kind == RunRequest::Kind::Undo;
+    const long written = run.Progress().written;
+    std::string text;
+    UINT icon = MB_ICONINFORMATION;
+    switch (result.outcome) {
+    case RunOutcome::Stopped:
+        progress_ = run.Finish(texts.stopped);
+        text = result.error;
+        if (written > 0) text += "\r\n\r\n" + report.WrittenBeforeStop(written);
+        ui::ShowErrorReport(Handle(), text.c_str());
+        return;
+    case RunOutcome::Cancelled:
+        progress_ = run.Finish(texts.cancelled);
+        text = undo ? report.UndoSummary(result.undoCounts, false, run.Progress().LeftAlone()) : report.Cancelled(written);
+        break;
+    case RunOutcome::Finished:
+        if (!undo) SetText(ids::Label_ConfAll, kBatchFinished);
+        progress_ = run.Finish(texts.finished);
+        if (undo) {
+            const auto leftAlone = run.Progress().LeftAlone();
+            text = report.UndoSummary(result.undoCounts, false, leftAlone);
+            if (!leftAlone.empty()) icon = MB_ICONWARNING;
+        } else if (text = report.Skipped(run.Progress()); !text.empty()) {
+            icon = MB_ICONWARNING;
+        }
+        break;
+    }
+    if (!text.empty()) MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | icon);
+}
+
+void TForm1::Button_ConfAllClick() {
+    RunRequest request;
+    request.input = BatchInputFromControls(WindowControls(*this));
+    request.startFolder = values_.StartDir;
+    request.journalsFolder = JournalsFolder();
+    // TARNUTIL_JOURNAL=off is the benchmark's switch, to measure what the
+    // journal costs; the window offers none.
+    const char* journalSetting = std::getenv("TARNUTIL_JOURNAL");
+    request.journaled = !journalSetting || std::string(journalSetting) != "off";
+    RunInWindow(request);
 }
 
 void TForm1::UndoLastBatch() {
-    const std::string folder = JournalsFolder();
-    const auto journals = ListJournals(folder);
-    if (journals.empty()) {
-        MessageBoxA(Handle(), "元に戻せる一括設定はありません", kWindowTitle, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    const std::string undone = journals.back();
-    platform::BatchLock lock;
-    TakeBatchLock(lock);
-    Journal journal(folder, "undo", undone);
-    WindowRun run(Handle(), instance_, scale_, font_.get());
-    UndoResult result;
-    RunInWindow("前回の一括設定を元に戻す", [&](RunProgress& progress, const std::atomic<bool>&) {
-        BatchOptions options;
-        options.observer = &progress;
-        options.journal = &journal;
-        result = UndoJournal(undone, options);
-        return true;
-    }, run, journal, "元に戻す途中で止まりました");
-    journal.Finish("finished");
-    progress_ = run.Finish("前回の一括設定を元に戻しました");
-    std::string text = "前回の一括設定を元に戻しました。\r\n元に戻したファイル: " + std::to_string(result.restored) +
-                       "\r\n元のままだったファイル: " + std::to_string(result.alreadyBack) +
-                       "\r\nその後ほかで変更されていたため、そのままにしたファイル: " + std::to_string(result.leftAlone);
-    const auto leftAlone = run.Progress().LeftAlone();
-    if (!leftAlone.empty()) text += "\r\n" + PathList(leftAlone);
-    MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | (leftAlone.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
-    AfterRun();
+    RunRequest request;
+    request.kind = RunRequest::Kind::Undo;
+    request.journalsFolder = JournalsFolder();
+    RunInWindow(request);
 }
 
 void TForm1::Button_CancelClick() { SendMessageA(Handle(), WM_CLOSE, 0, 0); }

@@ -54,12 +54,10 @@ private:
     void LoadSignature();
     void UndoLastBatch();
 
-    // The batch's and the undo's run in the window (see WindowRun). One
-    // stopped by an error ends its journal as "stopped", its window showing
-    // `stoppedHeadline`, and the error goes on to the report.
-    bool RunInWindow(const std::string& title, const WindowRun::Work& work, WindowRun& run, Journal& journal,
-                     const char* stoppedHeadline);
-    void AfterRun();
+    // The batch's and the undo's run in the window (see WindowRun), then its
+    // report; a close asked for meanwhile is carried out after the report.
+    void RunInWindow(const RunRequest& request);
+    void ShowRunEnd(const RunRequest& request, const RunResult& result, WindowRun& run);
     std::string JournalsFolder() const;
 
     // The system menu's command that takes the last batch back.

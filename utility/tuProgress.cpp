@@ -4,6 +4,7 @@
 #include <exception>
 #include <thread>
 
+#include "batch/RunReport.h"
 #include "utility/tuControlIds.h"
 #include "utility/tuLayout.h"
 
@@ -38,7 +39,7 @@ void TProgressWindow::ShowProgress(const RunProgress& progress) {
     // A long path shows its end, where the board's folder is.
     HWND label = Control(ids::Label_Folder);
     ui::SetLabelText(label, ui::TailFittingWidth(label, progress.CurrentFolder(), scale_(kProgressWidth - 2 * 12)));
-    ui::SetLabelText(Control(ids::Label_Counts), progress.Counts());
+    ui::SetLabelText(Control(ids::Label_Counts), RunReport(Language::Japanese, FrontEnd::Window).Counts(progress));
 }
 
 void TProgressWindow::Update(const RunProgress& progress) {
@@ -76,16 +77,16 @@ WindowRun::WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HF
 
 WindowRun::~WindowRun() = default;
 
-bool WindowRun::Run(const std::string& title, const Work& work) {
+RunResult WindowRun::Run(const std::string& title, const Work& work) {
     using Clock = std::chrono::steady_clock;
     title_ = title;
     std::atomic<bool> done{false};
-    bool completed = false;
+    RunResult result;
     std::exception_ptr error;
     EnableWindow(owner_, FALSE);
     std::thread worker([&] {
         try {
-            completed = work(progress_, cancel_);
+            result = work(progress_, cancel_);
         } catch (...) {
             error = std::current_exception();
         }
@@ -121,7 +122,7 @@ bool WindowRun::Run(const std::string& title, const Work& work) {
     EnableWindow(owner_, TRUE);
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
     if (error) std::rethrow_exception(error);
-    return completed;
+    return result;
 }
 
 std::unique_ptr<TProgressWindow> WindowRun::Finish(const std::string& headline) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/BatchRun.h"
 #include "batch/tuConfAll.h"
 #include "utility/tuWindowKit.h"
 
@@ -47,19 +48,19 @@ private:
 // messages, so the main window repaints and is never taken for hung, while
 // the main window itself is disabled (its input held off until the end).
 // The progress window appears when the run takes longer than half a second.
-// Returns what `work` returned (false: cancelled); rethrows its error.
+// Returns what `work` returned; rethrows an error it raised.
 //
 // A thread rather than pumping messages from inside the engine: the engine
 // stays free of window code, and a slow file (a busy one is waited for up to
 // seconds) never stops the window from answering.
 class WindowRun {
 public:
-    using Work = std::function<bool(RunProgress& progress, const std::atomic<bool>& cancel)>;
+    using Work = std::function<RunResult(RunProgress& progress, const std::atomic<bool>& cancel)>;
 
     WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font);
     ~WindowRun();
 
-    bool Run(const std::string& title, const Work& work);
+    RunResult Run(const std::string& title, const Work& work);
     // The progress window showing the end of the run (shown now if the run
     // was too short for it), for the caller to keep until the next run.
     std::unique_ptr<TProgressWindow> Finish(const std::string& headline);

@@ -86,12 +86,12 @@ class Driver:
             return [self.wine_run, self.prefix, self.program] + list(args)
         return [self.program] + list(args)
 
-    def run(self, *args, lang="en", env=None):
+    def run(self, *args, lang="en", env=None, cwd=None):
         """Runs the driver; most tests read its English messages, which the
         Japanese locale they run in would not give without --lang."""
         args = (["--lang=" + lang] if lang else []) + list(args)
         proc = subprocess.run(self.command(args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=120, env=env)
+                              stderr=subprocess.PIPE, timeout=120, env=env, cwd=cwd)
         # stdout is the driver's alone and must decode; stderr may also carry
         # Wine's own remarks.
         return Result(proc.returncode, proc.stdout.decode(self.encoding),
@@ -1030,6 +1030,24 @@ class UndoTest(DriverTest):
         self.undo()
         self.assert_files(Snapshot(self.root).files, before.files)
 
+    def test_undo_from_another_working_folder_after_a_relative_start_folder(self):
+        """The journal holds full paths: an undo started elsewhere, beside a
+        tree of the same name, takes back the batch's own files and touches
+        nothing there."""
+        build_tree(self.root)
+        before = Snapshot(self.root)
+        journal = ["--journal", DRIVER.arg(self.base / "journal")]
+        self.assert_success(self.run_driver(*MAIN_ARGS, *journal, "data", cwd=self.base))
+        self.assertNotEqual(Snapshot(self.root).files, before.files)
+        elsewhere = self.base / "elsewhere"
+        build_tree(elsewhere / "data")
+        other_before = Snapshot(elsewhere / "data")
+        result = self.run_driver("--undo", *journal, cwd=elsewhere)
+        self.assertEqual(result.status, 0, result)
+        self.assertNotIn("left alone", result.err)
+        self.assert_files(Snapshot(self.root).files, before.files)
+        self.assert_files(Snapshot(elsewhere / "data").files, other_before.files)
+
     def test_a_damaged_journal_is_refused_and_nothing_is_taken_back(self):
         build_tree(self.root)
         self.assert_success(self.run_driver(*MAIN_ARGS, *self.journal_args(), DRIVER.arg(self.root)))
@@ -1071,6 +1089,9 @@ class UndoTest(DriverTest):
             cut += after != wanted
             self.undo()
             self.assert_files(boards(), before)
+        # A whole run removes the temporary files every killed run left.
+        self.assert_success(self.run_driver("--set", "NAME=last", *self.journal_args(), DRIVER.arg(self.root)))
+        self.assertEqual([p for p in Snapshot(self.root).files if p.name.startswith("~TU")], [])
         print("undo after kill: %d runs cut mid-way" % cut, file=sys.stderr)
 
 

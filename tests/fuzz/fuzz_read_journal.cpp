@@ -2,7 +2,9 @@
 // input byte chooses whether the file starts with a proper header; the rest
 // is the file. Checked: it returns or refuses with the open error naming
 // journal.txt, never anything else; what it returns holds one record a path,
-// with old bytes (taken from old.bin) for exactly the kinds that have them.
+// with old bytes (taken from old.bin) for exactly the kinds that have them,
+// and only temporary files named as the batch names them ("~TU..."), which
+// are all that a later run may remove.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -10,6 +12,8 @@
 #include "batch/tuJournal.h"
 #include "fuzz_support.h"
 #include "platform/file_error.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -35,6 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(record.old.has_value() == (record.kind != tarn::JournalRecord::Created), detail);
         FUZZ_CHECK(record.newSize.has_value() == (record.kind != tarn::JournalRecord::Removed), detail);
         if (record.old) FUZZ_CHECK(oldBytes.find(*record.old) != std::string::npos, detail);
+    }
+    for (const auto& temporary : contents.temporaries) {
+        FUZZ_CHECK(platform::FilePart(temporary).rfind(platform::kTemporaryMark, 0) == 0,
+                   detail + "\n not a temporary file: " + fuzz::Shown(temporary));
+        FUZZ_CHECK(temporary.find("\r\n") == std::string::npos, detail);
     }
     return 0;
 }

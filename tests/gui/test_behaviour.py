@@ -683,6 +683,62 @@ class LongBatch(BehaviourCase):
         self.exit(utility)
 
 
+class StopsAndCloses(BehaviourCase):
+    """中止 reaches the undo too, and a close asked for during a run waits
+    until the run's report has been read, also when an error stopped it."""
+
+    FOLDERS = 3000
+    COUNTS = LongBatch.COUNTS
+    counts = LongBatch.counts
+
+    def test_stop_during_an_undo(self):
+        host = self.session.board_host(self.FOLDERS, lambda i: crlf("[BASIC]", "NAME=名無し%d" % i))
+        data = host / "data"
+        before = files_below(data)
+        utility = self.start(host)
+        self.start_batch(3, "新しい名前")
+        self.assertEqual(wait_for(lambda: self.text("Label_ConfAll"), timeout=180), DONE)
+        after_batch = files_below(data)
+        # The batch's progress window goes, so that the counts read next are the undo's.
+        self.probe("click", "Button_Stop")
+        self.assertTrue(wait_for(lambda: not self.probe.try_("info", "Label_Counts")["ok"]))
+
+        self.probe("post", "main", WM_SYSCOMMAND, UNDO_COMMAND, 0)
+        self.assertTrue(wait_for(self.counts, timeout=60), "the undo's progress shows")
+        self.probe("click", "Button_Stop")
+        box, reply = self.message_box(b"TarnUtil", 60000, "the stopped undo reports what it did")
+        text = from_hex(reply["text"]).decode("cp932")
+        self.close_dialog(box, IDOK)
+        self.assertIn("前回の一括設定を元に戻す途中で中止しました。", text)
+        restored = int(re.search("元に戻したファイル: (\\d+)", text).group(1))
+        # Every file whole: back to its old bytes, or still as the batch left it.
+        back = 0
+        for path, new in after_batch.items():
+            now = path.read_bytes() if path.exists() else None
+            self.assertIn(now, (new, before.get(path)), path)
+            back += now != new
+        self.assertEqual(back, restored, "the report counts the files taken back")
+        self.assertTrue(0 < restored < self.FOLDERS + 1, "stopped part way (%d taken back)" % restored)
+        self.exit(utility)
+
+    def test_a_close_during_a_run_that_stops_on_an_error_waits_for_its_report(self):
+        host = self.session.host(plugins=[], boards=["busy"])
+        held = host / "data" / "busy" / SETTINGS
+        # Held open without sharing: the batch waits for it some seconds, then stops.
+        self.probe("hold", to_hex(win_path(held)))
+        self.cleanups.append(lambda: self.probe.try_("release", to_hex(win_path(held))))
+        utility = self.start(host)
+        self.start_batch(3, "新しい名前")
+        self.probe("sleep", 1000)
+        self.probe("post_close")
+        box, text = self.error_box(timeout_ms=30000)
+        self.assertEqual(self.probe("count_main")["count"], 1, "the window stays while its report is up")
+        self.assertIsNone(utility.process.poll())
+        self.assertTrue(text.endswith(CRLF + CRLF + written_before_stop(1)), text)
+        self.probe("press", box, IDOK)
+        self.assertEqual(utility.wait(timeout=30), 0, "the close asked for during the run is carried out")
+
+
 class UnsafeInput(BehaviourCase):
     """Values and folder names the code page cannot hold, and a system whose
     ANSI code page is not Japanese: refused or reported, nothing written."""

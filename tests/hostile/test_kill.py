@@ -3,8 +3,10 @@
 board folders, again and again: afterwards every tarn_BBS.ini of the tree holds
 either its bytes from before that run or exactly its new bytes, never a part
 or a mix, and at most one group of temporary files (those being written at
-the kill) is left behind; and undo, from the journal the killed run left,
-gives every file back its bytes from before that run.
+the kill) is left behind; undo, from the journal the killed run left, gives
+every file back its bytes from before that run and removes that run's
+temporary files; and a last whole run leaves none of the killed runs'
+temporary files.
 
 Environment: TARNBATCH, TARN_HOSTILE_WORK as for the hostile trees;
 TARN_KILL_RUNS (default 25: how many runs must be cut by the kill) and TARN_KILL_SEED (default: random, printed) to
@@ -56,6 +58,7 @@ class KillTest(HostileTest):
         self.assertEqual(done.returncode, 0, done.stderr)
 
         checked = killed = finished = new_seen = old_seen = left = undone = 0
+        seen_temporaries = set()
         run = 0
         while killed < runs and run < 4 * runs:
             run += 1
@@ -90,11 +93,12 @@ class KillTest(HostileTest):
                     self.fail("run %d (seed %d, killed after %.3f s): %s holds neither its old nor its new bytes"
                               % (run, seed, delay, rel))
                 checked += 1
-            temporaries = list(self.root.rglob("*" + TEMPORARY_MARK + "*"))
+            # Those of earlier kills go at the start of the next run, unless
+            # it was killed before.
+            temporaries = set(self.root.rglob("*" + TEMPORARY_MARK + "*")) - seen_temporaries
             self.assertLessEqual(len(temporaries), GROUP, "run %d (seed %d): %s" % (run, seed, temporaries))
             left += len(temporaries)
-            for path in temporaries:
-                path.unlink()
+            seen_temporaries |= temporaries
             # Nothing but settings files and folders in the tree.
             self.assertEqual(sum(1 for _ in self.root.rglob("*.ini")), len(files))
 
@@ -109,7 +113,15 @@ class KillTest(HostileTest):
                 self.assertEqual(self.read_all(files), before, "run %d (seed %d): undo after a kill at %.3f s"
                                  % (run, seed, delay))
                 self.assertIn(b"changed since (left alone): 0", undo.stdout)
+                self.assertEqual([p for p in temporaries if p.exists()], [],
+                                 "run %d (seed %d): the undo removes the killed run's temporary files" % (run, seed))
                 undone += 1
+
+        last = subprocess.run([driver(), "--set", "NAME=最後", str(self.root)], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, timeout=300)
+        self.assertEqual(last.returncode, 0, last.stderr)
+        self.assertEqual(list(self.root.rglob("*" + TEMPORARY_MARK + "*")), [],
+                         "seed %d: a whole run removes every temporary file the killed runs left" % seed)
 
         self.assertGreaterEqual(killed, runs, "too few runs were killed mid-way to mean anything")
         print("\nkill test: %d runs killed (%d finished before the kill), %d files checked, "

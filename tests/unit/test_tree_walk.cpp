@@ -6,6 +6,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "batch/RunReport.h"
 #include "batch/tuConfAll.h"
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
@@ -160,8 +161,9 @@ TEST_F(TreeWalk, RunProgressCountsWhatTheRunDid) {
     EXPECT_EQ(progress.skipped, 1);
     EXPECT_EQ(progress.Skipped(), std::vector<std::string>{"caf<U+00E9>"});
     EXPECT_EQ(progress.LeftAlone(), std::vector<std::string>{"x/tarn_BBS.ini"});
-    EXPECT_EQ(progress.Counts(), "\x83\x74\x83\x48\x83\x8B\x83\x5F: 3\x81\x41\x8F\x91\x82\xAB\x8D\x9E\x82\xDD: 2"
-                                 "\x81\x41\x95\xCF\x8D\x58\x95\x73\x97\x76: 1\x81\x41\x94\xF2\x82\xCE\x82\xB5\x82\xBD: 1");
+    EXPECT_EQ(tarn::RunReport(tarn::Language::Japanese, tarn::FrontEnd::Window).Counts(progress),
+              "\x83\x74\x83\x48\x83\x8B\x83\x5F: 3\x81\x41\x8F\x91\x82\xAB\x8D\x9E\x82\xDD: 2"
+              "\x81\x41\x95\xCF\x8D\x58\x95\x73\x97\x76: 1\x81\x41\x94\xF2\x82\xCE\x82\xB5\x82\xBD: 1");
 }
 
 TEST_F(TreeWalk, DryRunWritesNothingAnywhere) {
