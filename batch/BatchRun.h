@@ -24,6 +24,9 @@ struct RunRequest {
     // A batch: the folder it starts in and what it writes.
     std::string startFolder;
     BatchInput input;
+    // A batch over listed boards (under startFolder), each with its own
+    // input, instead of the whole tree: an import, the boards a list shows.
+    std::vector<BoardInput> boards;
     // An undo: the journal to take back, by its name in the journals' folder
     // or by its path; empty: the last one.
     std::string undoJournal;

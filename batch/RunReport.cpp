@@ -9,7 +9,7 @@ namespace {
 // paths filled in. A text that the window words otherwise has a row of its
 // own after the console's.
 enum TextId {
-    kCounts, kSummary, kSummarySkipped, kDryRunNote, kUndoRestored, kUndoAlreadyBack, kUndoLeftAlone, kUndoHeadline,
+    kCounts, kSummary, kSummarySkipped, kSummaryNotChosen, kDryRunNote, kUndoRestored, kUndoAlreadyBack, kUndoLeftAlone, kUndoHeadline,
     kUndoCancelledHeadline, kListSeparator, kWrittenBeforeStop, kWrittenBeforeStopWindow, kCancelled,
     kSkippedFolders, kSkippedLinks, kMorePaths, kSkippedFolder, kSkippedLink, kLeftAloneFile, kBusy, kBusyWindow, kNothingToUndo,
     kNothingToUndoWindow, kTextCount
@@ -25,6 +25,7 @@ constexpr TextRow kTexts[kTextCount] = {
     {"folders visited: %1, files written: %2, files already up to date: %3",
      "訪れたフォルダ: %1、書き込んだファイル: %2、変更不要のファイル: %3"},
     {", skipped: %1", "、飛ばしたフォルダ: %1"},
+    {", not chosen: %1", "、条件に合わない板: %1"},
     {" (dry run: nothing was written)", "（試行: 何も書き込んでいません）"},
     {"files restored: %1", "元に戻したファイル: %1"},
     {"already as before: %1", "元のままのファイル: %1"},
@@ -84,6 +85,7 @@ std::string RunReport::Counts(const RunProgress& progress) const {
 std::string RunReport::Summary(const RunProgress& progress, bool dryRun) const {
     std::string text = Fill(Text(kSummary), {Number(progress.folders), Number(progress.written), Number(progress.unchanged)});
     if (progress.skipped) text += Fill(Text(kSummarySkipped), {Number(progress.skipped)});
+    if (progress.notChosen) text += Fill(Text(kSummaryNotChosen), {Number(progress.notChosen)});
     if (dryRun) text += Text(kDryRunNote);
     return text;
 }

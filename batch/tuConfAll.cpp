@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "batch/tuJournal.h"
@@ -29,25 +30,91 @@ struct Ancestor {
 // Thrown inside the walk when it is cancelled.
 struct Cancelled {};
 
-// The settings file's new content from its current one.
-std::string RewrittenSettings(const std::optional<std::string>& current, const BatchInput& input) {
+// The [BASIC] lines of a settings file's content (none: no file).
+SectionList BasicOf(const std::optional<std::string>& content) {
+    return content ? SelectSection(SplitLines(*content), kBasicSection) : SectionList();
+}
+
+// The input with each replacement made in this board's own values: a field
+// whose value holds the text is set to the changed value; one that does not
+// is left as it is.
+BatchInput WithReplacements(const BatchInput& input, const SectionList& basic) {
+    BatchInput board = input;
+    for (const ValueReplacement& replacement : input.replacements) {
+        for (const Field field : replacement.fields) {
+            FieldValue& value = board[field];
+            const std::string current = value.enabled ? value.text : GetValue(basic, InfoOf(field).key);
+            std::string changed;
+            if (ReplaceAll(current, replacement.from, replacement.to, changed)) value = {true, changed};
+        }
+    }
+    return board;
+}
+
+// The settings file's new content from its current one; the current one
+// when the board's values no longer meet the batch's conditions.
+std::optional<std::string> RewrittenSettings(const std::optional<std::string>& current, const BatchInput& input) {
     const SectionList lines = current ? SplitLines(*current) : SectionList();
     SectionList dialog = SelectSection(lines, kDialogSection);
-    const SectionList basic = ApplyFields(SelectSection(lines, kBasicSection), input);
+    SectionList basic = SelectSection(lines, kBasicSection);
+    if (!IsChosen(input.where, basic)) return current;
+    basic = input.replacements.empty() ? ApplyFields(std::move(basic), input)
+                                       : ApplyFields(basic, WithReplacements(input, basic));
     return ComposeSections(dialog, basic);
 }
 
-class TreeWalk {
+// Whether the batch writes this board: its values as the settings file holds
+// them now meet the conditions. A file that cannot be read here is decided
+// when it is rewritten, with other writers kept out.
+bool IsChosenNow(const std::string& settingsPath, const BatchInput& input) {
+    if (input.where.empty()) return true;
+    try {
+        return IsChosen(input.where, BasicOf(platform::ReadFileIfExists(settingsPath)));
+    } catch (const platform::FileError&) {
+        return true;
+    }
+}
+
+// Writes one board's folder: the signature when it is checked, then the
+// settings file; neither when the board is not chosen.
+void WriteBoard(JournaledWriter& writer, const std::string& folder, const BatchInput& input,
+                BatchObserver* observer) {
+    const std::string settings = platform::JoinPath(folder, kSettingsFileName);
+    if (!IsChosenNow(settings, input)) {
+        if (observer) observer->BoardNotChosen(folder);
+        return;
+    }
+    if (input.signatureChecked) {
+        // Written like the settings file, never in the middle of a write of
+        // the host's.
+        const std::string text = input.signatureText;
+        writer.Rewrite(platform::JoinPath(folder, kSignatureFileName), [text](const auto&) { return text; });
+    }
+    writer.Rewrite(settings, [&input](const std::optional<std::string>& current) {
+        return RewrittenSettings(current, input);
+    });
+}
+
+// The folders a batch visits: the start folder and every folder beneath it,
+// depth first, each before its subfolders, hidden and system ones too. A
+// folder whose name has no exact form in the code page, a link leading back
+// up the way or out of the start folder's tree, and the journals' folder are
+// not entered; the first two are reported to the observer.
+class FolderWalk {
 public:
-    TreeWalk(const BatchInput& input, const BatchOptions& options)
-        : input_(input), options_(options), writer_(options) {
+    using Visit = std::function<void(const std::string& folder)>;
+
+    // `beforeLink` runs before the walk goes through a link.
+    FolderWalk(const BatchOptions& options, Visit visit, std::function<void()> beforeLink = {})
+        : options_(options), visit_(std::move(visit)), beforeLink_(std::move(beforeLink)) {
         if (!options.excludedFolder.empty()) excludedName_ = platform::FilePart(options.excludedFolder);
     }
 
+    // False when cancelled.
     bool Run(const std::string& folder) {
         root_ = platform::ResolvedFolder(folder);
         try {
-            writer_.RunThenCommit([&] { Visit(folder); });
+            Enter(folder);
         } catch (const Cancelled&) {
             return false;
         }
@@ -55,19 +122,9 @@ public:
     }
 
 private:
-    void Visit(const std::string& folder) {
+    void Enter(const std::string& folder) {
         if (options_.observer) options_.observer->FolderEntered(folder);
-        if (input_.signatureChecked) {
-            // Written like the settings file, never in the middle of a write
-            // of the host's.
-            const std::string text = input_.signatureText;
-            writer_.Rewrite(platform::JoinPath(folder, kSignatureFileName), [text](const auto&) { return text; });
-        }
-        const BatchInput& input = input_;
-        writer_.Rewrite(platform::JoinPath(folder, kSettingsFileName),
-                        [&input](const std::optional<std::string>& current) {
-                            return RewrittenSettings(current, input);
-                        });
+        visit_(folder);
         if (options_.cancel && options_.cancel->load()) throw Cancelled{};
 
         ancestors_.push_back({folder, std::nullopt, false});
@@ -84,11 +141,8 @@ private:
             const std::string child = platform::JoinPath(folder, entry.name);
             if (entry.isLink && (!LeadsSomewhereNew(child) || LeadsOutOfTheTree(child))) return;
             if (IsExcluded(entry.name, child)) return;
-            // Through a link the walk may meet a file it has prepared but not
-            // yet written: what is prepared is written first, so that the
-            // file is read with this batch's change in it.
-            if (entry.isLink) writer_.Commit();
-            Visit(child);
+            if (entry.isLink && beforeLink_) beforeLink_();
+            Enter(child);
         });
         ancestors_.pop_back();
     }
@@ -123,13 +177,20 @@ private:
         return true;
     }
 
-    const BatchInput& input_;
     const BatchOptions& options_;
+    Visit visit_;
+    std::function<void()> beforeLink_;
     std::optional<std::string> root_;  // the start folder, links resolved
-    JournaledWriter writer_;
     std::vector<Ancestor> ancestors_;
     std::string excludedName_;
 };
+
+// The part of a path below the start folder; "." for the start folder.
+std::string RelativeTo(const std::string& start, const std::string& folder) {
+    std::size_t from = start.size();
+    while (from < folder.size() && (folder[from] == '/' || folder[from] == '\\')) ++from;
+    return from >= folder.size() ? std::string(".") : folder.substr(from);
+}
 
 // Prepared rewrites are grouped up to this many files or bytes before their
 // old bytes are flushed to the journal at once.
@@ -253,6 +314,8 @@ std::vector<std::pair<std::string, std::string>> RunProgress::SkippedLinks() con
     return skippedLinks_;
 }
 
+void RunProgress::BoardNotChosen(const std::string&) { ++notChosen; }
+
 void RunProgress::FileLeftAlone(const std::string& path) {
     ++leftAlone;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -302,7 +365,47 @@ WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& in
 }
 
 bool ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options) {
-    return TreeWalk(input, options).Run(folder);
+    JournaledWriter writer(options);
+    bool finished = true;
+    writer.RunThenCommit([&] {
+        // Through a link the walk may meet a file it has prepared but not yet
+        // written: what is prepared is written first, so that the file is
+        // read with this batch's change in it.
+        FolderWalk walk(
+            options, [&](const std::string& board) { WriteBoard(writer, board, input, options.observer); },
+            [&] { writer.Commit(); });
+        finished = walk.Run(folder);
+    });
+    return finished;
+}
+
+bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& options) {
+    JournaledWriter writer(options);
+    bool finished = true;
+    writer.RunThenCommit([&] {
+        for (const BoardInput& board : boards) {
+            if (options.observer) options.observer->FolderEntered(board.folder);
+            WriteBoard(writer, board.folder, board.input, options.observer);
+            if (options.cancel && options.cancel->load()) {
+                finished = false;
+                return;
+            }
+        }
+    });
+    return finished;
+}
+
+bool ListBoards(const std::string& folder, const BatchOptions& options, const std::function<void(const BoardRow&)>& row) {
+    FolderWalk walk(options, [&](const std::string& board) {
+        BoardRow found;
+        found.folder = board;
+        found.relative = RelativeTo(folder, board);
+        const auto content = platform::ReadFileIfExists(platform::JoinPath(board, kSettingsFileName));
+        found.hasSettings = content.has_value();
+        found.basic = BasicOf(content);
+        row(found);
+    });
+    return walk.Run(folder);
 }
 
 }  // namespace tarn

@@ -10,6 +10,9 @@
 #include <string>
 #include <utility>
 
+#include <functional>
+
+#include "batch/BoardQuery.h"
 #include "platform/platform.h"
 #include "settings/BoardSettings.h"
 
@@ -30,15 +33,27 @@ struct BatchInput {
     bool bbsFolderChecked = false;
     bool signatureChecked = false;
     std::string signatureText;  // the memo's text, lines separated by CR LF
+    // Only the boards whose values meet every condition are written (their
+    // settings file and signature); empty: every board.
+    std::vector<ValueCondition> where;
+    // Parts of values changed, each board's own value.
+    std::vector<ValueReplacement> replacements;
 
     FieldValue& operator[](Field f) { return fields[static_cast<std::size_t>(f)]; }
     const FieldValue& operator[](Field f) const { return fields[static_cast<std::size_t>(f)]; }
-    // True when a run would write something: a field, or the signature.
+    // True when a run would write something: a field, a replacement or the signature.
     bool WritesAnything() const {
-        bool any = signatureChecked;
+        bool any = signatureChecked || !replacements.empty();
         for (const auto& field : fields) any = any || field.enabled;
         return any;
     }
+};
+
+// One board with what is written into it: a batch over listed boards (an
+// import, the boards a list shows) instead of a whole tree.
+struct BoardInput {
+    std::string folder;
+    BatchInput input;
 };
 
 // Told about the walk as it goes, for progress and summaries.
@@ -61,6 +76,8 @@ public:
     virtual void LinkSkipped(const std::string& /*link*/, const std::string& /*shownTarget*/) {}
     // Undo: a file changed since the batch by someone else, left as it is.
     virtual void FileLeftAlone(const std::string& /*path*/) {}
+    // A board whose values do not meet the batch's conditions, not written.
+    virtual void BoardNotChosen(const std::string& /*folder*/) {}
 };
 
 // The observer that counts what a run did, for the window's progress window
@@ -73,13 +90,14 @@ public:
     void FolderSkipped(const std::string& shownPath) override;
     void LinkSkipped(const std::string& link, const std::string& shownTarget) override;
     void FileLeftAlone(const std::string& path) override;
+    void BoardNotChosen(const std::string& folder) override;
 
     std::string CurrentFolder() const;
     std::vector<std::string> Skipped() const;
     std::vector<std::pair<std::string, std::string>> SkippedLinks() const;  // link, target
     std::vector<std::string> LeftAlone() const;
 
-    std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0};
+    std::atomic<long> folders{0}, written{0}, unchanged{0}, skipped{0}, leftAlone{0}, notChosen{0};
 
 private:
     mutable std::mutex mutex_;
@@ -168,5 +186,24 @@ WriteOutcome ApplyToFolder(const std::string& settingsPath, const BatchInput& in
 // the walk and is thrown; folders written before it stay written. False when
 // the walk was cancelled.
 bool ApplyToTree(const std::string& folder, const BatchInput& input, const BatchOptions& options = {});
+
+// Writes each listed board's folder as ApplyToTree writes a folder of the
+// tree, each with its own input, in the order listed; no folder beneath them.
+bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& options = {});
+
+// One board as a listing finds it.
+struct BoardRow {
+    std::string folder;    // its path
+    std::string relative;  // below the start folder ("." for the start folder itself)
+    bool hasSettings = false;
+    SectionList basic;     // its [BASIC] lines (empty without a settings file)
+};
+
+// Reads the boards of the tree a batch over `folder` would write (the same
+// folders, in the same order, odd names and links out of the tree skipped
+// and reported to the observer), writing nothing; `row` is told each one.
+// A settings file that cannot be read throws its FileError. False when
+// cancelled.
+bool ListBoards(const std::string& folder, const BatchOptions& options, const std::function<void(const BoardRow&)>& row);
 
 }  // namespace tarn
