@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "batch/RunReport.h"
+#include "batch/tuConfAll.h"
+
 namespace tarn {
 
 using CsvRecord = std::vector<std::string>;
@@ -32,5 +35,61 @@ public:
 // a line break at the very end adds no record; blank lines are records with
 // one empty field. Throws CsvError.
 std::vector<CsvRecord> ParseCsv(const std::string& text);
+
+// ---- the board table: one row per board, the folder then its values ------------
+
+// What spreadsheets open without asking: UTF-8 with a byte-order mark. Some
+// users' tools want Shift-JIS.
+enum class CsvEncoding { Utf8WithBom, ShiftJis };
+
+// The header of the folder column.
+inline constexpr const char kFolderColumn[] = "FOLDER";
+
+// The columns a list shows when none are named: every key but the secrets
+// (KEY, PASS), in catalogue order.
+std::vector<Field> DefaultListColumns();
+
+struct TableRow {
+    std::string folder;               // below the start folder ("." for itself)
+    std::vector<std::string> values;  // one per column, in the code page
+};
+
+// The table as a CSV file's bytes: the header (FOLDER and the keys), then a
+// record per row, CR LF after each, in `encoding`.
+std::string FormatBoardTable(const std::vector<Field>& columns, const std::vector<TableRow>& rows,
+                             CsvEncoding encoding);
+
+// Why an imported table is refused, and where (row 1: the header; column 1:
+// the first).
+class ImportError : public std::runtime_error {
+public:
+    enum Kind {
+        kMalformed,      // the CSV does not read
+        kEmpty,          // no header
+        kNoFolderColumn, // no FOLDER column
+        kUnknownColumn,  // a header that names no key
+        kColumnTwice,    // a key or FOLDER given twice
+        kNoSuchFolder,   // the folder does not exist
+        kOutsideStart,   // the folder is absolute or climbs out of the start folder
+        kFolderTwice,    // the folder is listed twice
+        kNoShiftJisForm, // a cell holds a character with no Shift-JIS form (`detail`: "U+00E9")
+        kBadBbsFolder,   // BBSFOLDER other than "1" or empty
+        kWrongCellCount, // a row with more cells than the header
+    };
+    ImportError(Kind kind, std::size_t row, std::size_t column, std::string detail = std::string())
+        : std::runtime_error("refused import"), kind(kind), row(row), column(column), detail(std::move(detail)) {}
+    Kind kind;
+    std::size_t row, column;
+    std::string detail;
+};
+
+// Reads an imported table (UTF-8 with or without a byte-order mark, or
+// Shift-JIS) for the boards under `startFolder`: each listed folder with
+// its own values for the columns present (an empty cell empties the key).
+// Throws ImportError for anything it would not write as the user meant.
+std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::string& startFolder);
+
+// The refusal in the user's language, naming row and column.
+std::string DescribeImportError(const ImportError& error, Language language);
 
 }  // namespace tarn
