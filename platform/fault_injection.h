@@ -14,6 +14,7 @@ enum class Point {
     Replace,          // moving the temporary file over the target fails
     TradeBack,        // POSIX: a writer came while the files traded places, and trading back fails
     JournalRecord,    // the journal cannot take a record (a full disk)
+    Count,            // not a point: how many there are
 };
 
 // Makes the next hit of `point` fail, after `skip` hits that succeed.
