@@ -73,11 +73,29 @@ const std::vector<ControlLayout> kProgressLayout = {
     {Label_Folder, K::Label, 0, 12, 40, 0, 0, "", true},
     {Label_Counts, K::Label, 0, 12, 68, 0, 0, "", true},
     {Button_Stop, K::DefaultButton, 0, 378, 96, 94, 31, "中止", true},
+    {ProgressBar_Run, K::ProgressBar, 0, 12, 101, 354, 21, "", true},
+};
+
+// The board list: the filter (field, pattern, negation), the count, the
+// secrets' tick box, the command on the boards shown, then the list.
+const std::vector<ControlLayout> kBoardListLayout = {
+    {Label_FilterField, K::AccessLabel, 0, 8, 14, 0, 0, "絞り込み(&F):", true},
+    {Combo_FilterField, K::ChoiceList, 0, 96, 10, 190, 0, "", true},
+    {Label_FilterPattern, K::AccessLabel, 0, 298, 14, 0, 0, "パターン(&P):", true},
+    {Edit_FilterPattern, K::Edit, 0, 384, 10, 220, 23, "", true},
+    {Check_FilterNegated, K::CheckBox, 0, 616, 12, 110, 21, "一致しない(&N)", true},
+    {Check_ShowSecrets, K::CheckBox, 0, 8, 48, 180, 21, "パスワードを表示(&W)", true},
+    {Button_ApplyShown, K::Button, 0, 200, 44, 190, 29, "表示中の板に適用(&A)", true},
+    {Button_CloseList, K::Button, 0, 402, 44, 94, 29, "閉じる", true},
+    {Label_BoardCount, K::Label, 0, 740, 14, 0, 0, "", true},
+    {List_Boards, K::ReportList, 0, 8, kBoardListTop, 884, 448, "", true},
 };
 
 }  // namespace
 
 const std::vector<ControlLayout>& ProgressLayout() { return kProgressLayout; }
+
+const std::vector<ControlLayout>& BoardListLayout() { return kBoardListLayout; }
 
 const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
 

@@ -1,6 +1,9 @@
 #include "utility/tuWindowKit.h"
 
 #include "platform/platform.h"
+#include "platform/win32_text.h"
+
+#include <stdexcept>
 
 #include <commctrl.h>
 
@@ -159,6 +162,18 @@ WindowClassOf ClassOf(const ControlLayout& layout) {
                 WS_EX_CLIENTEDGE};
     case ControlKind::Bevel:
         return {"STATIC", child | SS_SUNKEN | WS_CLIPSIBLINGS, 0};
+    case ControlKind::Edit:
+        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::AccessLabel:
+        return {"STATIC", child | SS_LEFT, 0};
+    case ControlKind::ChoiceList:
+        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+    case ControlKind::ReportList:
+        return {WC_LISTVIEWA,
+                child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS,
+                WS_EX_CLIENTEDGE};
+    case ControlKind::ProgressBar:
+        return {PROGRESS_CLASSA, child, 0};
     }
     return {"STATIC", child, 0};
 }
@@ -219,12 +234,16 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     RECT r = fills ? ParentFillArea(layout, parent)
                    : RECT{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
                           scale(layout.top) + scale(layout.height)};
-    if (layout.kind == ControlKind::DropDown) r.bottom = r.top + scale(200);  // with the dropped list
+    if (layout.kind == ControlKind::DropDown || layout.kind == ControlKind::ChoiceList)
+        r.bottom = r.top + scale(200);  // with the dropped list
     // A tab page's window text is its tab's caption, so that it can be read back.
     HWND control = CreateChild(ClassOf(layout), layout.id, layout.text, parent, r, font);
     if (!control) return nullptr;
     if (!layout.enabled) EnableWindow(control, FALSE);
     switch (layout.kind) {
+    case ControlKind::AccessLabel:
+        SetLabelText(control, layout.text);
+        break;
     case ControlKind::Label:
         SetLabelText(control, layout.text);
         // The version label's text is fixed, but its width is that of the
@@ -315,6 +334,12 @@ std::string TailFittingWidth(HWND label, const std::string& text, int width) {
 
 std::wstring WideWindowText(HWND window) { return TextOf<wchar_t, SendMessageW>(window); }
 std::string WindowText(HWND window) { return TextOf<char, SendMessageA>(window); }
+
+std::string ExactText(HWND control, const std::string& before, const std::string& after) {
+    std::string missing;
+    if (auto exact = platform::ExactSystemText(WideWindowText(control), missing)) return *exact;
+    throw std::runtime_error(before + missing + after);
+}
 
 void ShowErrorReport(HWND owner, const char* message) noexcept {
     char program[MAX_PATH] = {};

@@ -61,6 +61,11 @@ std::wstring WideWindowText(HWND window);
 // The window's text, read through WM_GETTEXT.
 std::string WindowText(HWND window);
 
+// A control's text in its exact Shift-JIS form: the A functions would hand a
+// character with none (é, ♡, 한) over as "?" or a look-alike. Otherwise an
+// error, its text `before` and `after` the character's name.
+std::string ExactText(HWND control, const std::string& before, const std::string& after);
+
 // Shows an error the way the utility reports every error of a command: a
 // message box with a stop icon, captioned with the program's name.
 void ShowErrorReport(HWND owner, const char* message) noexcept;

@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""The board list window of TarnUtil.exe, opened from the system menu, over a
+tree of boards of three sites: its rows and values are what the files hold,
+secrets hidden until asked for; a click on a column heading sorts; the filter
+and its negation; the main window's fields applied to exactly the boards
+shown (files byte for byte as the rules give), the progress bar, and the
+system menu's undo taking it back; Esc closes it. Over 10,000 boards the
+window answers within a second while the list fills."""
+
+import sys
+import time
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(HERE.parent / "e2e"))
+import harness  # noqa: E402
+import tarn_rules  # noqa: E402
+from harness import crlf, from_hex, sjis, wait_for  # noqa: E402
+
+SETTINGS = "tarn_BBS.ini"
+DONE = sjis("一括設定が終了しました")
+WM_SYSCOMMAND = 0x0112
+BOARD_LIST_COMMAND = 0x0120  # the system menu's "板の一覧(&L)..."
+UNDO_COMMAND = 0x0110
+CB_SETCURSEL = 0x014E
+VK_ESCAPE = 0x1B
+IDOK = 1
+KEYS = ["LIB", "BBSFOLDER", "URL", "UPURL", "NAME", "EMAIL", "HP", "KEY", "PARAM1", "PARAM2", "USER", "PASS"]
+HEADINGS = ["フォルダ", "掲示板処理プラグイン", "通常巡回対象", "掲示板のアドレス(URL)", "書き込み先アドレス(URL)",
+            "名前", "e-mailアドレス", "ホームページ", "削除キー", "パラメータ", "未読ポインタ", "ユーザ名", "パスワード"]
+HIDDEN = sjis("●●●")
+
+# Three sites' boards; the site folders themselves hold no settings file.
+BOARDS = {
+    "雑談/板1": crlf("[DIALOG]", "_NAME=名前:", "[BASIC]", "LIB=2ch", "URL=http://old.example/a/", "NAME=名無し",
+                     "PASS=secret"),
+    "雑談/板2": crlf("[BASIC]", " url = http://OLD.example/b/ ", "NAME=太郎", "KEY=k"),
+    "news/n1": crlf("[BASIC]", "URL=http://news.example/1/", "NAME="),
+    "news/n2": crlf("[basic]", "URL=http://news.example/2/", "BBSFOLDER=1"),
+    "shop/s1": crlf("[BASIC]", "URL=http://shop.example/", "NAME=店長"),
+}
+
+
+def files_below(root):
+    return {p: p.read_bytes() for p in root.rglob("*") if p.is_file()}
+
+
+def windows_relative(rel):
+    return sjis(rel.replace("/", "\\")) if rel else b"."
+
+
+def expected_row(rel, content, secrets_shown=False):
+    """The list's row for a board: its folder, then each key's value as the host reads it."""
+    basic = tarn_rules.read_section(content, b"BASIC") if content is not None else []
+    row = [windows_relative(rel)]
+    for key in KEYS:
+        value = tarn_rules.get(basic, key.encode("ascii"))
+        row.append(HIDDEN if key in ("KEY", "PASS") and value and not secrets_shown else value)
+    return row
+
+
+SESSION = None
+
+
+def setUpModule():
+    global SESSION
+    SESSION = harness.Session(120, "null").start()
+
+
+def tearDownModule():
+    if SESSION:
+        SESSION.stop()
+
+
+class BoardListCase(unittest.TestCase):
+    def setUp(self):
+        self.session = SESSION
+        self.probe = SESSION.probe
+
+    def tearDown(self):
+        self.session.end_utilities()
+
+    def open_list(self):
+        self.probe("post", "main", WM_SYSCOMMAND, BOARD_LIST_COMMAND, 0)
+        self.assertTrue(wait_for(lambda: self.probe.try_("info", "list")["ok"]), "the board list opens")
+        info = self.probe.info("list")
+        self.assertEqual(info["owner"], self.probe.info("main")["hwnd"], "owned by the main window")
+
+    def loaded_count(self, timeout=60):
+        """The count label once the list has been read whole."""
+        text = wait_for(lambda: (lambda t: t if t and "読み込み中" not in t.decode("cp932") else None)(
+            self.probe.text("Label_BoardCount")), timeout=timeout)
+        self.assertTrue(text, "the list is read to its end")
+        return text
+
+    def rows(self):
+        reply = self.probe("report_list", "List_Boards")
+        return [[from_hex(cell) for cell in row] for row in reply["rows"]], reply
+
+    def wait_batch(self):
+        self.assertEqual(wait_for(lambda: self.probe.text("Label_ConfAll"), timeout=60), DONE)
+
+
+class ThreeSites(BoardListCase):
+    def make_host(self):
+        host = self.session.host(plugins=[])
+        data = host / "data"
+        for rel, content in BOARDS.items():
+            (data / rel).mkdir(parents=True, exist_ok=True)
+            (data / rel / SETTINGS).write_bytes(content)
+        contents = {rel: content for rel, content in BOARDS.items()}
+        for rel in ("", "雑談", "news", "shop"):
+            contents[rel] = None
+        return host, contents
+
+    def test_rows_sort_filter_apply_to_shown_and_undo(self):
+        host, contents = self.make_host()
+        data = host / "data"
+        before = files_below(data)
+        self.session.start_utility(host / "TarnUtil.exe")
+        self.open_list()
+        self.assertEqual(self.loaded_count(), sjis("9 / 9 板"))
+
+        # Every board once, with the values its file holds; secrets hidden.
+        rows, reply = self.rows()
+        self.assertEqual([from_hex(h) for h in reply["headings"]], [sjis(h) for h in HEADINGS])
+        expected = {windows_relative(rel): expected_row(rel, content) for rel, content in contents.items()}
+        self.assertEqual(len(rows), len(expected))
+        self.assertEqual({row[0]: row for row in rows}, expected)
+        self.probe("click", "Check_ShowSecrets")
+        rows, _ = self.rows()
+        self.assertEqual({row[0]: row for row in rows},
+                         {windows_relative(rel): expected_row(rel, content, True) for rel, content in contents.items()})
+
+        # A click on 名前 sorts by it, a second click the other way.
+        name = 1 + KEYS.index("NAME")
+        self.probe("header_click", "List_Boards", name)
+        ascending = wait_for(lambda: (lambda r: r if [x[name] for x in r] == sorted(x[name] for x in r) and
+                                      r[-1][name] else None)(self.rows()[0]))
+        self.assertTrue(ascending, "sorted by 名前")
+        self.probe("header_click", "List_Boards", name)
+        self.assertTrue(wait_for(lambda: [x[name] for x in self.rows()[0]] ==
+                                 sorted((x[name] for x in ascending), reverse=True)), "sorted the other way")
+
+        # The filter and its negation.
+        self.probe.set_text("Edit_FilterPattern", "http://old.example/*")
+        self.assertEqual(self.probe.text("Label_BoardCount"), sjis("2 / 9 板"))
+        self.assertEqual(sorted(r[0] for r in self.rows()[0]), [windows_relative("雑談/板1"), windows_relative("雑談/板2")])
+        self.probe("click", "Check_FilterNegated")
+        self.assertEqual(self.probe.text("Label_BoardCount"), sjis("7 / 9 板"))
+        self.probe("click", "Check_FilterNegated")
+        self.assertEqual(self.probe.text("Label_BoardCount"), sjis("2 / 9 板"))
+
+        # The main window's ticked fields go to exactly the boards shown: those
+        # with a 名前 (choosing the field gives no notification; the pattern
+        # typed next filters).
+        self.probe("post", "Combo_FilterField", CB_SETCURSEL, KEYS.index("NAME"), 0)
+        self.probe("sync", "list")
+        self.probe.set_text("Edit_FilterPattern", "?*")
+        shown = sorted(r[0] for r in self.rows()[0])
+        self.assertEqual(shown, sorted(windows_relative(rel) for rel in ("雑談/板1", "雑談/板2", "shop/s1")))
+        self.probe.tick_name("新しい名前")
+        self.probe("post_click", "Button_ApplyShown")
+        self.wait_batch()
+        bar = self.probe("progress_bar", "ProgressBar_Run")
+        self.assertEqual((bar["pos"], bar["high"], bar["marquee"]), (3, 3, False), "every shown board done")
+        fields = tarn_rules.Fields({"NAME": "新しい名前"})
+        after = dict(before)
+        for rel in ("雑談/板1", "雑談/板2", "shop/s1"):
+            after[data / rel / SETTINGS] = tarn_rules.settings_after_batch(BOARDS[rel], fields)
+        self.assertEqual(files_below(data), after, "only the shown boards changed")
+        # The list shows the boards as the run left them.
+        self.assertTrue(wait_for(lambda: sjis("新しい名前") in [r[name] for r in self.rows()[0]]))
+
+        # The system menu's undo takes the run back.
+        self.probe("post", "main", WM_SYSCOMMAND, UNDO_COMMAND, 0)
+        box = self.probe.find_dialog(b"TarnUtil", "*", 60000)["hwnd"]
+        self.assertTrue(box, "the undo reports")
+        self.probe("press", box, IDOK)
+        self.assertTrue(wait_for(lambda: files_below(data) == before), "every file back as it was")
+
+        # Esc closes the list.
+        self.probe("key", "List_Boards", VK_ESCAPE)
+        self.assertTrue(wait_for(lambda: not self.probe.try_("info", "list")["ok"]), "Esc closes the list")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
