@@ -186,5 +186,29 @@ class ThreeSites(BoardListCase):
         self.assertTrue(wait_for(lambda: not self.probe.try_("info", "list")["ok"]), "Esc closes the list")
 
 
+class TenThousandBoards(BoardListCase):
+    BOARDS = 10000
+
+    def test_the_window_answers_while_the_list_fills(self):
+        host = self.session.board_host(self.BOARDS, lambda i: crlf("[BASIC]", "URL=http://example.jp/%d/" % i))
+        self.session.start_utility(host / "TarnUtil.exe")
+        self.open_list()
+        answers, counts = [], []
+        while True:
+            answer = self.probe("responsive", "list")
+            answers.append(answer)
+            self.assertTrue(answer["answered"] and not answer["hung"], answer)
+            text = self.probe.text("Label_BoardCount").decode("cp932")
+            counts.append(int(text.split(" ")[0]))
+            if "読み込み中" not in text:
+                break
+            time.sleep(0.1)
+        self.assertLess(max(a["ms"] for a in answers), 1000)
+        self.assertEqual(counts, sorted(counts), "the list only grows while it fills")
+        # The data folder, a hundred group folders and the boards.
+        self.assertEqual(text, "%d / %d 板" % ((self.BOARDS + 101,) * 2))
+        self.assertEqual(self.probe("report_list", "List_Boards", 0)["count"], self.BOARDS + 101)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
