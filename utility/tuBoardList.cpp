@@ -19,6 +19,17 @@ const char kNothingShown[] = "表示中の板がありません。";
 const char kStillLoading[] = "板を読み込んでいます。読み込みが終わってから、もう一度押してください。";
 const char kNothingTicked[] =
     "書き込む項目が選ばれていません。メイン ウィンドウで書き込む項目にチェックを付けてください。";
+const char kAllFields[] = "すべての項目";
+const char kNoTextToReplace[] = "置換前の文字列を入力してください。";
+const char kNothingChanges[] = "置換で変わる板はありません。";
+// The fields a replacement may change: every one but BBSFOLDER, which holds
+// only "1" or nothing.
+std::vector<Field> ReplaceableFields() {
+    std::vector<Field> fields;
+    for (const FieldInfo& info : kFieldCatalogue)
+        if (info.field != Field::BBSFOLDER) fields.push_back(info.field);
+    return fields;
+}
 // Design widths of the folder column and of each value column.
 const int kFolderColumnWidth = 170, kValueColumnWidth = 120;
 
@@ -60,6 +71,12 @@ bool TBoardList::Open(HWND main, const std::string& startFolder) {
     for (int column = 1; column < kListColumnCount; ++column)
         SendMessageA(fields, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ListColumnCaption(column)));
     SendMessageA(fields, CB_SETCURSEL, static_cast<WPARAM>(Field::URL), 0);
+    HWND replaced = Control(ids::Combo_ReplaceField);
+    SendMessageA(replaced, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kAllFields));
+    for (const Field field : ReplaceableFields())
+        SendMessageA(replaced, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(ListColumnCaption(1 + static_cast<int>(field))));
+    SendMessageA(replaced, CB_SETCURSEL, 0, 0);
     SendMessageA(Control(ids::List_Boards), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                  LVS_EX_FULLROWSELECT);
     AddColumns();
@@ -113,6 +130,19 @@ void TBoardList::OnCommand(int id, int notification) {
         break;
     case ids::Button_ApplyShown:
         ApplyToShown();
+        break;
+    case ids::Combo_ReplaceField:
+        if (notification == CBN_SELCHANGE) EndPreview();
+        break;
+    case ids::Edit_ReplaceFrom:
+    case ids::Edit_ReplaceTo:
+        if (notification == EN_CHANGE) EndPreview();
+        break;
+    case ids::Button_Preview:
+        PreviewReplacement();
+        break;
+    case ids::Button_Replace:
+        RunReplacement();
         break;
     case ids::Button_CloseList:
     case IDCANCEL:  // Esc
@@ -184,7 +214,8 @@ void TBoardList::MarkSortColumn() {
 
 void TBoardList::StartLoading() {
     StopLoading();
-    rows_.Clear();
+    rows_.Clear();  // ends a preview
+    EnableWindow(Control(ids::Button_Replace), FALSE);
     readError_.clear();
     loaded_.clear();
     stopReading_ = false;
@@ -243,7 +274,8 @@ void TBoardList::ApplyFilter() {
     if (!pattern.empty() && field >= 0)
         conditions.push_back({static_cast<Field>(field), pattern,
                               SendMessageA(Control(ids::Check_FilterNegated), BM_GETCHECK, 0, 0) == BST_CHECKED});
-    rows_.SetFilter(std::move(conditions));
+    rows_.SetFilter(std::move(conditions));  // ends a preview
+    EnableWindow(Control(ids::Button_Replace), FALSE);
     ShowRows();
 }
 
@@ -254,15 +286,15 @@ void TBoardList::ShowRows() {
     ui::SetLabelText(Control(ids::Label_BoardCount), rows_.CountText() + (loading_ ? kLoading : ""));
 }
 
+// Whether the list is read whole and shows a board; otherwise says why not.
+bool TBoardList::ReadyToRun() {
+    const char* refusal = loading_ ? kStillLoading : rows_.ShownCount() == 0 ? kNothingShown : nullptr;
+    if (refusal) MessageBoxA(Handle(), refusal, kWindowTitle, MB_OK | MB_ICONINFORMATION);
+    return !refusal;
+}
+
 void TBoardList::ApplyToShown() {
-    if (loading_) {
-        MessageBoxA(Handle(), kStillLoading, kWindowTitle, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (rows_.ShownCount() == 0) {
-        MessageBoxA(Handle(), kNothingShown, kWindowTitle, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
+    if (!ReadyToRun()) return;
     const BatchInput input = owner_.InputOfTickedFields();
     if (!input.WritesAnything()) {
         MessageBoxA(Handle(), kNothingTicked, kWindowTitle, MB_OK | MB_ICONINFORMATION);
@@ -272,6 +304,41 @@ void TBoardList::ApplyToShown() {
     boards.reserve(rows_.ShownCount());
     for (std::size_t i = 0; i < rows_.ShownCount(); ++i) boards.push_back({rows_.Shown(i).folder, input});
     owner_.RunOverBoards(std::move(boards));
+}
+
+// The boards the replacement would change, each changed value old and new,
+// and their number; 置換を実行 then runs it.
+void TBoardList::PreviewReplacement() {
+    EndPreview();
+    if (!ReadyToRun()) return;
+    const std::string from = ui::ExactText(Control(ids::Edit_ReplaceFrom), "置換前に Shift-JIS で書けない文字 ",
+                                           " があります。");
+    const std::string to = ui::ExactText(Control(ids::Edit_ReplaceTo), "置換後に Shift-JIS で書けない文字 ",
+                                         " があります。");
+    if (from.empty()) {
+        MessageBoxA(Handle(), kNoTextToReplace, kWindowTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const LRESULT choice = SendMessageA(Control(ids::Combo_ReplaceField), CB_GETCURSEL, 0, 0);
+    const std::vector<Field> all = ReplaceableFields();
+    std::vector<Field> fields = all;
+    if (choice > 0 && static_cast<std::size_t>(choice) <= all.size()) fields = {all[static_cast<std::size_t>(choice) - 1]};
+    rows_.PreviewReplacement({fields, from, to});
+    EnableWindow(Control(ids::Button_Replace), rows_.ShownCount() > 0);
+    ShowRows();
+    if (rows_.ShownCount() == 0) MessageBoxA(Handle(), kNothingChanges, kWindowTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void TBoardList::RunReplacement() {
+    if (!rows_.InPreview() || rows_.ShownCount() == 0) return;
+    owner_.RunOverBoards(rows_.PreviewedBoards());
+}
+
+void TBoardList::EndPreview() {
+    if (!rows_.InPreview()) return;
+    rows_.EndPreview();
+    EnableWindow(Control(ids::Button_Replace), FALSE);
+    ShowRows();
 }
 
 void TBoardList::Close() {

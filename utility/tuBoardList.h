@@ -58,6 +58,10 @@ private:
     void ApplyFilter();
     void ShowRows();
     void ApplyToShown();
+    void PreviewReplacement();
+    void RunReplacement();
+    void EndPreview();
+    bool ReadyToRun();
     void Close();
 
     BoardListOwner& owner_;

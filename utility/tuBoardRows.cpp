@@ -26,7 +26,9 @@ ListedBoard ListedBoardOf(const BoardRow& row) { return {row.folder, row.relativ
 void BoardRows::Append(std::vector<ListedBoard> boards) {
     for (ListedBoard& board : boards) {
         boards_.push_back(std::move(board));
-        if (IsChosen(filter_, boards_.back().basic)) shown_.push_back(boards_.size() - 1);
+        if (!IsChosen(filter_, boards_.back().basic)) continue;
+        ++chosenCount_;
+        if (ChangedByPreview(boards_.back())) shown_.push_back(boards_.size() - 1);
     }
     Sort();
 }
@@ -34,11 +36,42 @@ void BoardRows::Append(std::vector<ListedBoard> boards) {
 void BoardRows::Clear() {
     boards_.clear();
     shown_.clear();
+    chosenCount_ = 0;
+    preview_.reset();
 }
 
 void BoardRows::SetFilter(std::vector<ValueCondition> conditions) {
     filter_ = std::move(conditions);
+    preview_.reset();
     Refilter();
+}
+
+void BoardRows::PreviewReplacement(ValueReplacement replacement) {
+    preview_ = std::move(replacement);
+    Refilter();
+}
+
+void BoardRows::EndPreview() {
+    if (!preview_) return;
+    preview_.reset();
+    Refilter();
+}
+
+std::vector<BoardInput> BoardRows::PreviewedBoards() const {
+    std::vector<BoardInput> boards;
+    if (!preview_) return boards;
+    BatchInput input;
+    input.replacements.push_back(*preview_);
+    for (std::size_t i = 0; i < shown_.size(); ++i) boards.push_back({Shown(i).folder, input});
+    return boards;
+}
+
+bool BoardRows::ChangedByPreview(const ListedBoard& board) const {
+    if (!preview_) return true;
+    std::string changed;
+    for (const Field field : preview_->fields)
+        if (ReplaceAll(GetValue(board.basic, InfoOf(field).key), preview_->from, preview_->to, changed)) return true;
+    return false;
 }
 
 void BoardRows::SortBy(int column) {
@@ -55,21 +88,34 @@ void BoardRows::ShowSecrets(bool shown) {
 std::string BoardRows::CellText(std::size_t index, int column) const { return TextOf(Shown(index), column); }
 
 std::string BoardRows::CountText() const {
+    if (preview_)
+        return "置換で変わる板: " + std::to_string(shown_.size()) + " / " + std::to_string(chosenCount_) + " 板";
     return std::to_string(shown_.size()) + " / " + std::to_string(boards_.size()) + " 板";
+}
+
+std::string BoardRows::ValueText(Field field, const std::string& value) const {
+    return IsSecretField(field) && !secretsShown_ && !value.empty() ? std::string(kHiddenSecret) : value;
 }
 
 std::string BoardRows::TextOf(const ListedBoard& board, int column) const {
     if (column == kFolderListColumn) return board.relative;
     const Field field = FieldOfColumn(column);
-    std::string value = GetValue(board.basic, InfoOf(field).key);
-    if (IsSecretField(field) && !secretsShown_ && !value.empty()) return kHiddenSecret;
-    return value;
+    const std::string value = GetValue(board.basic, InfoOf(field).key);
+    std::string changed;
+    if (preview_ && std::find(preview_->fields.begin(), preview_->fields.end(), field) != preview_->fields.end() &&
+        ReplaceAll(value, preview_->from, preview_->to, changed))
+        return ValueText(field, value) + " → " + ValueText(field, changed);
+    return ValueText(field, value);
 }
 
 void BoardRows::Refilter() {
     shown_.clear();
-    for (std::size_t i = 0; i < boards_.size(); ++i)
-        if (IsChosen(filter_, boards_[i].basic)) shown_.push_back(i);
+    chosenCount_ = 0;
+    for (std::size_t i = 0; i < boards_.size(); ++i) {
+        if (!IsChosen(filter_, boards_[i].basic)) continue;
+        ++chosenCount_;
+        if (ChangedByPreview(boards_[i])) shown_.push_back(i);
+    }
     Sort();
 }
 

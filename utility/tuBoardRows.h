@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,17 +59,32 @@ public:
     int SortColumn() const { return sortColumn_; }
     bool SortDescending() const { return descending_; }
 
-    // "N / M 板": the boards shown and the boards listed.
+    // "N / M 板": the boards shown and the boards listed; in a preview, how
+    // many of the boards the filter lets through the replacement changes.
     std::string CountText() const;
+
+    // A replacement's preview: only the boards (of those the filter lets
+    // through) whose values it changes are shown, each changed value as
+    // "old → new". Ends with EndPreview, a new filter or Clear.
+    void PreviewReplacement(ValueReplacement replacement);
+    void EndPreview();
+    bool InPreview() const { return preview_.has_value(); }
+    // The previewed boards with what the batch writes into them: the
+    // replacement alone, no field.
+    std::vector<BoardInput> PreviewedBoards() const;
 
 private:
     std::string TextOf(const ListedBoard& board, int column) const;
+    std::string ValueText(Field field, const std::string& value) const;
+    bool ChangedByPreview(const ListedBoard& board) const;
     void Refilter();
     void Sort();
 
     std::vector<ListedBoard> boards_;
     std::vector<std::size_t> shown_;  // indices into boards_, in the shown order
     std::vector<ValueCondition> filter_;
+    std::optional<ValueReplacement> preview_;
+    std::size_t chosenCount_ = 0;  // boards the filter lets through
     int sortColumn_ = -1;  // -1: the listing's order
     bool descending_ = false;
     bool secretsShown_ = false;

@@ -63,7 +63,15 @@ inline constexpr int kEditLabelOffset = 100;
     X(Button_ApplyShown, 506)       \
     X(Button_CloseList, 507)        \
     X(Label_BoardCount, 508)        \
-    X(List_Boards, 509)
+    X(List_Boards, 509)             \
+    X(Label_ReplaceField, 510)      \
+    X(Combo_ReplaceField, 511)      \
+    X(Label_ReplaceFrom, 512)       \
+    X(Edit_ReplaceFrom, 513)        \
+    X(Label_ReplaceTo, 514)         \
+    X(Edit_ReplaceTo, 515)          \
+    X(Button_Preview, 516)          \
+    X(Button_Replace, 517)
 
 namespace tarn::ids {
 

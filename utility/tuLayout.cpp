@@ -77,7 +77,9 @@ const std::vector<ControlLayout> kProgressLayout = {
 };
 
 // The board list: the filter (field, pattern, negation), the count, the
-// secrets' tick box, the command on the boards shown, then the list.
+// secrets' tick box, the command on the boards shown, the replacement
+// (fields, text before and after, its preview and its run), then the list;
+// in tab order.
 const std::vector<ControlLayout> kBoardListLayout = {
     {Label_FilterField, K::AccessLabel, 0, 8, 14, 0, 0, "絞り込み(&F):", true},
     {Combo_FilterField, K::ChoiceList, 0, 96, 10, 190, 0, "", true},
@@ -86,9 +88,17 @@ const std::vector<ControlLayout> kBoardListLayout = {
     {Check_FilterNegated, K::CheckBox, 0, 616, 12, 110, 21, "一致しない(&N)", true},
     {Check_ShowSecrets, K::CheckBox, 0, 8, 48, 180, 21, "パスワードを表示(&W)", true},
     {Button_ApplyShown, K::Button, 0, 200, 44, 190, 29, "表示中の板に適用(&A)", true},
+    {Label_ReplaceField, K::AccessLabel, 0, 8, 86, 0, 0, "置換(&R):", true},
+    {Combo_ReplaceField, K::ChoiceList, 0, 96, 82, 190, 0, "", true},
+    {Label_ReplaceFrom, K::AccessLabel, 0, 298, 86, 0, 0, "置換前(&B):", true},
+    {Edit_ReplaceFrom, K::Edit, 0, 384, 82, 160, 23, "", true},
+    {Label_ReplaceTo, K::AccessLabel, 0, 554, 86, 0, 0, "置換後(&T):", true},
+    {Edit_ReplaceTo, K::Edit, 0, 632, 82, 160, 23, "", true},
+    {Button_Preview, K::Button, 0, 508, 44, 130, 29, "プレビュー(&V)", true},
+    {Button_Replace, K::Button, 0, 648, 44, 130, 29, "置換を実行(&X)", false},
     {Button_CloseList, K::Button, 0, 402, 44, 94, 29, "閉じる", true},
     {Label_BoardCount, K::Label, 0, 740, 14, 0, 0, "", true},
-    {List_Boards, K::ReportList, 0, 8, kBoardListTop, 884, 448, "", true},
+    {List_Boards, K::ReportList, 0, 8, kBoardListTop, 884, 434, "", true},
 };
 
 }  // namespace

@@ -64,7 +64,7 @@ inline constexpr char kProgressClass[] = "TTarnProgress";
 // kBoardListTop design pixels. Its client area opens kBoardListWidth x
 // kBoardListHeight design pixels.
 const std::vector<ControlLayout>& BoardListLayout();
-inline constexpr int kBoardListWidth = 900, kBoardListHeight = 540, kBoardListTop = 84;
+inline constexpr int kBoardListWidth = 900, kBoardListHeight = 560, kBoardListTop = 118;
 inline constexpr char kBoardListClass[] = "TTarnBoardList";
 inline constexpr int kDirSelectWidth = 446, kDirSelectHeight = 483;  // client area
 extern const char kDirSelectCaption[];

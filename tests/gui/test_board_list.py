@@ -185,6 +185,42 @@ class ThreeSites(BoardListCase):
         self.probe("key", "List_Boards", VK_ESCAPE)
         self.assertTrue(wait_for(lambda: not self.probe.try_("info", "list")["ok"]), "Esc closes the list")
 
+    def test_replacement_preview_then_run_then_undo(self):
+        host, _ = self.make_host()
+        data = host / "data"
+        before = files_below(data)
+        self.session.start_utility(host / "TarnUtil.exe")
+        self.open_list()
+        self.loaded_count()
+        self.assertFalse(self.probe.enabled("Button_Replace"), "no run before a preview")
+        # In every field (the choice at first): news.example becomes news.example.jp.
+        self.probe.set_text("Edit_ReplaceFrom", "news.example")
+        self.probe.set_text("Edit_ReplaceTo", "news.example.jp")
+        self.probe("click", "Button_Preview")
+        self.assertEqual(self.probe.text("Label_BoardCount"), sjis("置換で変わる板: 2 / 9 板"))
+        url = 1 + KEYS.index("URL")
+        rows, _ = self.rows()
+        self.assertEqual(sorted((r[0], r[url]) for r in rows), [
+            (windows_relative("news/n1"), b"http://news.example/1/ \x81\xa8 http://news.example.jp/1/"),
+            (windows_relative("news/n2"), b"http://news.example/2/ \x81\xa8 http://news.example.jp/2/")])
+        self.assertTrue(self.probe.enabled("Button_Replace"))
+        self.probe("post_click", "Button_Replace")
+        self.assertEqual(wait_for(lambda: self.probe.text("Label_ConfAll"), timeout=60), DONE)
+        # As many files changed as the preview counted, each as the rules write its new value.
+        after = dict(before)
+        for rel, number in (("news/n1", 1), ("news/n2", 2)):
+            fields = tarn_rules.Fields({"URL": "http://news.example.jp/%d/" % number})
+            after[data / rel / SETTINGS] = tarn_rules.settings_after_batch(BOARDS[rel], fields)
+        self.assertEqual(files_below(data), after)
+        self.assertEqual(self.loaded_count(), sjis("9 / 9 板"), "the list is read again, the preview over")
+        self.assertFalse(self.probe.enabled("Button_Replace"))
+
+        self.probe("post", "main", WM_SYSCOMMAND, UNDO_COMMAND, 0)
+        box = self.probe.find_dialog(b"TarnUtil", "*", 60000)["hwnd"]
+        self.assertTrue(box, "the undo reports")
+        self.probe("press", box, IDOK)
+        self.assertTrue(wait_for(lambda: files_below(data) == before), "every file back as it was")
+
 
 class TenThousandBoards(BoardListCase):
     BOARDS = 10000

@@ -65,3 +65,31 @@ TEST(BoardRows, SortByAColumnThenReversedTiesInListingOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BoardRows, ReplacementPreviewShowsTheChangingBoardsAndTheirNewValues) {
+    tarn::BoardRows rows;
+    rows.Append({Board("a", {"[BASIC]", "URL=http://old.example/a/", "PASS=old"}),
+                 Board("b", {"[BASIC]", "URL=http://new.example/b/"}), Board("c", {"[BASIC]", "UPURL=http://old.example/"}),
+                 Board("d", {"[BASIC]", "URL=http://old.example/d/"})});
+    rows.SetFilter({{Field::URL, "*/d/", true}});
+    rows.PreviewReplacement({{Field::URL, Field::UPURL, Field::PASS}, "old", "new"});
+    EXPECT_TRUE(rows.InPreview());
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"a", "c"}));  // d is filtered out, b unchanged
+    EXPECT_EQ(rows.CountText(), "置換で変わる板: 2 / 3 板");
+    const int url = 1 + static_cast<int>(Field::URL);
+    EXPECT_EQ(Column(rows, url), (std::vector<std::string>{"http://old.example/a/ → http://new.example/a/", ""}));
+    EXPECT_EQ(rows.CellText(0, kPass), std::string(tarn::kHiddenSecret) + " → " + tarn::kHiddenSecret);
+    const std::vector<tarn::BoardInput> boards = rows.PreviewedBoards();
+    ASSERT_EQ(boards.size(), 2u);
+    EXPECT_EQ(boards[1].folder, "C:\\host\\data\\c");
+    EXPECT_FALSE(boards[1].input[Field::UPURL].enabled);  // the replacement alone, each board's own value
+    ASSERT_EQ(boards[1].input.replacements.size(), 1u);
+    EXPECT_EQ(boards[1].input.replacements[0].to, "new");
+    rows.SetFilter({});  // a new filter ends the preview
+    EXPECT_FALSE(rows.InPreview());
+    EXPECT_EQ(rows.ShownCount(), 4u);
+}
+
+}  // namespace
