@@ -127,8 +127,12 @@ const char kUsageJapanese[] =
 
 // The options that take a value, given as the next argument or after '='.
 bool TakesValue(const std::string& option) {
-    return option == "--set" || option == "--reference" || option == "--take" || option == "--sign" ||
-           option == "--lang" || option == "--journal";
+    static const char* const kOptions[] = {"--set",     "--reference", "--take",  "--sign",   "--lang",
+                                           "--journal", "--where",     "--where-not", "--replace", "--from",
+                                           "--to",      "--keys",      "--output", "--encoding", "--import"};
+    for (const char* name : kOptions)
+        if (option == name) return true;
+    return false;
 }
 
 // The options that take no value (besides --help), and what each one sets.
@@ -136,7 +140,8 @@ bool BatchCommand::*FlagNamed(const std::string& option) {
     static const std::pair<const char*, bool BatchCommand::*> kFlags[] = {
         {"--dry-run", &BatchCommand::dryRun},       {"--verbose", &BatchCommand::verbose},
         {"--quiet", &BatchCommand::quiet},          {"--no-journal", &BatchCommand::noJournal},
-        {"--undo", &BatchCommand::undo},
+        {"--undo", &BatchCommand::undo},           {"--list", &BatchCommand::list},
+        {"--version", &BatchCommand::version},
     };
     for (const auto& [name, member] : kFlags)
         if (option == name) return member;
@@ -216,12 +221,20 @@ private:
     }
 
     void Option(const std::string& option, const std::string& value);
+    std::vector<Field> FieldList(const std::string& option, const std::string& keys) const;
+    void FinishReplacement();
+    void FinishList();
+    void FinishImport();
 
     Language language_;
     BatchCommand command_;
     std::array<bool, kFieldCount> setBy_{};  // per field enabled: by --set (true) or --take
     std::string referencePath_;
     std::vector<std::string> taken_;
+    // --replace KEYS --from TEXT --to TEXT, each given or not.
+    std::optional<std::vector<Field>> replaced_;
+    std::optional<std::string> from_, to_;
+    bool listOnlyOption_ = false;  // --keys, --output or --encoding
 };
 
 std::vector<std::string> SplitCommas(const std::string& list) {
@@ -253,11 +266,111 @@ void Parser::Option(const std::string& option, const std::string& value) {
         command_.input.signatureText = SignatureInCodePage(ReadSignature(value));
     } else if (option == "--journal") {
         command_.journalFolder = value;
+    } else if (option == "--where" || option == "--where-not") {
+        const std::size_t eq = value.find('=');
+        if (eq == std::string::npos)
+            Refuse(option + " needs KEY=PATTERN, got '" + value + "'",
+                   option + " には 項目=パターン を指定してください（指定されたのは '" + value + "'）");
+        command_.input.where.push_back({FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1),
+                                        option == "--where-not"});
+    } else if (option == "--replace") {
+        if (replaced_) Refuse("--replace is given twice", "--replace が二度指定されています");
+        replaced_ = FieldList(option, value);
+    } else if (option == "--from") {
+        from_ = value;
+    } else if (option == "--to") {
+        to_ = value;
+    } else if (option == "--keys") {
+        command_.listColumns = FieldList(option, value);
+        listOnlyOption_ = true;
+    } else if (option == "--output") {
+        command_.output = value;
+        listOnlyOption_ = true;
+    } else if (option == "--encoding") {
+        if (value == "utf-8" || value == "utf8")
+            command_.encoding = CsvEncoding::Utf8WithBom;
+        else if (value == "shift-jis" || value == "shift_jis" || value == "sjis" || value == "cp932")
+            command_.encoding = CsvEncoding::ShiftJis;
+        else
+            Refuse("--encoding takes utf-8 or shift-jis, got '" + value + "'",
+                   "--encoding には utf-8 か shift-jis を指定してください（指定されたのは '" + value + "'）");
+        listOnlyOption_ = true;
+    } else if (option == "--import") {
+        command_.importPath = value;
     } else if (option == "--lang") {
         if (!LanguageNamed(value, command_.language))
             Refuse("--lang takes ja or en, got '" + value + "'",
                    "--lang には ja か en を指定してください（指定されたのは '" + value + "'）");
     }
+}
+
+std::vector<Field> Parser::FieldList(const std::string& option, const std::string& keys) const {
+    std::vector<Field> fields;
+    for (const auto& key : SplitCommas(keys)) {
+        const FieldInfo& info = FieldNamed(key);
+        for (const Field f : fields)
+            if (f == info.field)
+                Refuse(option + ": key " + info.key + " is given twice",
+                       option + ": 項目 " + info.key + " が二度指定されています");
+        fields.push_back(info.field);
+    }
+    return fields;
+}
+
+void Parser::FinishReplacement() {
+    if (!replaced_ && !from_ && !to_) return;
+    if (!replaced_ || !from_ || !to_)
+        Refuse("--replace KEY[,KEY...] goes with --from TEXT and --to TEXT",
+               "--replace 項目[,項目...] には --from 文字列 と --to 文字列 が必要です");
+    if (from_->empty()) Refuse("--from needs a text to find", "--from には探す文字列を指定してください");
+    for (const Field field : *replaced_) {
+        const std::string key = InfoOf(field).key;
+        if (field == Field::BBSFOLDER)
+            Refuse("--replace: BBSFOLDER is \"1\" or empty; set it with --set",
+                   "--replace: BBSFOLDER は \"1\" か空です。--set で指定してください");
+        if (command_.input[field].enabled)
+            Refuse("key " + key + " is given both by --replace and by --set or --take",
+                   "項目 " + key + " が --replace と --set か --take の両方で指定されています");
+    }
+    command_.input.replacements.push_back({*replaced_, *from_, *to_});
+}
+
+// A list only reads: it takes the choice of boards and of columns, nothing
+// that writes.
+void Parser::FinishList() {
+    if (!command_.list) {
+        if (listOnlyOption_)
+            Refuse("--keys, --output and --encoding go with --list",
+                   "--keys、--output、--encoding は --list と一緒に使います");
+        return;
+    }
+    if (command_.input.WritesAnything() || command_.dryRun || command_.undo || !command_.importPath.empty())
+        Refuse("--list writes nothing: it takes --where, --where-not, --keys, --output and --encoding only",
+               "--list は何も書き込みません。指定できるのは --where、--where-not、--keys、--output、--encoding だけです");
+    if (command_.listColumns.empty()) command_.listColumns = DefaultListColumns();
+}
+
+// An import gives each board of its table the table's values: nothing else
+// goes with it, and a table that would not be written as the user meant is
+// refused whole.
+void Parser::FinishImport() {
+    if (command_.importPath.empty()) return;
+    if (command_.input.WritesAnything() || !command_.input.where.empty())
+        Refuse("--import gives each board its own values; it goes with no field, --sign, --replace or --where",
+               "--import は板ごとの値を書きます。項目、--sign、--replace、--where とは一緒に使えません");
+    const auto bytes = platform::ReadFileIfExists(command_.importPath);
+    if (!bytes)
+        Refuse("table '" + command_.importPath + "' does not exist",
+               "表のファイル '" + command_.importPath + "' がありません");
+    try {
+        command_.importedBoards = ReadBoardTable(*bytes, command_.startFolder);
+    } catch (const ImportError& e) {
+        Refuse("--import " + command_.importPath + ": " + DescribeImportError(e, Language::English),
+               "--import " + command_.importPath + ": " + DescribeImportError(e, Language::Japanese));
+    }
+    if (command_.importedBoards->empty())
+        Refuse("--import " + command_.importPath + ": the table lists no board",
+               "--import " + command_.importPath + ": 表に板が一つもありません");
 }
 
 BatchCommand Parser::Parse(const std::vector<std::string>& args) {
@@ -276,6 +389,9 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
             Option(option, inlineValue);
         } else if (arg == "--help" || arg == "-h") {
             command_.help = true;
+            return command_;
+        } else if (arg == "--version") {
+            command_.version = true;
             return command_;
         } else if (const auto flag = FlagNamed(arg)) {
             command_.*flag = true;
@@ -305,9 +421,13 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         }
     }
 
+    FinishReplacement();
+    FinishList();
     if (command_.undo) {
         // An undo writes what the journal says, nothing else.
-        if (command_.input.WritesAnything()) Refuse("--undo takes no fields and no --sign", "--undo には項目も --sign も指定できません");
+        if (command_.input.WritesAnything() || !command_.input.where.empty() || !command_.importPath.empty())
+            Refuse("--undo takes no fields, --sign, --replace, --where or --import",
+                   "--undo には項目も --sign、--replace、--where、--import も指定できません");
         if (command_.noJournal)
             Refuse("--undo keeps a journal of its own; --no-journal does not go with it",
                    "--undo は自分の記録を残すので --no-journal とは一緒に使えません");
@@ -321,11 +441,13 @@ BatchCommand Parser::Parse(const std::vector<std::string>& args) {
         Refuse("start folder '" + command_.startFolder + "' is not a folder",
                "開始フォルダ '" + command_.startFolder + "' はフォルダではありません");
 
+    if (command_.list) return command_;
+    FinishImport();
     // As the window's batch button stays disabled then: a run that writes no
     // field would still rewrite every file of the tree.
-    if (!command_.input.WritesAnything())
-        Refuse("nothing to write: give a field (--set, --take) or --sign",
-               "書き込むものがありません: 項目 (--set、--take) か --sign を指定してください");
+    if (!command_.importedBoards && !command_.input.WritesAnything())
+        Refuse("nothing to write: give a field (--set, --take, --replace), --sign or --import",
+               "書き込むものがありません: 項目 (--set、--take、--replace)、--sign か --import を指定してください");
     return command_;
 }
 

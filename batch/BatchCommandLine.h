@@ -1,11 +1,13 @@
 // The command line of the batch driver, turned into the engine's input.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "batch/RunReport.h"
+#include "batch/BoardTable.h"
 #include "batch/tuConfAll.h"
 #include "platform/platform.h"
 
@@ -22,6 +24,15 @@ struct BatchCommand {
     std::string undoJournal;     // the journal to take back (name or folder); empty: the last
     std::string journalFolder;   // where journals are kept; empty: the user's default
     bool noJournal = false;      // keep none (the run cannot be undone)
+    bool version = false;        // only print the program's version
+    // --list: write the board table instead of a batch.
+    bool list = false;
+    std::vector<Field> listColumns;  // the keys shown (default: all but the secrets)
+    std::string output;              // the table's file; empty: standard output
+    CsvEncoding encoding = CsvEncoding::Utf8WithBom;
+    // --import: the boards of the table, each with its own values.
+    std::string importPath;
+    std::optional<std::vector<BoardInput>> importedBoards;
     Language language = Language::English;
 };
 

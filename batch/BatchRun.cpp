@@ -26,7 +26,7 @@ bool RunWork(const RunRequest& request, const BatchOptions& options, RunResult& 
         result.undoCounts = UndoJournal(result.undone, options);
         return !result.undoCounts.cancelled;
     }
-    if (!request.boards.empty()) return ApplyToBoards(request.boards, options);
+    if (request.boards) return ApplyToBoards(*request.boards, options);
     return ApplyToTree(request.startFolder, request.input, options);
 }
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "batch/tuConfAll.h"
 #include "batch/tuJournal.h"
@@ -26,7 +28,8 @@ struct RunRequest {
     BatchInput input;
     // A batch over listed boards (under startFolder), each with its own
     // input, instead of the whole tree: an import, the boards a list shows.
-    std::vector<BoardInput> boards;
+    // An empty list writes nothing.
+    std::optional<std::vector<BoardInput>> boards;
     // An undo: the journal to take back, by its name in the journals' folder
     // or by its path; empty: the last one.
     std::string undoJournal;

@@ -1,5 +1,11 @@
 #include "batch/BoardTable.h"
 
+#include <algorithm>
+
+#include "platform/ascii.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+
 namespace tarn {
 
 std::string FormatCsvRecord(const CsvRecord& fields) {
@@ -71,6 +77,204 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
     }
     if (!field.empty() || !record.empty() || (n > 0 && text[n - 1] == '"')) endRecord();
     return records;
+}
+
+}  // namespace tarn
+
+namespace tarn {
+namespace {
+
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+bool HasUtf8Mark(const std::string& bytes) { return bytes.compare(0, 3, kUtf8Mark) == 0; }
+
+// True when the bytes read as UTF-8 and hold more than ASCII: a spreadsheet
+// that saved without a byte-order mark. Shift-JIS text of any length almost
+// never reads as UTF-8.
+bool LooksLikeUtf8(const std::string& bytes) {
+    bool beyondAscii = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        beyondAscii = beyondAscii || length > 1;
+        i += length;
+    }
+    return beyondAscii;
+}
+
+// A folder of the table as a path below the start folder, each separator
+// the system's own; false when it is absolute or climbs out.
+bool RelativeFolder(const std::string& cell, std::string& relative) {
+    relative.clear();
+    std::string part;
+    auto endPart = [&]() {
+        if (part == "..") return false;
+        if (!part.empty() && part != ".") relative = relative.empty() ? part : platform::JoinPath(relative, part);
+        part.clear();
+        return true;
+    };
+    for (std::size_t i = 0, next; i < cell.size(); i = next) {
+        next = platform::NextCharacter(cell, i);
+        const char c = cell[i];
+        if (next == i + 1 && (c == '/' || c == '\\')) {
+            if (i == 0) return false;  // from the root of a drive or the system
+            if (!endPart()) return false;
+        } else if (next == i + 1 && c == ':') {
+            return false;  // a drive
+        } else {
+            part.append(cell, i, next - i);
+        }
+    }
+    return endPart();
+}
+
+bool EarlierIdentity(const platform::FileIdentity& a, const platform::FileIdentity& b) {
+    return a.volume != b.volume ? a.volume < b.volume : a.index < b.index;
+}
+
+// The table's cells turned into the code page as they are read.
+class CellReader {
+public:
+    explicit CellReader(bool utf8) : utf8_(utf8) {}
+
+    std::string operator()(const std::string& cell, std::size_t row, std::size_t column) const {
+        if (!utf8_) return cell;
+        std::string text, missing;
+        if (!platform::Utf8ToSystemText(cell, text, missing))
+            throw ImportError(ImportError::kNoShiftJisForm, row, column, missing);
+        return text;
+    }
+
+private:
+    bool utf8_;
+};
+
+// The header: which column is the folder, which key each other column is.
+struct Header {
+    std::size_t folder = 0;
+    std::vector<std::pair<std::size_t, Field>> keys;
+};
+
+Header ReadHeader(const CsvRecord& cells, const CellReader& read) {
+    Header header;
+    bool folderSeen = false;
+    std::vector<bool> keySeen(kFieldCount, false);
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        const std::string name = Trim(read(cells[c], 1, c + 1));
+        if (platform::SameAsciiTextIgnoringCase(name, kFolderColumn)) {
+            if (folderSeen) throw ImportError(ImportError::kColumnTwice, 1, c + 1, name);
+            folderSeen = true;
+            header.folder = c;
+            continue;
+        }
+        const FieldInfo* info = FindFieldByKey(name);
+        if (!info) throw ImportError(ImportError::kUnknownColumn, 1, c + 1, name);
+        if (keySeen[static_cast<std::size_t>(info->field)]) throw ImportError(ImportError::kColumnTwice, 1, c + 1, name);
+        keySeen[static_cast<std::size_t>(info->field)] = true;
+        header.keys.emplace_back(c, info->field);
+    }
+    if (!folderSeen) throw ImportError(ImportError::kNoFolderColumn, 1, 1);
+    return header;
+}
+
+}  // namespace
+
+std::vector<Field> DefaultListColumns() {
+    std::vector<Field> columns;
+    for (const FieldInfo& info : kFieldCatalogue)
+        if (info.field != Field::KEY && info.field != Field::PASS) columns.push_back(info.field);
+    return columns;
+}
+
+std::string FormatBoardTable(const std::vector<Field>& columns, const std::vector<TableRow>& rows,
+                             CsvEncoding encoding) {
+    CsvRecord header = {kFolderColumn};
+    for (const Field field : columns) header.push_back(InfoOf(field).key);
+    std::string text = FormatCsvRecord(header);
+    for (const TableRow& row : rows) {
+        CsvRecord record = {row.folder};
+        record.insert(record.end(), row.values.begin(), row.values.end());
+        text += FormatCsvRecord(record);
+    }
+    return encoding == CsvEncoding::ShiftJis ? text : kUtf8Mark + platform::SystemTextToUtf8(text);
+}
+
+std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::string& startFolder) {
+    const bool marked = HasUtf8Mark(bytes);
+    const std::string text = marked ? bytes.substr(3) : bytes;
+    const CellReader read(marked || LooksLikeUtf8(text));
+    std::vector<CsvRecord> records;
+    try {
+        records = ParseCsv(text);
+    } catch (const CsvError& e) {
+        throw ImportError(ImportError::kMalformed, e.row, e.column);
+    }
+    if (records.empty()) throw ImportError(ImportError::kEmpty, 1, 1);
+    const Header header = ReadHeader(records.front(), read);
+
+    std::vector<BoardInput> boards;
+    std::vector<std::pair<platform::FileIdentity, std::size_t>> seen;  // identity, row
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        const CsvRecord& cells = records[r];
+        const std::size_t row = r + 1;
+        if (cells.size() == 1 && cells[0].empty()) continue;  // a blank line
+        if (cells.size() != records.front().size())
+            throw ImportError(ImportError::kWrongCellCount, row, std::min(cells.size(), records.front().size()) + 1);
+        const std::size_t folderColumn = header.folder + 1;
+        std::string relative;
+        if (!RelativeFolder(read(cells[header.folder], row, folderColumn), relative))
+            throw ImportError(ImportError::kOutsideStart, row, folderColumn, cells[header.folder]);
+        BoardInput board;
+        board.folder = relative.empty() ? startFolder : platform::JoinPath(startFolder, relative);
+        const auto identity = platform::FolderIdentity(board.folder);
+        if (!identity || !platform::DirectoryExists(board.folder))
+            throw ImportError(ImportError::kNoSuchFolder, row, folderColumn, relative);
+        const auto resolved = platform::ResolvedFolder(board.folder), root = platform::ResolvedFolder(startFolder);
+        if (!resolved || !root || !platform::IsSameOrBeneath(*resolved, *root))
+            throw ImportError(ImportError::kOutsideStart, row, folderColumn, relative);
+        seen.emplace_back(*identity, row);
+        for (const auto& [column, field] : header.keys) {
+            const std::string value = read(cells[column], row, column + 1);
+            FieldValue& target = board.input[field];
+            target = {true, value};
+            if (field == Field::BBSFOLDER) {
+                if (!value.empty() && value != "1") throw ImportError(ImportError::kBadBbsFolder, row, column + 1, value);
+                board.input.bbsFolderChecked = value == "1";
+            }
+        }
+        boards.push_back(std::move(board));
+    }
+    // A folder listed twice would get one of its two rows without a word.
+    std::stable_sort(seen.begin(), seen.end(), [](const auto& a, const auto& b) { return EarlierIdentity(a.first, b.first); });
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        if (seen[i - 1].first == seen[i].first)
+            throw ImportError(ImportError::kFolderTwice, std::max(seen[i - 1].second, seen[i].second), header.folder + 1);
+    return boards;
+}
+
+std::string DescribeImportError(const ImportError& error, Language language) {
+    static const char* const kWhy[][2] = {
+        {"the CSV does not read here", "CSV として読めません"},
+        {"the file holds no header row", "見出しの行がありません"},
+        {"no FOLDER column", "FOLDER の列がありません"},
+        {"unknown column", "知らない列です"},
+        {"column given twice", "列が二度あります"},
+        {"no such folder under the start folder", "開始フォルダの下にそのフォルダはありません"},
+        {"the folder lies outside the start folder", "フォルダが開始フォルダの外にあります"},
+        {"the folder is listed twice", "フォルダが二度あります"},
+        {"a character with no Shift-JIS form", "Shift-JIS で表せない文字があります"},
+        {"BBSFOLDER is 1 or empty", "BBSFOLDER は 1 か空です"},
+        {"the row has another number of cells than the header", "行のセルの数が見出しと違います"},
+    };
+    const auto& why = kWhy[error.kind];
+    std::string text = InLanguage(language, "row " + std::to_string(error.row) + ", column " +
+                                                std::to_string(error.column) + ": " + why[0],
+                                  std::to_string(error.row) + " 行 " + std::to_string(error.column) + " 列: " + why[1]);
+    if (!error.detail.empty()) text += " (" + error.detail + ")";
+    return text;
 }
 
 }  // namespace tarn

@@ -1,4 +1,5 @@
 // tarnbatch: the batch settings run of TarnUtil from the command line.
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -110,8 +111,43 @@ tarn::RunRequest RequestOf(const tarn::BatchCommand& command) {
     request.journaled = !command.noJournal || command.undo;
     request.startFolder = command.startFolder;
     request.input = command.input;
+    request.boards = command.importedBoards;
     request.undoJournal = command.undoJournal;
     return request;
+}
+
+// --list: the board table of the tree, on standard output or in a file
+// (written like any file of the batch). Exit status as a run's.
+int ListBoards(const tarn::BatchCommand& command, const tarn::RunReport& report, ConsoleProgress& progress) {
+    std::vector<tarn::TableRow> rows;
+    tarn::BatchOptions options;
+    options.observer = &progress;
+    options.excludedFolder = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
+    try {
+        tarn::ListBoards(command.startFolder, options, [&](const tarn::BoardRow& board) {
+            if (!board.hasSettings) return;  // a folder of folders, no board
+            if (!tarn::IsChosen(command.input.where, board.basic)) {
+                progress.BoardNotChosen(board.folder);
+                return;
+            }
+            tarn::TableRow row{board.relative, {}};
+            for (const tarn::Field field : command.listColumns)
+                row.values.push_back(tarn::GetValue(board.basic, tarn::InfoOf(field).key));
+            rows.push_back(std::move(row));
+        });
+        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.folder < b.folder; });
+        const std::string table = tarn::FormatBoardTable(command.listColumns, rows, command.encoding);
+        if (command.output.empty())
+            platform::WriteBytes(kOut, table);
+        else
+            tarn::StoreFile(command.output, table, tarn::WriteMode::Write);
+    } catch (const platform::FileError& e) {
+        Say(e.what());
+        return 1;
+    }
+    progress.ShowProgress(true);
+    if (!command.quiet && !command.output.empty()) Print(kOut, report.Summary(progress, false) + "\n");
+    return 0;
 }
 
 // Shows the end of a run and gives the exit status: 0 done, 1 stopped by an
@@ -164,10 +200,15 @@ int main(int argc, char** argv) {
         Print(kOut, tarn::BatchUsage(language));
         return 0;
     }
+    if (command.version) {
+        Print(kOut, "tarnbatch (TarnUtil) " TARN_VERSION "\n");
+        return 0;
+    }
 
     const tarn::RunReport report(language, tarn::FrontEnd::Console);
     ConsoleProgress progress(report, command.dryRun, command.verbose, language,
                              !command.quiet && platform::IsTerminal(platform::StandardStream::Error));
+    if (command.list) return ListBoards(command, report, progress);
     const tarn::RunRequest request = RequestOf(command);
     const tarn::RunResult result = tarn::RunEngine(request, progress);
     return ShowEnd(command, request, result, report, progress);

@@ -1,5 +1,6 @@
 #include "batch/tuConfAll.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -58,8 +59,17 @@ std::optional<std::string> RewrittenSettings(const std::optional<std::string>& c
     SectionList dialog = SelectSection(lines, kDialogSection);
     SectionList basic = SelectSection(lines, kBasicSection);
     if (!IsChosen(input.where, basic)) return current;
-    basic = input.replacements.empty() ? ApplyFields(std::move(basic), input)
-                                       : ApplyFields(basic, WithReplacements(input, basic));
+    if (input.replacements.empty()) {
+        basic = ApplyFields(std::move(basic), input);
+    } else {
+        // A replacement alone leaves a board whose values hold none of its
+        // text as it is (a folder without a settings file gets none).
+        const BatchInput board = WithReplacements(input, basic);
+        if (!board.signatureChecked && !std::any_of(board.fields.begin(), board.fields.end(),
+                                                    [](const FieldValue& field) { return field.enabled; }))
+            return current;
+        basic = ApplyFields(basic, board);
+    }
     return ComposeSections(dialog, basic);
 }
 

@@ -227,6 +227,10 @@ std::vector<CommandArgument> CommandLineArguments(int argc, char** argv);
 // form in the code page (named in `missingCharacter`, "U+00E9").
 bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& missingCharacter);
 
+// Text in the code page turned into UTF-8; a byte that is no character of
+// the code page becomes U+FFFD.
+std::string SystemTextToUtf8(const std::string& text);
+
 // "U+00E9": how messages name a character.
 std::string CharacterName(char32_t codePoint);
 
@@ -268,6 +272,10 @@ enum class StandardStream { Output, Error };
 // console through the wide functions (Japanese shows right whatever the
 // console's code page), redirected as the bytes themselves; on POSIX as UTF-8.
 void WriteText(StandardStream stream, const std::string& text);
+
+// Writes bytes to standard output or error exactly as they are (a file's
+// content: no conversion, no line-end translation).
+void WriteBytes(StandardStream stream, const std::string& bytes);
 
 // True when the stream is shown to a user (a terminal, a console) rather than
 // redirected to a file or a pipe.

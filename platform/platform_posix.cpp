@@ -605,6 +605,16 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
     return false;
 }
 
+std::string SystemTextToUtf8(const std::string& text) {
+    if (auto whole = ToUtf8Converter().Strict(text)) return *whole;
+    std::string utf8;
+    for (std::size_t i = 0, next; i < text.size(); i = next) {
+        next = NextCharacter(text, i);
+        utf8 += ToUtf8Converter().Strict(text.substr(i, next - i)).value_or("\xEF\xBF\xBD");
+    }
+    return utf8;
+}
+
 unsigned AnsiCodePage() { return 932; }
 
 bool IsTerminal(StandardStream stream) { return ::isatty(stream == StandardStream::Output ? 1 : 2) == 1; }
@@ -685,9 +695,10 @@ bool UserLanguageIsJapanese() {
     return false;
 }
 
-void WriteText(StandardStream stream, const std::string& text) {
-    const std::string shown = ToUtf8(text);
-    WriteAll(stream == StandardStream::Output ? 1 : 2, shown.data(), shown.size());
+void WriteText(StandardStream stream, const std::string& text) { WriteBytes(stream, ToUtf8(text)); }
+
+void WriteBytes(StandardStream stream, const std::string& bytes) {
+    WriteAll(stream == StandardStream::Output ? 1 : 2, bytes.data(), bytes.size());
 }
 
 }  // namespace platform

@@ -429,6 +429,16 @@ bool Utf8ToSystemText(const std::string& utf8, std::string& text, std::string& m
     return missingCharacter.empty();
 }
 
+std::string SystemTextToUtf8(const std::string& text) {
+    const std::wstring wide = ToWide(text);
+    if (wide.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
 unsigned AnsiCodePage() { return GetACP(); }
 
 bool IsTerminal(StandardStream stream) {
@@ -493,6 +503,10 @@ namespace {
 
 // A console shows wide characters right under any console code page (and
 // Wine's terminal gets them as UTF-8); a file or pipe gets `bytes` themselves.
+HANDLE StandardHandle(StandardStream stream) {
+    return GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
 void WriteToConsoleOrBytes(HANDLE handle, const std::wstring& wide, const std::string& bytes) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
     DWORD mode = 0, done = 0;
@@ -531,8 +545,12 @@ bool BatchLock::Acquire(unsigned waitMilliseconds) {
 bool UserLanguageIsJapanese() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE; }
 
 void WriteText(StandardStream stream, const std::string& text) {
-    WriteToConsoleOrBytes(GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE),
-                          ToWide(text, 932), text);
+    WriteToConsoleOrBytes(StandardHandle(stream), ToWide(text, 932), text);
+}
+
+void WriteBytes(StandardStream stream, const std::string& bytes) {
+    const HANDLE handle = StandardHandle(stream);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) WriteAll(handle, bytes.data(), bytes.size());
 }
 
 }  // namespace platform

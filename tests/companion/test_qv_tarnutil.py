@@ -228,9 +228,10 @@ class InstallTest(BoardTest):
         self.assertEqual(self.install(old), DIALOG + crlf("[BASIC]", "NAME=ソ表", "LIB=2ch"))
 
     def test_other_sections_and_leading_lines_dropped(self):
+        # "[basic]" is [BASIC] as the host reads it: kept, under the host's header.
         old = crlf("; written by hand", "NAME=before any header", "[OTHER]", "X=1",
                    "[BASIC]", "NAME=a", "[OTHER]", "Y=2", "[basic]", "NAME=lower")
-        self.assertEqual(self.install(old), DIALOG + crlf("[BASIC]", "NAME=a"))
+        self.assertEqual(self.install(old), DIALOG + crlf("[BASIC]", "NAME=a", "[BASIC]", "NAME=lower"))
 
     def test_two_basic_sections_each_behind_its_header(self):
         old = crlf("[BASIC]", "URL=u", "[DIALOG]", "_URL=x", "[BASIC]", "NAME=n", "[OTHER]", "Z=z")
@@ -245,8 +246,12 @@ class InstallTest(BoardTest):
         self.assertEqual(self.install(old), DIALOG + crlf("[BASIC]", "NAME=表ソ", "URL=u", "", "KEY=k"))
 
     def test_file_without_basic_section(self):
-        self.assertEqual(self.install(crlf("[BASIC] ", "NAME=not a header", "[Basic]", "URL=u")), DIALOG)
+        self.assertEqual(self.install(crlf("[BASIC", "NAME=not a header", "[Other]", "URL=u")), DIALOG)
         self.assertEqual(self.install(b""), DIALOG)
+
+    def test_basic_headers_the_host_reads_are_kept(self):
+        old = crlf("[ Basic ] ", "NAME=spaced header", "[basic]x", "URL=u")
+        self.assertEqual(self.install(old), DIALOG + crlf("[BASIC]", "NAME=spaced header", "[BASIC]", "URL=u"))
 
     def test_second_install_keeps_the_result(self):
         first = self.install(crlf("[BASIC]", "NAME=a"))

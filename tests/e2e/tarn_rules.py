@@ -33,6 +33,14 @@ The rules modelled:
   fixed catalogue order (an empty value keeps the key with nothing after its
   "="); every [BASIC] line is trimmed; [DIALOG] is copied; the rest goes.
 * The signature file is the signature text with every line break as CR LF.
+* Choosing boards: a board is written (its settings file and its signature)
+  only when each condition KEY=PATTERN holds on its value as the host reads
+  it (a missing key or file: empty), or fails for a negated one; "*" any run
+  of characters, "?" one character, ASCII letters without regard to case.
+* Replacing: in each named key's value as the host reads it, every occurrence
+  of a text (starting and ending on character boundaries) is replaced; a key
+  whose value holds none is not written, and a board where no key changes
+  is left as it is unless something else is written.
 """
 
 import re
@@ -220,7 +228,10 @@ class Fields:
     """What one batch run writes: the chosen keys with their values (bytes),
     BBSFOLDER as a flag, and the signature text if any."""
 
-    def __init__(self, values=None, bbsfolder=None, signature=None):
+    def __init__(self, values=None, bbsfolder=None, signature=None, where=(), replace=None):
+        self.where = [(key.upper(), sjis(pattern), negated) for key, pattern, negated in where]
+        # (keys, from, to): the text replaced in the keys' values.
+        self.replace = None if replace is None else ([k.upper() for k in replace[0]], sjis(replace[1]), sjis(replace[2]))
         self.values = {}
         for key, value in (values or {}).items():
             key = key.upper()
@@ -248,13 +259,68 @@ def apply_fields(basic, fields):
     return [trim(line) for line in basic]
 
 
+def matches(value, pattern):
+    """The wildcard match of the file search over characters, without its
+    rule for extensions."""
+    def same(a, b):
+        return a == b or (len(a) == 1 and len(b) == 1 and a.upper() == b.upper())
+
+    def match(t, p):
+        if not p:
+            return not t
+        if p[0] == b"*":
+            return any(match(t[i:], p[1:]) for i in range(len(t) + 1))
+        return bool(t) and (p[0] == b"?" or same(p[0], t[0])) and match(t[1:], p[1:])
+    return match(characters(value), characters(pattern))
+
+
+def is_chosen(basic, fields):
+    return all(matches(get(basic, key.encode("ascii")), pattern) != negated
+               for key, pattern, negated in fields.where)
+
+
+def replace_all(value, old, new):
+    """`value` with `old` replaced on character boundaries, or None when it holds none."""
+    chars = characters(value)
+    out, i, found = b"", 0, False
+    while i < len(chars):
+        joined, j = b"", i
+        while j < len(chars) and len(joined) < len(old):
+            joined += chars[j]
+            j += 1
+        if joined == old:
+            out, i, found = out + new, j, True
+        else:
+            out, i = out + chars[i], i + 1
+    return out if found else None
+
+
+def with_replacements(basic, fields):
+    """The fields with this board's own replaced values added."""
+    if fields.replace is None:
+        return fields
+    keys, old, new = fields.replace
+    board = Fields(bbsfolder=fields.bbsfolder, signature=fields.signature)
+    board.values = dict(fields.values)
+    for key in keys:
+        changed = replace_all(get(basic, key.encode("ascii")), old, new)
+        if changed is not None:
+            board.values[key] = changed
+    return board
+
+
 def settings_after_batch(content, fields):
     """The bytes of tarn_BBS.ini after the batch, from its bytes before (None
-    when the folder had no such file)."""
+    when the folder had no such file and keeps none)."""
     lines = split_lines(content) if content is not None else []
     dialog = select_section(lines, b"DIALOG")
-    basic = apply_fields(select_section(lines, b"BASIC"), fields)
-    return write_sections(dialog, basic)
+    basic = select_section(lines, b"BASIC")
+    if not is_chosen(basic, fields):
+        return content
+    board = with_replacements(basic, fields)
+    if fields.replace is not None and not list(board.chosen()) and board.signature is None:
+        return content
+    return write_sections(dialog, apply_fields(basic, board))
 
 
 def tree_after_batch(files, folders, fields):
@@ -262,7 +328,13 @@ def tree_after_batch(files, folders, fields):
     `fields` over `folders`, from the files before."""
     files = dict(files)
     for folder in folders:
-        files[Path(folder) / SETTINGS_FILE] = settings_after_batch(files.get(Path(folder) / SETTINGS_FILE), fields)
+        settings = Path(folder) / SETTINGS_FILE
+        old = files.get(settings)
+        if not is_chosen(select_section(split_lines(old or b""), b"BASIC"), fields):
+            continue
+        new = settings_after_batch(old, fields)
+        if new is not None:
+            files[settings] = new
         if fields.signature is not None:
             files[Path(folder) / SIGNATURE_FILE] = fields.signature
     return files

@@ -732,7 +732,7 @@ class LanguageTest(DriverTest):
         result = self.run_driver(DRIVER.arg(self.root), lang="ja")
         self.assertEqual(result.status, 2, result)
         self.assertEqual(result.out, "")
-        self.assertIn("tarnbatch: 書き込むものがありません: 項目 (--set、--take) か --sign を指定してください\n"
+        self.assertIn("tarnbatch: 書き込むものがありません: 項目 (--set、--take、--replace)、--sign か --import を指定してください\n"
                       "使い方は 'tarnbatch --help' で表示されます。\n", result.err)
 
     def test_language_from_the_environment(self):

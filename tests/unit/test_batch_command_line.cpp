@@ -172,7 +172,7 @@ TEST_F(BatchCommandLine, AKeyIsGivenOnlyOnce) {
 
 TEST_F(BatchCommandLine, ARunThatWritesNothingIsRefused) {
     WriteBytes(dir.Fs("sig.txt"), "sig");
-    const std::string nothing = "nothing to write: give a field (--set, --take) or --sign";
+    const std::string nothing = "nothing to write: give a field (--set, --take, --replace), --sign or --import";
     EXPECT_EQ(Refusal({start}), nothing);
     EXPECT_EQ(Refusal({"--dry-run", "--verbose", start}), nothing);
     EXPECT_EQ(Refusal({"--reference", dir.Path("sig.txt"), start}), nothing);
@@ -180,6 +180,48 @@ TEST_F(BatchCommandLine, ARunThatWritesNothingIsRefused) {
     EXPECT_EQ(Refusal({"--sign", dir.Path("sig.txt"), start}), "");
     EXPECT_EQ(Refusal({"--set", "BBSFOLDER=", start}), "");
     EXPECT_EQ(Refusal({"--set", "PARAM2=", start}), "");
+}
+
+TEST_F(BatchCommandLine, ChoosingReplacingListingAndImporting) {
+    // Conditions and a replacement, taking any text.
+    const auto command = ParseBatchCommand({"--where", "URL=http://*.example/*", "--where-not=LIB=2CH", "--replace",
+                                            "URL,upurl", "--from", "a=b: c", "--to=", "--set", "NAME=n", start});
+    ASSERT_EQ(command.input.where.size(), 2u);
+    EXPECT_EQ(command.input.where[1].field, Field::LIB);
+    EXPECT_EQ(command.input.where[1].pattern, "2CH");
+    EXPECT_TRUE(command.input.where[1].negated);
+    ASSERT_EQ(command.input.replacements.size(), 1u);
+    EXPECT_EQ(command.input.replacements[0].fields, (std::vector<Field>{Field::URL, Field::UPURL}));
+    EXPECT_EQ(command.input.replacements[0].from, "a=b: c");
+    EXPECT_EQ(command.input.replacements[0].to, "");
+    // A list reads only; its columns default to every key but the secrets.
+    const auto list = ParseBatchCommand({"--list", "--where", "LIB=2ch", start});
+    EXPECT_TRUE(list.list);
+    EXPECT_EQ(list.listColumns.size(), tarn::kFieldCount - 2);
+    EXPECT_EQ(ParseBatchCommand({"--list", "--keys", "pass", "--encoding", "sjis", start}).encoding,
+              tarn::CsvEncoding::ShiftJis);
+    EXPECT_TRUE(ParseBatchCommand({"--version"}).version);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
+        {{"--where", "URL", start}, "--where needs KEY=PATTERN, got 'URL'"},
+        {{"--where", "NOPE=x", "--set", "NAME=n", start}, "unknown key 'NOPE'"},
+        {{"--replace", "URL", "--from", "a", start}, "--replace KEY[,KEY...] goes with --from TEXT and --to TEXT"},
+        {{"--from", "a", "--to", "b", start}, "--replace KEY[,KEY...] goes with --from TEXT and --to TEXT"},
+        {{"--replace", "URL", "--from", "", "--to", "b", start}, "--from needs a text to find"},
+        {{"--replace", "URL,url", "--from", "a", "--to", "b", start}, "--replace: key URL is given twice"},
+        {{"--replace", "BBSFOLDER", "--from", "1", "--to", "", start},
+         "--replace: BBSFOLDER is \"1\" or empty; set it with --set"},
+        {{"--replace", "URL", "--from", "a", "--to", "b", "--set", "URL=x", start},
+         "key URL is given both by --replace and by --set or --take"},
+        {{"--list", "--set", "NAME=n", start},
+         "--list writes nothing: it takes --where, --where-not, --keys, --output and --encoding only"},
+        {{"--keys", "URL", "--set", "NAME=n", start}, "--keys, --output and --encoding go with --list"},
+        {{"--list", "--encoding", "latin1", start}, "--encoding takes utf-8 or shift-jis, got 'latin1'"},
+        {{"--import", dir.Path("none.csv"), start}, "table '" + dir.Path("none.csv") + "' does not exist"},
+        {{"--import", dir.Path("none.csv"), "--set", "NAME=n", start},
+         "--import gives each board its own values; it goes with no field, --sign, --replace or --where"},
+    };
+    for (const auto& [args, refusal] : refusals) EXPECT_EQ(Refusal(args), refusal) << args.front();
 }
 
 TEST_F(BatchCommandLine, MessagesInTheChosenLanguage) {
@@ -194,10 +236,10 @@ TEST_F(BatchCommandLine, MessagesInTheChosenLanguage) {
     EXPECT_EQ(ChosenLanguage({"--lang=fr", start}, Language::English), Language::English);
 
     EXPECT_EQ(Refusal({start}, Language::Japanese),
-              "書き込むものがありません: 項目 (--set、--take) か --sign を指定してください");
+              "書き込むものがありません: 項目 (--set、--take、--replace)、--sign か --import を指定してください");
     EXPECT_EQ(Refusal({"--lang=ja", "--set", "NAME=x", "--set", "NAME=y", start}), "項目 NAME が二度指定されています");
     EXPECT_EQ(Refusal({"--lang", "en", start}, Language::Japanese),
-              "nothing to write: give a field (--set, --take) or --sign");
+              "nothing to write: give a field (--set, --take, --replace), --sign or --import");
     EXPECT_EQ(Refusal({"--lang=fr", start}, Language::Japanese),
               "--lang には ja か en を指定してください（指定されたのは 'fr'）");
     // The refusal carries its language, for the hint that follows it.
