@@ -2,7 +2,13 @@
 
 #include <commctrl.h>
 
+#include <commdlg.h>
+
 #include <algorithm>
+
+#include "batch/BoardTable.h"
+#include "platform/platform.h"
+#include "settings/tuCommon.h"
 
 #include "utility/tuControlIds.h"
 #include "utility/tuLayout.h"
@@ -30,6 +36,11 @@ std::vector<Field> ReplaceableFields() {
         if (info.field != Field::BBSFOLDER) fields.push_back(info.field);
     return fields;
 }
+const char kEmptyTable[] = "読み込んだ表に板がありません。何も書き込んでいません。";
+// Each filter entry: its description, then the names it shows. An export's
+// encoding is the entry chosen.
+const char kExportFilter[] = "CSV (UTF-8)\0*.csv\0CSV (Shift-JIS)\0*.csv\0";
+const char kImportFilter[] = "CSV\0*.csv\0すべてのファイル\0*.*\0";
 // Design widths of the folder column and of each value column.
 const int kFolderColumnWidth = 170, kValueColumnWidth = 120;
 
@@ -144,6 +155,12 @@ void TBoardList::OnCommand(int id, int notification) {
     case ids::Button_Replace:
         RunReplacement();
         break;
+    case ids::Button_Export:
+        ExportTable();
+        break;
+    case ids::Button_Import:
+        ImportTable();
+        break;
     case ids::Button_CloseList:
     case IDCANCEL:  // Esc
         Close();
@@ -227,6 +244,7 @@ void TBoardList::StartLoading() {
             options.cancel = &stopReading_;
             options.excludedFolder = excludedFolder_;
             ListBoards(folder, options, [this](const BoardRow& row) {
+                if (!row.hasSettings) return;  // a folder of folders, no board
                 ListedBoard board = ListedBoardOf(row);
                 const std::lock_guard<std::mutex> lock(loadedMutex_);
                 loaded_.push_back(std::move(board));
@@ -339,6 +357,54 @@ void TBoardList::EndPreview() {
     rows_.EndPreview();
     EnableWindow(Control(ids::Button_Replace), FALSE);
     ShowRows();
+}
+
+// The rows and columns shown as a CSV file chosen in the save dialog, in the
+// encoding its type names; written like every file of the utility.
+void TBoardList::ExportTable() {
+    std::string file(MAX_PATH * 4, '\0');
+    lstrcpynA(&file[0], "boards.csv", static_cast<int>(file.size()));
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = kExportFilter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = &file[0];
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = "csv";
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_ENABLESIZING;
+    if (!GetSaveFileNameA(&dialog)) return;
+    const CsvEncoding encoding = dialog.nFilterIndex == 2 ? CsvEncoding::ShiftJis : CsvEncoding::Utf8WithBom;
+    const std::vector<Field> columns = rows_.ExportColumns();
+    StoreFile(file.c_str(), FormatBoardTable(columns, rows_.ShownTable(columns), encoding), WriteMode::Write);
+}
+
+// A CSV file's boards, each with its own values, as one batch; a table
+// that is refused is named in a message box and nothing is written.
+void TBoardList::ImportTable() {
+    std::string file(MAX_PATH * 4, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = kImportFilter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = &file[0];
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_ENABLESIZING;
+    if (!GetOpenFileNameA(&dialog)) return;
+    const std::string bytes = platform::ReadWholeFile(file.c_str());
+    std::vector<BoardInput> boards;
+    try {
+        boards = ReadBoardTable(bytes, startFolder_);
+    } catch (const ImportError& refusal) {
+        ui::ShowErrorReport(Handle(), DescribeImportError(refusal, Language::Japanese).c_str());
+        return;
+    }
+    if (boards.empty()) {
+        MessageBoxA(Handle(), kEmptyTable, kWindowTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    owner_.RunOverBoards(std::move(boards));
 }
 
 void TBoardList::Close() {

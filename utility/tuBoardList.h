@@ -62,6 +62,8 @@ private:
     void RunReplacement();
     void EndPreview();
     bool ReadyToRun();
+    void ExportTable();
+    void ImportTable();
     void Close();
 
     BoardListOwner& owner_;

@@ -46,6 +46,23 @@ void BoardRows::SetFilter(std::vector<ValueCondition> conditions) {
     Refilter();
 }
 
+std::vector<Field> BoardRows::ExportColumns() const {
+    if (!secretsShown_) return DefaultListColumns();
+    std::vector<Field> columns;
+    for (const FieldInfo& info : kFieldCatalogue) columns.push_back(info.field);
+    return columns;
+}
+
+std::vector<TableRow> BoardRows::ShownTable(const std::vector<Field>& columns) const {
+    std::vector<TableRow> table;
+    for (std::size_t i = 0; i < shown_.size(); ++i) {
+        TableRow row{Shown(i).relative, {}};
+        for (const Field field : columns) row.values.push_back(GetValue(Shown(i).basic, InfoOf(field).key));
+        table.push_back(std::move(row));
+    }
+    return table;
+}
+
 void BoardRows::PreviewReplacement(ValueReplacement replacement) {
     preview_ = std::move(replacement);
     Refilter();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/BoardQuery.h"
+#include "batch/BoardTable.h"
 #include "batch/tuConfAll.h"
 #include "settings/BoardSettings.h"
 
@@ -62,6 +63,11 @@ public:
     // "N / M 板": the boards shown and the boards listed; in a preview, how
     // many of the boards the filter lets through the replacement changes.
     std::string CountText() const;
+
+    // What an export writes: the columns shown (the secrets only while they
+    // are shown) and the rows shown, in their order, with their values.
+    std::vector<Field> ExportColumns() const;
+    std::vector<TableRow> ShownTable(const std::vector<Field>& columns) const;
 
     // A replacement's preview: only the boards (of those the filter lets
     // through) whose values it changes are shown, each changed value as

@@ -71,7 +71,9 @@ inline constexpr int kEditLabelOffset = 100;
     X(Label_ReplaceTo, 514)         \
     X(Edit_ReplaceTo, 515)          \
     X(Button_Preview, 516)          \
-    X(Button_Replace, 517)
+    X(Button_Replace, 517)          \
+    X(Button_Export, 518)           \
+    X(Button_Import, 519)
 
 namespace tarn::ids {
 

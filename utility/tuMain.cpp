@@ -358,7 +358,7 @@ void TForm1::RunInWindow(const RunRequest& request) {
     if (list) EnableWindow(list, FALSE);
     ui::RunReportingErrors(Handle(), [&] {
         // A run over listed boards knows how many there are; a tree's are not counted first.
-        const long total = static_cast<long>(request.boards.size());
+        const long total = request.boards ? static_cast<long>(request.boards->size()) : 0;
         result = run.Run(TextsOf(request).title, total,
                          [&request](RunProgress& progress, const std::atomic<bool>& stop) {
                              return RunEngine(request, progress, &stop);
@@ -430,7 +430,7 @@ void TForm1::Button_ConfAllClick() {
 BatchInput TForm1::InputOfTickedFields() { return BatchInputFromControls(WindowControls(*this)); }
 
 void TForm1::RunOverBoards(std::vector<BoardInput> boards) {
-    if (running_) return;
+    if (running_ || boards.empty()) return;
     RunRequest request;
     request.boards = std::move(boards);
     request.startFolder = values_.StartDir;

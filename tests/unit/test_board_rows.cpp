@@ -93,3 +93,22 @@ TEST(BoardRows, ReplacementPreviewShowsTheChangingBoardsAndTheirNewValues) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BoardRows, ExportHoldsTheShownRowsAndTheSecretsOnlyWhileShown) {
+    tarn::BoardRows rows = ThreeBoards();
+    rows.SortBy(tarn::kFolderListColumn);
+    rows.SetFilter({{Field::NAME, "?*"}});
+    const std::vector<Field> hidden = rows.ExportColumns();
+    EXPECT_EQ(hidden, tarn::DefaultListColumns());
+    const std::vector<tarn::TableRow> table = rows.ShownTable({Field::NAME, Field::PASS});
+    ASSERT_EQ(table.size(), 2u);
+    EXPECT_EQ(table[0].folder, "a");
+    EXPECT_EQ(table[1].values, (std::vector<std::string>{"花子", "secret"}));  // the values, not what the cells show
+    rows.ShowSecrets(true);
+    EXPECT_EQ(rows.ExportColumns().size(), tarn::kFieldCount);
+    EXPECT_EQ(rows.ExportColumns().back(), Field::PASS);
+}
+
+}  // namespace
