@@ -1,7 +1,6 @@
 #include "utility/tuBoardList.h"
 
 #include <commctrl.h>
-
 #include <commdlg.h>
 
 #include <algorithm>
@@ -362,37 +361,25 @@ void TBoardList::EndPreview() {
 // The rows and columns shown as a CSV file chosen in the save dialog, in the
 // encoding its type names; written like every file of the utility.
 void TBoardList::ExportTable() {
-    std::string file(MAX_PATH * 4, '\0');
-    lstrcpynA(&file[0], "boards.csv", static_cast<int>(file.size()));
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = kExportFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = &file[0];
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = "csv";
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_ENABLESIZING;
-    if (!GetSaveFileNameA(&dialog)) return;
-    const CsvEncoding encoding = dialog.nFilterIndex == 2 ? CsvEncoding::ShiftJis : CsvEncoding::Utf8WithBom;
+    DWORD type = 1;
+    const auto path = ui::ChooseFile(
+        Handle(),
+        {kExportFilter, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_ENABLESIZING, nullptr,
+         "boards.csv", "csv"},
+        true, &type);
+    if (!path) return;
+    const CsvEncoding encoding = type == 2 ? CsvEncoding::ShiftJis : CsvEncoding::Utf8WithBom;
     const std::vector<Field> columns = rows_.ExportColumns();
-    StoreFile(file.c_str(), FormatBoardTable(columns, rows_.ShownTable(columns), encoding), WriteMode::Write);
+    StoreFile(*path, FormatBoardTable(columns, rows_.ShownTable(columns), encoding), WriteMode::Write);
 }
 
 // A CSV file's boards, each with its own values, as one batch; a table
 // that is refused is named in a message box and nothing is written.
 void TBoardList::ImportTable() {
-    std::string file(MAX_PATH * 4, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = kImportFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = &file[0];
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_ENABLESIZING;
-    if (!GetOpenFileNameA(&dialog)) return;
-    const std::string bytes = platform::ReadWholeFile(file.c_str());
+    const auto path = ui::ChooseFile(
+        Handle(), {kImportFilter, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_ENABLESIZING}, false);
+    if (!path) return;
+    const std::string bytes = platform::ReadWholeFile(*path);
     std::vector<BoardInput> boards;
     try {
         boards = ReadBoardTable(bytes, startFolder_);

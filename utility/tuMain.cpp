@@ -298,18 +298,10 @@ void TForm1::Button_StartDirClick() {
 }
 
 void TForm1::Button_RefClick() {
-    std::string file(32 * 1024, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = kReferenceFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = &file[0];
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir = values_.StartDir.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-    if (!GetOpenFileNameA(&dialog)) return;
-    const std::string path = file.c_str();
+    const auto chosen = ui::ChooseFile(
+        Handle(), {kReferenceFilter, OFN_HIDEREADONLY | OFN_ENABLESIZING, values_.StartDir.c_str()}, false);
+    if (!chosen) return;
+    const std::string& path = *chosen;
     const std::string name = platform::WindowsFilePart(path);
     if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) {
         values_.SignPath = path;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include "utility/tuErrorReport.h"
 
@@ -339,6 +340,25 @@ std::string ExactText(HWND control, const std::string& before, const std::string
     std::string missing;
     if (auto exact = platform::ExactSystemText(WideWindowText(control), missing)) return *exact;
     throw std::runtime_error(before + missing + after);
+}
+
+std::optional<std::string> ChooseFile(HWND owner, const FileDialogSetting& setting, bool save,
+                                      DWORD* filterChosen) {
+    std::string file(32 * 1024, '\0');
+    if (setting.defaultName) lstrcpynA(&file[0], setting.defaultName, static_cast<int>(file.size()));
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = setting.filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = &file[0];
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrInitialDir = setting.initialFolder;
+    dialog.lpstrDefExt = setting.defaultExtension;
+    dialog.Flags = OFN_EXPLORER | setting.flags;
+    if (!(save ? GetSaveFileNameA : GetOpenFileNameA)(&dialog)) return std::nullopt;
+    if (filterChosen) *filterChosen = dialog.nFilterIndex;
+    return std::string(file.c_str());
 }
 
 void ShowErrorReport(HWND owner, const char* message) noexcept {

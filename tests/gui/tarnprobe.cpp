@@ -499,6 +499,24 @@ private:
     void* address_ = nullptr;
 };
 
+// Sends `message` with `item` (a structure with pszText and cchTextMax) whose
+// text buffer lies in `remote` at `textOffset`; the text the window put
+// there, and whether the message succeeded.
+template <class Item>
+std::string RemoteItemText(HWND window, const RemoteBuffer& remote, UINT message, WPARAM index, Item item,
+                           std::size_t textOffset, std::size_t textSize, bool* succeeded = nullptr) {
+    item.pszText = remote.At(textOffset);
+    item.cchTextMax = static_cast<int>(textSize);
+    char empty = 0;
+    remote.Write(textOffset, &empty, 1);
+    remote.Write(0, &item, sizeof item);
+    const LRESULT result = Send(window, message, index, reinterpret_cast<LPARAM>(remote.At(0)));
+    if (succeeded) *succeeded = result != 0;
+    std::vector<char> text(textSize, '\0');
+    remote.Read(textOffset, text.data(), textSize - 1);
+    return text.data();
+}
+
 // The tabs of a tab control (their texts) and its display area, the part of
 // its client area that the pages cover.
 std::string CmdTabs(const Args& a) {
@@ -510,16 +528,11 @@ std::string CmdTabs(const Args& a) {
     for (LRESULT i = 0; i < count; ++i) {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
-        item.pszText = remote.At(textOffset);
-        item.cchTextMax = static_cast<int>(textSize);
-        char empty = 0;
-        remote.Write(textOffset, &empty, 1);
-        remote.Write(0, &item, sizeof item);
-        if (!Send(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.At(0))))
-            Fail("TCM_GETITEM failed");
-        std::vector<char> text(textSize, '\0');
-        remote.Read(textOffset, text.data(), textSize - 1);
-        items.push_back(Quote(Hex(text.data())));
+        bool got = false;
+        const std::string text =
+            RemoteItemText(tab, remote, TCM_GETITEMA, static_cast<WPARAM>(i), item, textOffset, textSize, &got);
+        if (!got) Fail("TCM_GETITEM failed");
+        items.push_back(Quote(Hex(text)));
     }
     RECT display;
     GetClientRect(tab, &display);
@@ -578,35 +591,21 @@ std::string CmdReportList(const Args& a) {
     const int columns = header ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
     const std::size_t textOffset = 256, textSize = 1024;
     RemoteBuffer remote(list, textOffset + textSize);
-    auto readText = [&](UINT message, WPARAM index, int subItem) {
-        LVITEMA item{};
-        item.iSubItem = subItem;
-        item.pszText = remote.At(textOffset);
-        item.cchTextMax = static_cast<int>(textSize);
-        char empty = 0;
-        remote.Write(textOffset, &empty, 1);
-        remote.Write(0, &item, sizeof item);
-        Send(list, message, index, reinterpret_cast<LPARAM>(remote.At(0)));
-        std::vector<char> text(textSize, '\0');
-        remote.Read(textOffset, text.data(), textSize - 1);
-        return Quote(Hex(text.data()));
-    };
     std::vector<std::string> headings, rows;
     for (int column = 0; column < columns; ++column) {
         LVCOLUMNA entry{};
         entry.mask = LVCF_TEXT;
-        entry.pszText = remote.At(textOffset);
-        entry.cchTextMax = static_cast<int>(textSize);
-        remote.Write(0, &entry, sizeof entry);
-        Send(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(remote.At(0)));
-        std::vector<char> text(textSize, '\0');
-        remote.Read(textOffset, text.data(), textSize - 1);
-        headings.push_back(Quote(Hex(text.data())));
+        headings.push_back(Quote(Hex(RemoteItemText(list, remote, LVM_GETCOLUMNA, static_cast<WPARAM>(column), entry,
+                                                    textOffset, textSize))));
     }
     for (LRESULT row = 0; row < wanted; ++row) {
         std::vector<std::string> cells;
-        for (int column = 0; column < columns; ++column)
-            cells.push_back(readText(LVM_GETITEMTEXTA, static_cast<WPARAM>(row), column));
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA item{};
+            item.iSubItem = column;
+            cells.push_back(Quote(Hex(RemoteItemText(list, remote, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), item,
+                                                     textOffset, textSize))));
+        }
         rows.push_back(List(cells));
     }
     return Reply()

@@ -64,27 +64,15 @@ def expected_row(rel, content, secrets_shown=False):
     return row
 
 
-SESSION = None
-
-
 def setUpModule():
-    global SESSION
-    SESSION = harness.Session(120, "null").start()
+    harness.open_module_session(120, "null")
 
 
 def tearDownModule():
-    if SESSION:
-        SESSION.stop()
+    harness.close_module_session()
 
 
-class BoardListCase(unittest.TestCase):
-    def setUp(self):
-        self.session = SESSION
-        self.probe = SESSION.probe
-
-    def tearDown(self):
-        self.session.end_utilities()
-
+class BoardListCase(harness.ModuleSessionCase):
     def open_list(self):
         self.probe("post", "main", WM_SYSCOMMAND, BOARD_LIST_COMMAND, 0)
         self.assertTrue(wait_for(lambda: self.probe.try_("info", "list")["ok"]), "the board list opens")
@@ -133,21 +121,22 @@ class BoardListCase(unittest.TestCase):
 
 
 class ThreeSites(BoardListCase):
-    def make_host(self):
+    def open_over_three_sites(self):
+        """The utility in a host holding the boards of the three sites, its
+        list open and read whole; the data folder and its files."""
         host = self.session.host(plugins=[])
         data = host / "data"
         for rel, content in BOARDS.items():
             (data / rel).mkdir(parents=True, exist_ok=True)
             (data / rel / SETTINGS).write_bytes(content)
-        return host, dict(BOARDS)
-
-    def test_rows_sort_filter_apply_to_shown_and_undo(self):
-        host, contents = self.make_host()
-        data = host / "data"
-        before = files_below(data)
         self.session.start_utility(host / "TarnUtil.exe")
         self.open_list()
         self.assertEqual(self.loaded_count(), sjis("5 / 5 板"))
+        return data, files_below(data)
+
+    def test_rows_sort_filter_apply_to_shown_and_undo(self):
+        data, before = self.open_over_three_sites()
+        contents = BOARDS
 
         # Every board once, with the values its file holds; secrets hidden.
         rows, reply = self.rows()
@@ -209,12 +198,7 @@ class ThreeSites(BoardListCase):
         self.assertTrue(wait_for(lambda: not self.probe.try_("info", "list")["ok"]), "Esc closes the list")
 
     def test_replacement_preview_then_run_then_undo(self):
-        host, _ = self.make_host()
-        data = host / "data"
-        before = files_below(data)
-        self.session.start_utility(host / "TarnUtil.exe")
-        self.open_list()
-        self.loaded_count()
+        data, before = self.open_over_three_sites()
         self.assertFalse(self.probe.enabled("Button_Replace"), "no run before a preview")
         # In every field (the choice at first): news.example becomes news.example.jp.
         self.probe.set_text("Edit_ReplaceFrom", "news.example")
@@ -242,13 +226,9 @@ class ThreeSites(BoardListCase):
         self.assertTrue(wait_for(lambda: files_below(data) == before), "every file back as it was")
 
     def test_export_then_import_and_a_refused_import(self):
-        host, _ = self.make_host()
-        data = host / "data"
+        data, _ = self.open_over_three_sites()
         work = self.session.new_folder("csv")
         table = work / "boards.csv"
-        self.session.start_utility(host / "TarnUtil.exe")
-        self.open_list()
-        self.loaded_count()
         # Sorted by folder, the export is what tarnbatch --list writes of the tree.
         self.probe("header_click", "List_Boards", 0)
         self.through_file_dialog("Button_Export", table)
