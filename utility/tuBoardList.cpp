@@ -160,6 +160,10 @@ void TBoardList::OnCommand(int id, int notification) {
     case ids::Button_Import:
         ImportTable();
         break;
+    case IDOK:  // Enter: in the replacement's texts, its preview
+        if (GetFocus() == Control(ids::Edit_ReplaceFrom) || GetFocus() == Control(ids::Edit_ReplaceTo))
+            PreviewReplacement();
+        break;
     case ids::Button_CloseList:
     case IDCANCEL:  // Esc
         Close();

@@ -27,7 +27,8 @@ WM_SYSCOMMAND = 0x0112
 BOARD_LIST_COMMAND = 0x0120  # the system menu's "板の一覧(&L)..."
 UNDO_COMMAND = 0x0110
 CB_SETCURSEL = 0x014E
-VK_ESCAPE = 0x1B
+VK_ESCAPE, VK_RETURN = 0x1B, 0x0D
+WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
 IDOK = 1
 KEYS = ["LIB", "BBSFOLDER", "URL", "UPURL", "NAME", "EMAIL", "HP", "KEY", "PARAM1", "PARAM2", "USER", "PASS"]
 HEADINGS = ["フォルダ", "掲示板処理プラグイン", "通常巡回対象", "掲示板のアドレス(URL)", "書き込み先アドレス(URL)",
@@ -203,7 +204,11 @@ class ThreeSites(BoardListCase):
         # In every field (the choice at first): news.example becomes news.example.jp.
         self.probe.set_text("Edit_ReplaceFrom", "news.example")
         self.probe.set_text("Edit_ReplaceTo", "news.example.jp")
-        self.probe("click", "Button_Preview")
+        # Enter in the replacement's text previews it.
+        self.probe("post", "Edit_ReplaceTo", WM_LBUTTONDOWN, 1, 0)  # the click that gives it the focus
+        self.probe("post", "Edit_ReplaceTo", WM_LBUTTONUP, 0, 0)
+        self.probe("key", "Edit_ReplaceTo", VK_RETURN)
+        self.assertTrue(wait_for(lambda: self.probe.enabled("Button_Replace")), "Enter previews")
         self.assertEqual(self.probe.text("Label_BoardCount"), sjis("置換で変わる板: 2 / 5 板"))
         url = 1 + KEYS.index("URL")
         rows, _ = self.rows()
