@@ -228,6 +228,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
         if (!RelativeFolder(read(cells[header.folder], row, folderColumn), relative))
             throw ImportError(ImportError::kOutsideStart, row, folderColumn, cells[header.folder]);
         BoardInput board;
+        board.input.onlyChangedValues = true;
         board.folder = relative.empty() ? startFolder : platform::JoinPath(startFolder, relative);
         const auto identity = platform::FolderIdentity(board.folder);
         if (!identity || !platform::DirectoryExists(board.folder))

@@ -85,7 +85,8 @@ public:
 
 // Reads an imported table (UTF-8 with or without a byte-order mark, or
 // Shift-JIS) for the boards under `startFolder`: each listed folder with
-// its own values for the columns present (an empty cell empties the key).
+// its own values for the columns present (an empty cell empties the key);
+// only the values that differ from what the board holds are written.
 // Throws ImportError for anything it would not write as the user meant.
 std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::string& startFolder);
 

@@ -36,10 +36,10 @@ SectionList BasicOf(const std::optional<std::string>& content) {
     return content ? SelectSection(SplitLines(*content), kBasicSection) : SectionList();
 }
 
-// The input with each replacement made in this board's own values: a field
-// whose value holds the text is set to the changed value; one that does not
-// is left as it is.
-BatchInput WithReplacements(const BatchInput& input, const SectionList& basic) {
+// The input for one board: each replacement made in its own values (a field
+// whose value holds the text is set to the changed value, one that does not
+// is left as it is) and, where asked, the fields it already holds dropped.
+BatchInput ForBoard(const BatchInput& input, const SectionList& basic) {
     BatchInput board = input;
     for (const ValueReplacement& replacement : input.replacements) {
         for (const Field field : replacement.fields) {
@@ -49,22 +49,30 @@ BatchInput WithReplacements(const BatchInput& input, const SectionList& basic) {
             if (ReplaceAll(current, replacement.from, replacement.to, changed)) value = {true, changed};
         }
     }
+    if (input.onlyChangedValues) {
+        for (const FieldInfo& info : kFieldCatalogue) {
+            FieldValue& value = board[info.field];
+            const std::string written =
+                info.field == Field::BBSFOLDER ? (board.bbsFolderChecked ? "1" : "") : value.text;
+            if (value.enabled && GetValue(basic, info.key) == written) value.enabled = false;
+        }
+    }
     return board;
 }
 
 // The settings file's new content from its current one; the current one
-// when the board's values no longer meet the batch's conditions.
+// when the board's values no longer meet the batch's conditions, or when
+// only its own changed values are written and none changes (a folder
+// without a settings file then gets none).
 std::optional<std::string> RewrittenSettings(const std::optional<std::string>& current, const BatchInput& input) {
     const SectionList lines = current ? SplitLines(*current) : SectionList();
     SectionList dialog = SelectSection(lines, kDialogSection);
     SectionList basic = SelectSection(lines, kBasicSection);
     if (!IsChosen(input.where, basic)) return current;
-    if (input.replacements.empty()) {
+    if (input.replacements.empty() && !input.onlyChangedValues) {
         basic = ApplyFields(std::move(basic), input);
     } else {
-        // A replacement alone leaves a board whose values hold none of its
-        // text as it is (a folder without a settings file gets none).
-        const BatchInput board = WithReplacements(input, basic);
+        const BatchInput board = ForBoard(input, basic);
         if (!board.signatureChecked && !std::any_of(board.fields.begin(), board.fields.end(),
                                                     [](const FieldValue& field) { return field.enabled; }))
             return current;

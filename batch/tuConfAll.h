@@ -38,6 +38,10 @@ struct BatchInput {
     std::vector<ValueCondition> where;
     // Parts of values changed, each board's own value.
     std::vector<ValueReplacement> replacements;
+    // Write a field only where the board's value (as the host reads it, a
+    // missing key empty) differs, and leave a board where none does as it
+    // is: an imported table writes what was edited in it, nothing else.
+    bool onlyChangedValues = false;
 
     FieldValue& operator[](Field f) { return fields[static_cast<std::size_t>(f)]; }
     const FieldValue& operator[](Field f) const { return fields[static_cast<std::size_t>(f)]; }

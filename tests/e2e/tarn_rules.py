@@ -37,6 +37,9 @@ The rules modelled:
   only when each condition KEY=PATTERN holds on its value as the host reads
   it (a missing key or file: empty), or fails for a negated one; "*" any run
   of characters, "?" one character, ASCII letters without regard to case.
+* Importing: each listed board gets the table's values where they differ
+  from what it holds (as the host reads it, a missing key empty); a board
+  where none differs is left as it is.
 * Replacing: in each named key's value as the host reads it, every occurrence
   of a text (starting and ending on character boundaries) is replaced; a key
   whose value holds none is not written, and a board where no key changes
@@ -228,7 +231,8 @@ class Fields:
     """What one batch run writes: the chosen keys with their values (bytes),
     BBSFOLDER as a flag, and the signature text if any."""
 
-    def __init__(self, values=None, bbsfolder=None, signature=None, where=(), replace=None):
+    def __init__(self, values=None, bbsfolder=None, signature=None, where=(), replace=None, only_changed=False):
+        self.only_changed = only_changed  # an import: only the values that differ
         self.where = [(key.upper(), sjis(pattern), negated) for key, pattern, negated in where]
         # (keys, from, to): the text replaced in the keys' values.
         self.replace = None if replace is None else ([k.upper() for k in replace[0]], sjis(replace[1]), sjis(replace[2]))
@@ -295,17 +299,23 @@ def replace_all(value, old, new):
     return out if found else None
 
 
-def with_replacements(basic, fields):
-    """The fields with this board's own replaced values added."""
-    if fields.replace is None:
+def for_board(basic, fields):
+    """The fields for one board: its own replaced values added and, for an
+    import, the values it already holds dropped."""
+    if fields.replace is None and not fields.only_changed:
         return fields
-    keys, old, new = fields.replace
     board = Fields(bbsfolder=fields.bbsfolder, signature=fields.signature)
     board.values = dict(fields.values)
-    for key in keys:
-        changed = replace_all(get(basic, key.encode("ascii")), old, new)
-        if changed is not None:
-            board.values[key] = changed
+    if fields.replace is not None:
+        keys, old, new = fields.replace
+        for key in keys:
+            changed = replace_all(get(basic, key.encode("ascii")), old, new)
+            if changed is not None:
+                board.values[key] = changed
+    if fields.only_changed:
+        board.values = {k: v for k, v in board.values.items() if get(basic, k.encode("ascii")) != v}
+        if board.bbsfolder is not None and get(basic, b"BBSFOLDER") == (b"1" if board.bbsfolder else b""):
+            board.bbsfolder = None
     return board
 
 
@@ -317,8 +327,8 @@ def settings_after_batch(content, fields):
     basic = select_section(lines, b"BASIC")
     if not is_chosen(basic, fields):
         return content
-    board = with_replacements(basic, fields)
-    if fields.replace is not None and not list(board.chosen()) and board.signature is None:
+    board = for_board(basic, fields)
+    if (fields.replace is not None or fields.only_changed) and not list(board.chosen()) and board.signature is None:
         return content
     return write_sections(dialog, apply_fields(basic, board))
 

@@ -30,7 +30,8 @@ from tarn_rules import CRLF, SETTINGS_FILE, SIGNATURE_FILE, Fields, sjis  # noqa
 from testkit import ProgramRun, Snapshot, chattr, crlf, make_immutable  # noqa: E402,F401
 
 SUMMARY = re.compile(r"^folders visited: (\d+), files written: (\d+), "
-                     r"files already up to date: (\d+)(?:, skipped: (\d+))?( \(dry run: nothing was written\))?$")
+                     r"files already up to date: (\d+)(?:, skipped: (\d+))?(?:, not chosen: (?P<not_chosen>\d+))?"
+                     r"( \(dry run: nothing was written\))?$")
 SUMMARY_JA = re.compile(r"^訪れたフォルダ: (\d+)、書き込んだファイル: (\d+)、"
                         r"変更不要のファイル: (\d+)(?:、飛ばしたフォルダ: (\d+))?(（試行: 何も書き込んでいません）)?$")
 OLD_TIME_NS = 1_000_000_000 * 1_000_000_000  # 2001-09-09, far from "now"
@@ -52,7 +53,10 @@ class Result(ProgramRun):
         match = SUMMARY.match(lines[-1]) if lines else None
         if not match:
             raise AssertionError("no summary line in %r" % self.out)
-        return int(match.group(1)), int(match.group(2)), int(match.group(3)), bool(match.group(5))
+        return int(match.group(1)), int(match.group(2)), int(match.group(3)), bool(match.group(6))
+
+    def not_chosen(self):
+        return int(SUMMARY.match(self.lines()[-1]).group("not_chosen") or 0)
 
     def skipped(self):
         """The folders reported as skipped, as printed, and the summary's count."""
@@ -86,15 +90,16 @@ class Driver:
             return [self.wine_run, self.prefix, self.program] + list(args)
         return [self.program] + list(args)
 
-    def run(self, *args, lang="en", env=None, cwd=None):
+    def run(self, *args, lang="en", env=None, cwd=None, binary=False):
         """Runs the driver; most tests read its English messages, which the
         Japanese locale they run in would not give without --lang."""
         args = (["--lang=" + lang] if lang else []) + list(args)
         proc = subprocess.run(self.command(args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=120, env=env, cwd=cwd)
-        # stdout is the driver's alone and must decode; stderr may also carry
-        # Wine's own remarks.
-        return Result(proc.returncode, proc.stdout.decode(self.encoding),
+        # stdout is the driver's alone and must decode (but for a table: a
+        # file's bytes in its own encoding); stderr may also carry Wine's own
+        # remarks.
+        return Result(proc.returncode, "" if binary else proc.stdout.decode(self.encoding),
                       proc.stderr.decode(self.encoding, "replace"), proc.stdout)
 
     def arg(self, path):
@@ -969,6 +974,140 @@ class OtherWritersTest(DriverTest):
 # ---- file errors -------------------------------------------------------------
 
 UNDO_SUMMARY = re.compile(r"^files restored: (\d+), already as before: (\d+), changed since \(left alone\): (\d+)$")
+
+
+# Boards of three sites, the way users keep them: grouped by their own
+# categories, not by site; keys in any case and spacing the host reads.
+SITE_BOARDS = {
+    "雑談/旧サイト1": companion_file("LIB=2ch", "URL=http://old.example/test/read.cgi/a/", "UPURL=http://old.example/test/bbs.cgi",
+                                  "NAME=名無し"),
+    "雑談/別サイト": companion_file("LIB=2ch", "URL=http://other.example/b/", "UPURL=http://other.example/bbs.cgi",
+                                 "NAME=名無しさん"),
+    "ニュース/旧サイト2": crlf("[BASIC]", " url = HTTP://OLD.EXAMPLE/c/", "upurl=http://old.example/test/bbs.cgi",
+                           "LIB=machi", "NAME=ソ表"),
+    "ニュース/カナ": crlf("[BASIC]", "URL=http://カ.example/J/", "LIB=2ch", "NAME=表示"),
+    "まとめ": None,
+}
+SITE_MOVE = ["--replace", "URL,UPURL", "--from", "http://old.example/", "--to", "https://new.example/"]
+
+
+class ChooseAndReplaceTest(DriverTest):
+    """Boards chosen by what they hold, part of a value replaced, the board
+    table listed and imported."""
+
+    def setUp(self):
+        super().setUp()
+        build_tree(self.root, SITE_BOARDS, {})
+        self.journal = ["--journal", DRIVER.arg(self.base / "journal")]
+
+    def run_and_undo(self, fields, *args):
+        """Runs the batch (checked against the rules), then takes it back:
+        every file as before. Returns the run."""
+        before = Snapshot(self.root)
+        result = self.run_checked(fields, *self.journal, *args)[0]
+        self.assert_success(self.run_driver("--undo", *self.journal))
+        self.assert_files(Snapshot(self.root).files, before.files)
+        return result
+
+    def test_a_site_move_rewrites_only_that_sites_addresses(self):
+        fields = Fields(replace=(["URL", "UPURL"], "http://old.example/", "https://new.example/"))
+        result = self.run_and_undo(fields, *SITE_MOVE)
+        # Two boards of the old site change; the others, and the folder
+        # without a settings file, are left as they are.
+        self.assertEqual(result.summary()[1], 2)
+        self.assertFalse((self.root / "まとめ" / SETTINGS_FILE).exists())
+        # "HTTP://OLD" is another text than "http://old": only its UPURL moved.
+        after = self.run_checked(fields, *SITE_MOVE)[2]
+        self.assertEqual(after.files[Path("ニュース/旧サイト2", SETTINGS_FILE)],
+                         crlf("[BASIC]", "url = HTTP://OLD.EXAMPLE/c/", "UPURL=https://new.example/test/bbs.cgi",
+                              "LIB=machi", "NAME=ソ表"))
+
+    def test_where_and_where_not_with_wildcards_case_and_double_byte_values(self):
+        where = [("URL", "http://OLD.example/*", False), ("NAME", "?表", True)]
+        fields = Fields({"PASS": "ひみつ"}, where=where)
+        result = self.run_and_undo(fields, "--where", "URL=http://OLD.example/*", "--where-not", "NAME=?表",
+                                   "--set", "PASS=ひみつ")
+        folders = len(Snapshot(self.root).folders)
+        self.assertEqual(result.not_chosen(), folders - 1)  # all but 旧サイト1, group folders included
+        self.assertEqual(result.summary()[1], 1)
+        fields = Fields({"HP": "h"}, where=[("NAME", "名無し*", False), ("LIB", "2CH", False)])
+        self.run_checked(fields, "--where", "NAME=名無し*", "--where", "LIB=2CH", "--set", "HP=h")
+
+    def test_a_replacement_never_splits_a_double_byte_character(self):
+        # カ is 0x83 0x4A: its second byte is the code of "J".
+        fields = Fields(replace=(["URL"], "J", "X"))
+        self.run_checked(fields, "--replace", "URL", "--from", "J", "--to", "X")
+        self.assertIn(sjis("URL=http://カ.example/X/"), (self.root / "ニュース/カナ" / SETTINGS_FILE).read_bytes())
+
+    def list_table(self, *args):
+        result = self.run_driver("--list", *args, DRIVER.arg(self.root), binary=True)
+        self.assert_success(result)
+        return result.raw_out
+
+    def test_list_then_import_gives_identical_files_and_edited_values_land(self):
+        table = self.list_table("--keys", "URL,NAME,PASS")
+        self.assertTrue(table.startswith(b"\xef\xbb\xbfFOLDER,URL,NAME,PASS\r\n"), table)
+        folder = "雑談\\旧サイト1" if DRIVER.wine else "雑談/旧サイト1"
+        self.assertIn((folder + ",http://old.example/test/read.cgi/a/,名無し,\r\n").encode("utf-8"), table)
+        csv = self.outside_file("boards.csv", table)
+        before = Snapshot(self.root)
+        result = self.run_driver("--import", DRIVER.arg(csv), *self.journal, DRIVER.arg(self.root))
+        self.assert_success(result)
+        self.assertEqual(result.summary()[1], 0, "an unedited table changes nothing")
+        self.assert_unchanged(before)
+        # Edited in a spreadsheet: one board's own name, and an emptied key.
+        edited = table.replace("名無しさん".encode("utf-8"), "新しい名前".encode("utf-8")).replace(
+            "ソ表".encode("utf-8"), b"")
+        csv.write_bytes(edited)
+        self.assert_success(self.run_driver("--import", DRIVER.arg(csv), *self.journal, DRIVER.arg(self.root)))
+        after = Snapshot(self.root)
+        expected = dict(before.files)
+        for rel, values in (("雑談/別サイト", {"NAME": "新しい名前"}), ("ニュース/旧サイト2", {"NAME": ""})):
+            old = before.files[Path(rel, SETTINGS_FILE)]
+            basic = rules.read_section(old, b"BASIC")
+            values.update({key: rules.get(basic, key.encode()) for key in ("URL", "PASS")})
+            expected[Path(rel, SETTINGS_FILE)] = rules.settings_after_batch(old, Fields(values, only_changed=True))
+        self.assert_files(after.files, expected)
+        self.assert_success(self.run_driver("--undo", *self.journal))
+        self.assert_files(Snapshot(self.root).files, before.files)
+
+    def test_import_of_a_shift_jis_table_as_a_spreadsheet_saves_it(self):
+        csv = self.outside_file("板.csv", crlf("folder,Name,url", '雑談/別サイト,"名前, ""引用""",http://x/',
+                                               "ニュース\\カナ,表ソ,"))
+        before = Snapshot(self.root)
+        self.assert_success(self.run_driver("--import", DRIVER.arg(csv), DRIVER.arg(self.root)))
+        after = Snapshot(self.root)
+        for rel, values in (("雑談/別サイト", {"NAME": '名前, "引用"', "URL": "http://x/"}),
+                            ("ニュース/カナ", {"NAME": "表ソ", "URL": ""})):
+            self.assertEqual(after.files[Path(rel, SETTINGS_FILE)], rules.settings_after_batch(
+                before.files[Path(rel, SETTINGS_FILE)], Fields(values, only_changed=True)))
+        self.assertEqual(after.files[Path("雑談/旧サイト1", SETTINGS_FILE)], before.files[Path("雑談/旧サイト1", SETTINGS_FILE)])
+
+    def test_each_import_refusal_names_row_and_column_and_writes_nothing(self):
+        refusals = [
+            (crlf("FOLDER,URL", '雑談/別サイト,"open'), "row 2, column 2: the CSV does not read here"),
+            (crlf("FOLDER,URL,COLOR", "雑談/別サイト,u,red"), "row 1, column 3: unknown column (COLOR)"),
+            (crlf("URL", "u"), "row 1, column 1: no FOLDER column"),
+            (crlf("FOLDER,URL", "どこにもない,u"), "row 2, column 1: no such folder under the start folder"),
+            (crlf("FOLDER,URL", "../data,u"), "row 2, column 1: the folder lies outside the start folder"),
+            (crlf("FOLDER,URL", "雑談/別サイト,u", "雑談/別サイト/,v"), "row 3, column 1: the folder is listed twice"),
+            ("FOLDER,NAME\r\n雑談/別サイト,café\r\n".encode("utf-8"),
+             "row 2, column 2: a character with no Shift-JIS form (U+00E9)"),
+            (crlf("FOLDER,BBSFOLDER", "雑談/別サイト,yes"), "row 2, column 2: BBSFOLDER is 1 or empty"),
+        ]
+        before = Snapshot(self.root)
+        for content, message in refusals:
+            with self.subTest(message):
+                csv = self.outside_file("bad.csv", content)
+                result = self.run_driver("--import", DRIVER.arg(csv), DRIVER.arg(self.root))
+                self.assertEqual(result.status, 2, result)
+                self.assertIn(message, result.err)
+                self.assert_unchanged(before)
+
+    def test_version(self):
+        result = self.run_driver("--version")
+        self.assert_success(result)
+        self.assertRegex(result.out, r"^tarnbatch \(TarnUtil\) \d+(\.\d+)+\n$")
 
 
 class UndoTest(DriverTest):
