@@ -216,8 +216,15 @@ class ThreeSites(BoardListCase):
             (windows_relative("news/n1"), b"http://news.example/1/ \x81\xa8 http://news.example.jp/1/"),
             (windows_relative("news/n2"), b"http://news.example/2/ \x81\xa8 http://news.example.jp/2/")])
         self.assertTrue(self.probe.enabled("Button_Replace"))
+        copy = self.session.new_folder("replace") / "data"
+        shutil.copytree(data, copy)
         self.probe("post_click", "Button_Replace")
         self.assertEqual(wait_for(lambda: self.probe.text("Label_ConfAll"), timeout=60), DONE)
+        # The same files as tarnbatch's replacement over the same tree (every key but BBSFOLDER).
+        self.tarnbatch("--replace", ",".join(k for k in KEYS if k != "BBSFOLDER"), "--from", "news.example",
+                       "--to", "news.example.jp", "--journal", win_path(copy.parent / "journal"), win_path(copy))
+        self.assertEqual({p.relative_to(data): b for p, b in files_below(data).items()},
+                         {p.relative_to(copy): b for p, b in files_below(copy).items()})
         # As many files changed as the preview counted, each as the rules write its new value.
         after = dict(before)
         for rel, number in (("news/n1", 1), ("news/n2", 2)):
@@ -288,6 +295,7 @@ class TenThousandBoards(BoardListCase):
             if "読み込み中" not in text:
                 break
             time.sleep(0.1)
+        self.assertGreater(len(answers), 2, "asked while the list fills")
         self.assertLess(max(a["ms"] for a in answers), 1000)
         self.assertEqual(counts, sorted(counts), "the list only grows while it fills")
         self.assertEqual(text, "%d / %d 板" % (self.BOARDS, self.BOARDS))
