@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
         *) targets+=("$1"); shift ;;
     esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(read_section apply_to_folder str_tok companion_command_line read_journal)
+[ ${#targets[@]} -gt 0 ] || targets=(read_section apply_to_folder str_tok companion_command_line read_journal csv)
 
 if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; }; then
     echo "fuzz: the build failed"

@@ -53,6 +53,14 @@ SETTINGS_FILES = {
     "spaced_headers": crlf("[ dialog ]", "_NAME=x", " [ Basic ]\t", "URL=u", "PASS=p", "[BASIC]x", "NAME=second"),
 }
 
+# Board tables as tarnbatch --list writes them and spreadsheets save them.
+TABLES = {
+    "listed_utf8": "\ufeffFOLDER,URL,NAME\r\n雑談/板,http://old.example/a/,名無し\r\n.,,\r\n".encode("utf-8"),
+    "quoted_sjis": crlf("folder,Name,url", '板,"名前, ""引用""",http://x/', '"two\r\nlines",,'),
+    "lf_no_end": b"FOLDER,URL\nb,u\nc,",
+    "malformed": b'FOLDER,URL\r\nb,"open\r\nc,d"e\r\n',
+}
+
 # Field values for ApplyToFolder seeds: a flags byte, a 12-bit mask in
 # catalogue order (LIB BBSFOLDER URL UPURL NAME EMAIL HP KEY PARAM1 PARAM2
 # USER PASS), then one LF-ended value per enabled field.
@@ -140,6 +148,9 @@ def main():
 
     for name, data in JOURNALS.items():
         write("read_journal", name, data)
+
+    for name, data in TABLES.items():
+        write("csv", name, data)
 
 
 if __name__ == "__main__":
