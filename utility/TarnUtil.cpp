@@ -31,8 +31,10 @@ int RunMessageLoop(HWND window) {
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
-        // Tab and Shift+Tab move through the controls as in a dialog.
-        if (IsDialogMessageW(window, &msg)) continue;
+        // Tab, Shift+Tab, access keys and Esc work as in a dialog, in the
+        // main window and in the windows it owns (the board list).
+        HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : window;
+        if (IsDialogMessageW(top, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -62,7 +64,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         return 0;
     }
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     tarn::TForm1::RegisterWindowClass(instance);
     tarn::TForm1 form(instance);

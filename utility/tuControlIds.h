@@ -49,7 +49,31 @@ inline constexpr int kEditLabelOffset = 100;
     X(Label_Progress, 400)        \
     X(Label_Folder, 401)          \
     X(Label_Counts, 402)          \
-    X(Button_Stop, 403)
+    X(Button_Stop, 403)           \
+    X(ProgressBar_Run, 404)
+
+// X(name, identifier). The board list window.
+#define TARN_BOARD_LIST_CONTROLS(X) \
+    X(Label_FilterField, 500)       \
+    X(Combo_FilterField, 501)       \
+    X(Label_FilterPattern, 502)     \
+    X(Edit_FilterPattern, 503)      \
+    X(Check_FilterNegated, 504)     \
+    X(Check_ShowSecrets, 505)       \
+    X(Button_ApplyShown, 506)       \
+    X(Button_CloseList, 507)        \
+    X(Label_BoardCount, 508)        \
+    X(List_Boards, 509)             \
+    X(Label_ReplaceField, 510)      \
+    X(Combo_ReplaceField, 511)      \
+    X(Label_ReplaceFrom, 512)       \
+    X(Edit_ReplaceFrom, 513)        \
+    X(Label_ReplaceTo, 514)         \
+    X(Edit_ReplaceTo, 515)          \
+    X(Button_Preview, 516)          \
+    X(Button_Replace, 517)          \
+    X(Button_Export, 518)           \
+    X(Button_Import, 519)
 
 namespace tarn::ids {
 
@@ -57,6 +81,7 @@ namespace tarn::ids {
 TARN_MAIN_WINDOW_CONTROLS(TARN_DECLARE_ID)
 TARN_DIR_SELECT_CONTROLS(TARN_DECLARE_ID)
 TARN_PROGRESS_CONTROLS(TARN_DECLARE_ID)
+TARN_BOARD_LIST_CONTROLS(TARN_DECLARE_ID)
 #undef TARN_DECLARE_ID
 
 inline constexpr int EditLabelOf(int editId) { return editId + kEditLabelOffset; }
@@ -69,6 +94,7 @@ inline int ListedControl(const std::string& name) {
     TARN_MAIN_WINDOW_CONTROLS(TARN_MATCH_ID)
     TARN_DIR_SELECT_CONTROLS(TARN_MATCH_ID)
     TARN_PROGRESS_CONTROLS(TARN_MATCH_ID)
+    TARN_BOARD_LIST_CONTROLS(TARN_MATCH_ID)
 #undef TARN_MATCH_ID
     return 0;
 }

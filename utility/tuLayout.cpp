@@ -73,11 +73,42 @@ const std::vector<ControlLayout> kProgressLayout = {
     {Label_Folder, K::Label, 0, 12, 40, 0, 0, "", true},
     {Label_Counts, K::Label, 0, 12, 68, 0, 0, "", true},
     {Button_Stop, K::DefaultButton, 0, 378, 96, 94, 31, "中止", true},
+    {ProgressBar_Run, K::ProgressBar, 0, 12, 101, 354, 21, "", true},
+};
+
+// The board list: the filter (field, pattern, negation), the count, the
+// secrets' tick box, the command on the boards shown, the replacement
+// (fields, text before and after, its preview and its run), CSV out and in,
+// then the list;
+// in tab order.
+const std::vector<ControlLayout> kBoardListLayout = {
+    {Label_FilterField, K::AccessLabel, 0, 8, 14, 0, 0, "絞り込み(&F):", true},
+    {Combo_FilterField, K::ChoiceList, 0, 96, 10, 190, 0, "", true},
+    {Label_FilterPattern, K::AccessLabel, 0, 298, 14, 0, 0, "パターン(&P):", true},
+    {Edit_FilterPattern, K::Edit, 0, 384, 10, 220, 23, "", true},
+    {Check_FilterNegated, K::CheckBox, 0, 616, 12, 110, 21, "一致しない(&N)", true},
+    {Check_ShowSecrets, K::CheckBox, 0, 8, 48, 180, 21, "パスワードを表示(&W)", true},
+    {Button_ApplyShown, K::Button, 0, 200, 44, 190, 29, "表示中の板に適用(&A)", true},
+    {Label_ReplaceField, K::AccessLabel, 0, 8, 86, 0, 0, "置換(&R):", true},
+    {Combo_ReplaceField, K::ChoiceList, 0, 96, 82, 140, 0, "", true},
+    {Label_ReplaceFrom, K::AccessLabel, 0, 246, 86, 0, 0, "置換前(&B):", true},
+    {Edit_ReplaceFrom, K::Edit, 0, 322, 82, 130, 23, "", true},
+    {Label_ReplaceTo, K::AccessLabel, 0, 462, 86, 0, 0, "置換後(&T):", true},
+    {Edit_ReplaceTo, K::Edit, 0, 538, 82, 130, 23, "", true},
+    {Button_Preview, K::Button, 0, 676, 79, 104, 29, "プレビュー(&V)", true},
+    {Button_Replace, K::Button, 0, 786, 79, 106, 29, "置換を実行(&X)", false},
+    {Button_Export, K::Button, 0, 402, 44, 150, 29, "CSV 書き出し(&E)...", true},
+    {Button_Import, K::Button, 0, 562, 44, 150, 29, "CSV 読み込み(&I)...", true},
+    {Button_CloseList, K::Button, 0, 722, 44, 94, 29, "閉じる", true},
+    {Label_BoardCount, K::Label, 0, 740, 14, 0, 0, "", true},
+    {List_Boards, K::ReportList, 0, 8, kBoardListTop, 884, 434, "", true},
 };
 
 }  // namespace
 
 const std::vector<ControlLayout>& ProgressLayout() { return kProgressLayout; }
+
+const std::vector<ControlLayout>& BoardListLayout() { return kBoardListLayout; }
 
 const std::vector<ControlLayout>& MainWindowLayout() { return kLayout; }
 

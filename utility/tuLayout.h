@@ -26,6 +26,11 @@ enum class ControlKind {
     DefaultButton,  // the button Enter presses
     FolderList,     // owner-drawn list of folders
     Bevel,          // a sunken frame beneath the other controls
+    Edit,           // a one-line edit field alone
+    AccessLabel,    // a label whose "&" marks the access key of the control after it
+    ChoiceList,     // drop-down list to choose from, in the order given
+    ReportList,     // report-view list whose rows the window supplies (virtual)
+    ProgressBar,
 };
 
 struct ControlLayout {
@@ -54,6 +59,13 @@ const std::vector<ControlLayout>& DirSelectLayout();
 const std::vector<ControlLayout>& ProgressLayout();
 inline constexpr int kProgressWidth = 484, kProgressHeight = 139;
 inline constexpr char kProgressClass[] = "TTarnProgress";
+
+// The board list window's controls; the list fills the client area below
+// kBoardListTop design pixels. Its client area opens kBoardListWidth x
+// kBoardListHeight design pixels.
+const std::vector<ControlLayout>& BoardListLayout();
+inline constexpr int kBoardListWidth = 900, kBoardListHeight = 560, kBoardListTop = 118;
+inline constexpr char kBoardListClass[] = "TTarnBoardList";
 inline constexpr int kDirSelectWidth = 446, kDirSelectHeight = 483;  // client area
 extern const char kDirSelectCaption[];
 

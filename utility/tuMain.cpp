@@ -42,15 +42,6 @@ std::string ProgramPath() {
     }
 }
 
-// A control's text in its exact Shift-JIS form: the A functions would hand a
-// character with none (é, ♡, 한) over as "?" or a look-alike. Otherwise an
-// error, its text `before` and `after` the character's name.
-std::string ExactText(HWND control, const std::string& before, const std::string& after) {
-    std::string missing;
-    if (auto exact = platform::ExactSystemText(ui::WideWindowText(control), missing)) return *exact;
-    throw std::runtime_error(before + missing + after);
-}
-
 // The batch's view of the window's controls.
 class WindowControls : public ControlReader {
 public:
@@ -63,7 +54,7 @@ public:
     std::string Text(int id) const override {
         const bool written = id == ids::Ref_Sign ? IsChecked(ids::CheckBox3_1) : IsEnabled(id);
         if (!written) return ui::WindowText(Find(id));
-        return ExactText(Find(id), "「" + ui::WindowText(Find(CaptionOf(id))) + "」の値に Shift-JIS で書けない文字 ",
+        return ui::ExactText(Find(id), "「" + ui::WindowText(Find(CaptionOf(id))) + "」の値に Shift-JIS で書けない文字 ",
                          " があります。一括設定は行いませんでした");
     }
 
@@ -82,6 +73,7 @@ bool IsTickBox(int id) {
 void TForm1::RegisterWindowClass(HINSTANCE instance) {
     RegisterClassOfWindows(instance, kWindowClass, LoadIcon(nullptr, IDI_APPLICATION));
     TProgressWindow::RegisterWindowClass(instance);
+    TBoardList::RegisterWindowClass(instance);
     ui::RegisterContainerClasses(instance);
 }
 
@@ -103,6 +95,7 @@ bool TForm1::Create(int showCommand) {
     HMENU system = GetSystemMenu(Handle(), FALSE);
     AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(system, MF_STRING, kUndoCommand, "前回の一括設定を元に戻す(&U)");
+    AppendMenuA(system, MF_STRING, kBoardListCommand, "板の一覧(&L)...");
     ui::RunReportingErrors(Handle(), [this] { FormCreate(); });
     ShowWindow(Handle(), showCommand);
     UpdateWindow(Handle());
@@ -135,6 +128,12 @@ std::optional<LRESULT> TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lPa
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == kUndoCommand) {
             if (!running_) UndoLastBatch();
+            return 0;
+        }
+        if ((wParam & 0xFFF0) == kBoardListCommand) {
+            if (!boardList_)
+                boardList_ = std::make_unique<TBoardList>(static_cast<BoardListOwner&>(*this), instance_, scale_, font_.get(), JournalsFolder());
+            boardList_->Open(Handle(), values_.StartDir);
             return 0;
         }
         return std::nullopt;
@@ -264,7 +263,7 @@ void TForm1::FormDestroy() {
     if (!platform::ChangeCurrentDirectory(values_.StartupDir)) throw platform::FolderError(values_.StartupDir);
     WriteSections(values_.DialogList, values_.BasicList, kSnapshotFileName);
     // The memo is saved as typed or not at all, as a batch refuses it.
-    WriteSignature(kSignatureFileName, ExactText(Control(ids::Ref_Sign), "署名に Shift-JIS で書けない文字 ",
+    WriteSignature(kSignatureFileName, ui::ExactText(Control(ids::Ref_Sign), "署名に Shift-JIS で書けない文字 ",
                                                  std::string(" があります。") + kSignatureFileName +
                                                      " は保存しませんでした"));
     values_.DialogList.clear();
@@ -294,22 +293,15 @@ void TForm1::Button_StartDirClick() {
     if (chosen.empty()) return;
     values_.StartDir = chosen;
     SetText(ids::Label_StartDir, platform::WindowsFilePart(values_.StartDir));
+    if (boardList_) boardList_->Reload(values_.StartDir);
     CheckBoxsClick();
 }
 
 void TForm1::Button_RefClick() {
-    std::string file(32 * 1024, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = kReferenceFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = &file[0];
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir = values_.StartDir.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-    if (!GetOpenFileNameA(&dialog)) return;
-    const std::string path = file.c_str();
+    const auto chosen = ui::ChooseFile(
+        Handle(), {kReferenceFilter, OFN_HIDEREADONLY | OFN_ENABLESIZING, values_.StartDir.c_str()}, false);
+    if (!chosen) return;
+    const std::string& path = *chosen;
     const std::string name = platform::WindowsFilePart(path);
     if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) {
         values_.SignPath = path;
@@ -353,13 +345,21 @@ void TForm1::RunInWindow(const RunRequest& request) {
     WindowRun run(Handle(), instance_, scale_, font_.get());
     std::optional<RunResult> result;
     running_ = true;
+    // The board list waits too; it shows the boards as the run left them.
+    HWND list = boardList_ ? boardList_->Handle() : nullptr;
+    if (list) EnableWindow(list, FALSE);
     ui::RunReportingErrors(Handle(), [&] {
-        result = run.Run(TextsOf(request).title, [&request](RunProgress& progress, const std::atomic<bool>& stop) {
-            return RunEngine(request, progress, &stop);
-        });
+        // A run over listed boards knows how many there are; a tree's are not counted first.
+        const long total = request.boards ? static_cast<long>(request.boards->size()) : 0;
+        result = run.Run(TextsOf(request).title, total,
+                         [&request](RunProgress& progress, const std::atomic<bool>& stop) {
+                             return RunEngine(request, progress, &stop);
+                         });
     });
     running_ = false;
+    if (list) EnableWindow(list, TRUE);
     if (result) ShowRunEnd(request, *result, run);
+    if (boardList_) boardList_->Reload(values_.StartDir);
     // A close asked for during the run is carried out now that it ended and
     // its report was read.
     if (closePending_) PostMessageW(Handle(), WM_CLOSE, 0, 0);
@@ -383,18 +383,18 @@ void TForm1::ShowRunEnd(const RunRequest& request, const RunResult& result, Wind
     UINT icon = MB_ICONINFORMATION;
     switch (result.outcome) {
     case RunOutcome::Stopped:
-        progress_ = run.Finish(texts.stopped);
+        progress_ = run.Finish(texts.stopped, false);
         text = result.error;
         if (written > 0) text += "\r\n\r\n" + report.WrittenBeforeStop(written);
         ui::ShowErrorReport(Handle(), text.c_str());
         return;
     case RunOutcome::Cancelled:
-        progress_ = run.Finish(texts.cancelled);
+        progress_ = run.Finish(texts.cancelled, false);
         text = undo ? report.UndoSummary(result.undoCounts, false, run.Progress().LeftAlone()) : report.Cancelled(written);
         break;
     case RunOutcome::Finished:
         if (!undo) SetText(ids::Label_ConfAll, kBatchFinished);
-        progress_ = run.Finish(texts.finished);
+        progress_ = run.Finish(texts.finished, true);
         if (undo) {
             const auto leftAlone = run.Progress().LeftAlone();
             text = report.UndoSummary(result.undoCounts, false, leftAlone);
@@ -416,6 +416,17 @@ void TForm1::Button_ConfAllClick() {
     // journal costs; the window offers none.
     const char* journalSetting = std::getenv("TARNUTIL_JOURNAL");
     request.journaled = !journalSetting || std::string(journalSetting) != "off";
+    RunInWindow(request);
+}
+
+BatchInput TForm1::InputOfTickedFields() { return BatchInputFromControls(WindowControls(*this)); }
+
+void TForm1::RunOverBoards(std::vector<BoardInput> boards) {
+    if (running_ || boards.empty()) return;
+    RunRequest request;
+    request.boards = std::move(boards);
+    request.startFolder = values_.StartDir;
+    request.journalsFolder = JournalsFolder();
     RunInWindow(request);
 }
 

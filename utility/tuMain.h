@@ -7,6 +7,7 @@
 #include <string>
 
 #include "settings/qvComFunctions.h"
+#include "utility/tuBoardList.h"
 #include "utility/tuProgress.h"
 #include "utility/tuWindowKit.h"
 
@@ -25,7 +26,7 @@ struct UtilityValues {
     std::string StartupDir;
 };
 
-class TForm1 : public ui::Window {
+class TForm1 : public ui::Window, private BoardListOwner {
 public:
     static void RegisterWindowClass(HINSTANCE instance);
 
@@ -54,6 +55,10 @@ private:
     void LoadSignature();
     void UndoLastBatch();
 
+    // The board list's runs: the ticked fields, a batch over listed boards.
+    BatchInput InputOfTickedFields() override;
+    void RunOverBoards(std::vector<BoardInput> boards) override;
+
     // The batch's and the undo's run in the window (see WindowRun), then its
     // report; a close asked for meanwhile is carried out after the report.
     void RunInWindow(const RunRequest& request);
@@ -62,6 +67,8 @@ private:
 
     // The system menu's command that takes the last batch back.
     static constexpr UINT kUndoCommand = 0x0110;
+    // The system menu's command that opens the board list.
+    static constexpr UINT kBoardListCommand = 0x0120;
 
     void EnableControl(int id, bool enabled);
     bool IsTicked(int id) const;
@@ -76,6 +83,7 @@ private:
     bool running_ = false;       // a batch or an undo runs
     bool closePending_ = false;  // a close came during the run
     std::unique_ptr<TProgressWindow> progress_;  // the last run's window
+    std::unique_ptr<TBoardList> boardList_;      // made when first opened
 };
 
 }  // namespace tarn

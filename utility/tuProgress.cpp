@@ -1,5 +1,7 @@
 #include "utility/tuProgress.h"
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <exception>
 #include <thread>
@@ -22,8 +24,9 @@ TProgressWindow::TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scale
 
 TProgressWindow::~TProgressWindow() = default;
 
-void TProgressWindow::Show(const std::string& title) {
+void TProgressWindow::Show(const std::string& title, long total) {
     if (Handle()) return;
+    total_ = total;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const RECT r = ui::CentredFrame(owner_, scale_(kProgressWidth), scale_(kProgressHeight), style, WS_EX_DLGMODALFRAME);
     if (!CreateTopLevel(instance_, kProgressClass, title.c_str(), style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
@@ -31,6 +34,13 @@ void TProgressWindow::Show(const std::string& title) {
         return;
     CreateControls(ProgressLayout(), font_, scale_);
     ui::SetLabelText(Control(ids::Label_Progress), title);
+    HWND bar = Control(ids::ProgressBar_Run);
+    if (total_ > 0) {
+        SendMessageA(bar, PBM_SETRANGE32, 0, total_);
+    } else {
+        SetWindowLongPtrA(bar, GWL_STYLE, GetWindowLongPtrA(bar, GWL_STYLE) | PBS_MARQUEE);
+        SendMessageA(bar, PBM_SETMARQUEE, TRUE, 30);
+    }
     ShowWindow(Handle(), SW_SHOWNORMAL);
     UpdateWindow(Handle());
 }
@@ -40,17 +50,30 @@ void TProgressWindow::ShowProgress(const RunProgress& progress) {
     HWND label = Control(ids::Label_Folder);
     ui::SetLabelText(label, ui::TailFittingWidth(label, progress.CurrentFolder(), scale_(kProgressWidth - 2 * 12)));
     ui::SetLabelText(Control(ids::Label_Counts), RunReport(Language::Japanese, FrontEnd::Window).Counts(progress));
+    if (total_ > 0) ShowShareDone(progress.folders);
+}
+
+void TProgressWindow::ShowShareDone(long done) {
+    SendMessageA(Control(ids::ProgressBar_Run), PBM_SETPOS, static_cast<WPARAM>(done), 0);
 }
 
 void TProgressWindow::Update(const RunProgress& progress) {
     if (Handle() && !finished_) ShowProgress(progress);
 }
 
-void TProgressWindow::Finish(const std::string& headline, const RunProgress& progress) {
+void TProgressWindow::Finish(const std::string& headline, const RunProgress& progress, bool complete) {
     if (!Handle()) return;
     finished_ = true;
     ui::SetLabelText(Control(ids::Label_Progress), headline);
     ShowProgress(progress);
+    if (total_ <= 0) {
+        // The marquee stops: a full bar for a run that went through, an empty one otherwise.
+        HWND bar = Control(ids::ProgressBar_Run);
+        SendMessageA(bar, PBM_SETMARQUEE, FALSE, 0);
+        SetWindowLongPtrA(bar, GWL_STYLE, GetWindowLongPtrA(bar, GWL_STYLE) & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+        SendMessageA(bar, PBM_SETRANGE32, 0, 1);
+        ShowShareDone(complete ? 1 : 0);
+    }
     SetWindowTextA(Control(ids::Button_Stop), "閉じる");
     EnableWindow(Control(ids::Button_Stop), TRUE);
 }
@@ -77,9 +100,10 @@ WindowRun::WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HF
 
 WindowRun::~WindowRun() = default;
 
-RunResult WindowRun::Run(const std::string& title, const Work& work) {
+RunResult WindowRun::Run(const std::string& title, long total, const Work& work) {
     using Clock = std::chrono::steady_clock;
     title_ = title;
+    total_ = total;
     std::atomic<bool> done{false};
     RunResult result;
     std::exception_ptr error;
@@ -112,7 +136,7 @@ RunResult WindowRun::Run(const std::string& title, const Work& work) {
             DispatchMessageW(&msg);
         }
         const auto now = Clock::now();
-        if (!window_->Handle() && now - started >= std::chrono::milliseconds(500)) window_->Show(title);
+        if (!window_->Handle() && now - started >= std::chrono::milliseconds(500)) window_->Show(title, total_);
         if (now - shown >= std::chrono::milliseconds(100)) {
             shown = now;
             window_->Update(progress_);
@@ -125,10 +149,10 @@ RunResult WindowRun::Run(const std::string& title, const Work& work) {
     return result;
 }
 
-std::unique_ptr<TProgressWindow> WindowRun::Finish(const std::string& headline) {
+std::unique_ptr<TProgressWindow> WindowRun::Finish(const std::string& headline, bool complete) {
     if (window_) {
-        window_->Show(title_);
-        window_->Finish(headline, progress_);
+        window_->Show(title_, total_);
+        window_->Finish(headline, progress_, complete);
     }
     return std::move(window_);
 }

@@ -18,7 +18,9 @@
 namespace tarn {
 
 // The progress window: the run's title, the folder being written, the counts
-// so far and 中止 (at the end: 閉じる, and the last counts stay).
+// so far, a bar and 中止 (at the end: 閉じる, and the last counts stay). The
+// bar shows the share of boards done when their number is known, a marquee
+// otherwise.
 class TProgressWindow : public ui::Window {
 public:
     static void RegisterWindowClass(HINSTANCE instance);
@@ -27,14 +29,17 @@ public:
                     std::atomic<bool>& cancel);
     ~TProgressWindow() override;
 
-    void Show(const std::string& title);
+    // `total`: the number of boards the run visits; 0 when not known.
+    void Show(const std::string& title, long total);
     void Update(const RunProgress& progress);
-    // The run ended: `headline` and the last counts stay; the button closes.
-    void Finish(const std::string& headline, const RunProgress& progress);
+    // The run ended (`complete`: every board done): `headline` and the last
+    // counts stay; the button closes.
+    void Finish(const std::string& headline, const RunProgress& progress, bool complete);
 
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void ShowProgress(const RunProgress& progress);
+    void ShowShareDone(long done);
 
     HWND owner_;
     HINSTANCE instance_;
@@ -42,6 +47,7 @@ private:
     HFONT font_;
     std::atomic<bool>& cancel_;
     bool finished_ = false;
+    long total_ = 0;
 };
 
 // Runs `work` on a worker thread. The window's thread meanwhile handles
@@ -60,15 +66,17 @@ public:
     WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font);
     ~WindowRun();
 
-    RunResult Run(const std::string& title, const Work& work);
+    // `total`: the number of boards the run visits, 0 when not known.
+    RunResult Run(const std::string& title, long total, const Work& work);
     // The progress window showing the end of the run (shown now if the run
     // was too short for it), for the caller to keep until the next run.
-    std::unique_ptr<TProgressWindow> Finish(const std::string& headline);
+    std::unique_ptr<TProgressWindow> Finish(const std::string& headline, bool complete);
     const RunProgress& Progress() const { return progress_; }
 
 private:
     HWND owner_;
     std::string title_;
+    long total_ = 0;
     RunProgress progress_;
     std::atomic<bool> cancel_{false};
     std::unique_ptr<TProgressWindow> window_;

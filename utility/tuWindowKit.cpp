@@ -1,8 +1,12 @@
 #include "utility/tuWindowKit.h"
 
 #include "platform/platform.h"
+#include "platform/win32_text.h"
+
+#include <stdexcept>
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include "utility/tuErrorReport.h"
 
@@ -159,6 +163,18 @@ WindowClassOf ClassOf(const ControlLayout& layout) {
                 WS_EX_CLIENTEDGE};
     case ControlKind::Bevel:
         return {"STATIC", child | SS_SUNKEN | WS_CLIPSIBLINGS, 0};
+    case ControlKind::Edit:
+        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::AccessLabel:
+        return {"STATIC", child | SS_LEFT, 0};
+    case ControlKind::ChoiceList:
+        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+    case ControlKind::ReportList:
+        return {WC_LISTVIEWA,
+                child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS,
+                WS_EX_CLIENTEDGE};
+    case ControlKind::ProgressBar:
+        return {PROGRESS_CLASSA, child, 0};
     }
     return {"STATIC", child, 0};
 }
@@ -219,12 +235,16 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     RECT r = fills ? ParentFillArea(layout, parent)
                    : RECT{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
                           scale(layout.top) + scale(layout.height)};
-    if (layout.kind == ControlKind::DropDown) r.bottom = r.top + scale(200);  // with the dropped list
+    if (layout.kind == ControlKind::DropDown || layout.kind == ControlKind::ChoiceList)
+        r.bottom = r.top + scale(200);  // with the dropped list
     // A tab page's window text is its tab's caption, so that it can be read back.
     HWND control = CreateChild(ClassOf(layout), layout.id, layout.text, parent, r, font);
     if (!control) return nullptr;
     if (!layout.enabled) EnableWindow(control, FALSE);
     switch (layout.kind) {
+    case ControlKind::AccessLabel:
+        SetLabelText(control, layout.text);
+        break;
     case ControlKind::Label:
         SetLabelText(control, layout.text);
         // The version label's text is fixed, but its width is that of the
@@ -315,6 +335,31 @@ std::string TailFittingWidth(HWND label, const std::string& text, int width) {
 
 std::wstring WideWindowText(HWND window) { return TextOf<wchar_t, SendMessageW>(window); }
 std::string WindowText(HWND window) { return TextOf<char, SendMessageA>(window); }
+
+std::string ExactText(HWND control, const std::string& before, const std::string& after) {
+    std::string missing;
+    if (auto exact = platform::ExactSystemText(WideWindowText(control), missing)) return *exact;
+    throw std::runtime_error(before + missing + after);
+}
+
+std::optional<std::string> ChooseFile(HWND owner, const FileDialogSetting& setting, bool save,
+                                      DWORD* filterChosen) {
+    std::string file(32 * 1024, '\0');
+    if (setting.defaultName) lstrcpynA(&file[0], setting.defaultName, static_cast<int>(file.size()));
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = setting.filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = &file[0];
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrInitialDir = setting.initialFolder;
+    dialog.lpstrDefExt = setting.defaultExtension;
+    dialog.Flags = OFN_EXPLORER | setting.flags;
+    if (!(save ? GetSaveFileNameA : GetOpenFileNameA)(&dialog)) return std::nullopt;
+    if (filterChosen) *filterChosen = dialog.nFilterIndex;
+    return std::string(file.c_str());
+}
 
 void ShowErrorReport(HWND owner, const char* message) noexcept {
     char program[MAX_PATH] = {};

@@ -61,6 +61,26 @@ std::wstring WideWindowText(HWND window);
 // The window's text, read through WM_GETTEXT.
 std::string WindowText(HWND window);
 
+// A control's text in its exact Shift-JIS form: the A functions would hand a
+// character with none (é, ♡, 한) over as "?" or a look-alike. Otherwise an
+// error, its text `before` and `after` the character's name.
+std::string ExactText(HWND control, const std::string& before, const std::string& after);
+
+// What the common file dialog offers: `filter` is pairs of a description
+// and the names it shows, each ended by a NUL.
+struct FileDialogSetting {
+    const char* filter;
+    DWORD flags;                              // OFN_* beside OFN_EXPLORER
+    const char* initialFolder = nullptr;      // none: the dialog's own choice
+    const char* defaultName = nullptr;        // the name the save dialog offers
+    const char* defaultExtension = nullptr;   // added to a name typed without one
+};
+
+// The file chosen in the common open (or, with `save`, save) dialog, and the
+// filter entry chosen (1: the first); nothing when the dialog was cancelled.
+std::optional<std::string> ChooseFile(HWND owner, const FileDialogSetting& setting, bool save,
+                                      DWORD* filterChosen = nullptr);
+
 // Shows an error the way the utility reports every error of a command: a
 // message box with a stop icon, captioned with the program's name.
 void ShowErrorReport(HWND owner, const char* message) noexcept;

@@ -3,7 +3,9 @@
 rewrites every tarn_BBS.ini of a tree of board folders, with its journal and
 without (TARNUTIL_JOURNAL=off, the benchmark's switch), driven by the GUI
 tests' probe. Prints the seconds from the press of 一括設定 to
-"一括設定が終了しました", median of --repeat runs each, and their ratio.
+"一括設定が終了しました", median of --repeat runs each, and their ratio. Then
+the board list: the seconds from opening it (the system menu's 板の一覧) to
+every row shown, against tarnbatch.exe --list writing the same tree's table.
 
 Environment as for the GUI tests (TARN_UTILITY, TARN_PROBE, TARN_GUI_WORK,
 TARN_WINE_PREFIX_SCRIPT); scripts/bench.sh sets them.
@@ -11,6 +13,7 @@ TARN_WINE_PREFIX_SCRIPT); scripts/bench.sh sets them.
 
 import argparse
 import statistics
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -44,14 +47,57 @@ def timed_batch(session, host, name, journal):
     return seconds
 
 
+def timed_list(session, host, folders):
+    """The board list opened over `host`'s data; seconds until every board is a row."""
+    utility = session.start_utility(host / "TarnUtil.exe", session.new_folder("cwd"))
+    probe = session.probe
+    whole = sjis("%d / %d 板" % (folders, folders))
+    started = time.monotonic()
+    probe("post", "main", 0x0112, 0x0120, 0)  # WM_SYSCOMMAND, the board list's entry
+    shown = harness.wait_for(lambda: probe.try_("info", "Label_BoardCount").get("text") == whole.hex(),
+                             timeout=600, step=0.02)
+    if shown is not True:
+        raise SystemExit("the list did not fill")
+    seconds = time.monotonic() - started
+    session.close_utility(utility)
+    return seconds
+
+
+def timed_tarnbatch_list(session, host):
+    """tarnbatch.exe --list over the same data, its table into a file; seconds."""
+    program = Path(harness.config().utility).parent / "tarnbatch.exe"
+    output = session.new_folder("table") / "boards.csv"
+    started = time.monotonic()
+    subprocess.run(["wine", str(program), "--list", "--output", harness.win_path(output).decode("cp932"),
+                    harness.win_path(host / "data").decode("cp932")], env=session.env, check=True,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.monotonic() - started
+
+
+def bench_list(session, host, folders, repeat):
+    window, driver = [], []
+    for _ in range(repeat):
+        window.append(timed_list(session, host, folders))
+        driver.append(timed_tarnbatch_list(session, host))
+        print("  board list over %d boards: %.2f s; tarnbatch.exe --list: %.2f s" % (folders, window[-1], driver[-1]),
+              flush=True)
+    shown, listed = statistics.median(window), statistics.median(driver)
+    print("board list: every row shown in %.2fx the time of tarnbatch.exe --list (%.2f s / %.2f s, median of %d; "
+          "target at most 1.5x: %s)" % (shown / listed, shown, listed, repeat, "met" if shown / listed <= 1.5 else "MISSED"))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--folders", type=int, default=10000)
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--list-only", action="store_true", help="time only the board list")
     args, _ = parser.parse_known_args()  # scripts/bench.sh passes the driver's options too
     session = harness.Session(120, "null").start()
     try:
         host = make_host(session, args.folders)
+        bench_list(session, host, args.folders, args.repeat)
+        if args.list_only:
+            return
         times = {True: [], False: []}
         for run in range(args.repeat):
             for journal in (True, False):

@@ -344,6 +344,31 @@ class Session:
         return target
 
 
+class ModuleSessionCase(unittest.TestCase):
+    """A case of a test module whose tests share one session, opened by the
+    module's setUpModule (open_module_session); after each test the runs of
+    the utility it left are ended."""
+
+    module_session = None
+
+    def setUp(self):
+        self.session = ModuleSessionCase.module_session
+        self.probe = self.session.probe
+
+    def tearDown(self):
+        self.session.end_utilities()
+
+
+def open_module_session(dpi, graphics):
+    ModuleSessionCase.module_session = Session(dpi, graphics).start()
+
+
+def close_module_session():
+    if ModuleSessionCase.module_session:
+        ModuleSessionCase.module_session.stop()
+        ModuleSessionCase.module_session = None
+
+
 def image_info(path):
     """Width, height and number of distinct colours of a picture."""
     out = subprocess.run(["identify", "-format", "%w %h %k", str(path)], check=True,

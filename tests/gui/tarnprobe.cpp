@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -176,16 +177,22 @@ HWND Resolve(const std::string& ref) {
     HWND main = MainWindow();
     if (!main) Fail("no main window");
     if (ref == "main") return main;
-    // The progress window of a batch, and its controls.
+    // The progress window of a batch and the board list, and their controls.
     HWND progress = FindWindowA("TTarnProgress", nullptr);
     if (ref == "progress") {
         if (!progress) Fail("no progress window");
         return progress;
     }
+    HWND list = FindWindowA("TTarnBoardList", nullptr);
+    if (ref == "list") {
+        if (!list) Fail("no board list window");
+        return list;
+    }
     int id = tarn::ids::FindByName(ref.c_str());
     if (!id) Fail("unknown control name " + ref);
     HWND hwnd = Descendant(main, id);
     if (!hwnd && progress) hwnd = Descendant(progress, id);
+    if (!hwnd && list) hwnd = Descendant(list, id);
     if (!hwnd) Fail("no control " + ref);
     return hwnd;
 }
@@ -492,6 +499,24 @@ private:
     void* address_ = nullptr;
 };
 
+// Sends `message` with `item` (a structure with pszText and cchTextMax) whose
+// text buffer lies in `remote` at `textOffset`; the text the window put
+// there, and whether the message succeeded.
+template <class Item>
+std::string RemoteItemText(HWND window, const RemoteBuffer& remote, UINT message, WPARAM index, Item item,
+                           std::size_t textOffset, std::size_t textSize, bool* succeeded = nullptr) {
+    item.pszText = remote.At(textOffset);
+    item.cchTextMax = static_cast<int>(textSize);
+    char empty = 0;
+    remote.Write(textOffset, &empty, 1);
+    remote.Write(0, &item, sizeof item);
+    const LRESULT result = Send(window, message, index, reinterpret_cast<LPARAM>(remote.At(0)));
+    if (succeeded) *succeeded = result != 0;
+    std::vector<char> text(textSize, '\0');
+    remote.Read(textOffset, text.data(), textSize - 1);
+    return text.data();
+}
+
 // The tabs of a tab control (their texts) and its display area, the part of
 // its client area that the pages cover.
 std::string CmdTabs(const Args& a) {
@@ -503,16 +528,11 @@ std::string CmdTabs(const Args& a) {
     for (LRESULT i = 0; i < count; ++i) {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
-        item.pszText = remote.At(textOffset);
-        item.cchTextMax = static_cast<int>(textSize);
-        char empty = 0;
-        remote.Write(textOffset, &empty, 1);
-        remote.Write(0, &item, sizeof item);
-        if (!Send(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.At(0))))
-            Fail("TCM_GETITEM failed");
-        std::vector<char> text(textSize, '\0');
-        remote.Read(textOffset, text.data(), textSize - 1);
-        items.push_back(Quote(Hex(text.data())));
+        bool got = false;
+        const std::string text =
+            RemoteItemText(tab, remote, TCM_GETITEMA, static_cast<WPARAM>(i), item, textOffset, textSize, &got);
+        if (!got) Fail("TCM_GETITEM failed");
+        items.push_back(Quote(Hex(text)));
     }
     RECT display;
     GetClientRect(tab, &display);
@@ -557,6 +577,73 @@ std::string CmdListBox(const Args& a) {
         .Int("selected", Send(hwnd, LB_GETCURSEL, 0, 0))
         .Int("caret", Send(hwnd, LB_GETCARETINDEX, 0, 0))
         .Int("item_height", Send(hwnd, LB_GETITEMHEIGHT, 0, 0))
+        .Json();
+}
+
+// report_list WINDOW [ROWS]: a report-view list's row count and the texts of
+// its first ROWS rows (all by default), every column, as the list shows them;
+// the column headings; and the selected row.
+std::string CmdReportList(const Args& a) {
+    HWND list = Resolve(Arg(a, 1));
+    const LRESULT count = Send(list, LVM_GETITEMCOUNT, 0, 0);
+    const LRESULT wanted = a.size() > 2 ? std::min<LRESULT>(ArgInt(a, 2), count) : count;
+    HWND header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    const std::size_t textOffset = 256, textSize = 1024;
+    RemoteBuffer remote(list, textOffset + textSize);
+    std::vector<std::string> headings, rows;
+    for (int column = 0; column < columns; ++column) {
+        LVCOLUMNA entry{};
+        entry.mask = LVCF_TEXT;
+        headings.push_back(Quote(Hex(RemoteItemText(list, remote, LVM_GETCOLUMNA, static_cast<WPARAM>(column), entry,
+                                                    textOffset, textSize))));
+    }
+    for (LRESULT row = 0; row < wanted; ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA item{};
+            item.iSubItem = column;
+            cells.push_back(Quote(Hex(RemoteItemText(list, remote, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), item,
+                                                     textOffset, textSize))));
+        }
+        rows.push_back(List(cells));
+    }
+    return Reply()
+        .Int("count", count)
+        .Raw("headings", List(headings))
+        .Raw("rows", List(rows))
+        .Int("selected", Send(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))
+        .Json();
+}
+
+// header_click WINDOW COLUMN: a mouse click on a report-view list's column
+// heading, in the middle of it.
+std::string CmdHeaderClick(const Args& a) {
+    HWND list = Resolve(Arg(a, 1));
+    const int column = static_cast<int>(ArgInt(a, 2));
+    HWND header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER, 0, 0));
+    if (!header) Fail("no header");
+    int left = 0;
+    for (int c = 0; c < column; ++c) left += static_cast<int>(Send(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+    const int width = static_cast<int>(Send(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+    RECT r{};
+    GetClientRect(header, &r);
+    const LPARAM at = MAKELPARAM(left + width / 2, (r.top + r.bottom) / 2);
+    PostMessageA(header, WM_MOUSEMOVE, 0, at);
+    PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(header, WM_LBUTTONUP, 0, at);
+    return Reply().Json();
+}
+
+// progress_bar WINDOW: a progress bar's position and range, and whether it
+// shows a marquee (no known end).
+std::string CmdProgressBar(const Args& a) {
+    HWND bar = Resolve(Arg(a, 1));
+    return Reply()
+        .Int("pos", Send(bar, PBM_GETPOS, 0, 0))
+        .Int("low", Send(bar, PBM_GETRANGE, TRUE, 0))
+        .Int("high", Send(bar, PBM_GETRANGE, FALSE, 0))
+        .Bool("marquee", (GetWindowLongA(bar, GWL_STYLE) & PBS_MARQUEE) != 0)
         .Json();
 }
 
@@ -983,7 +1070,8 @@ const Command kCommands[] = {
     {"screen_rect", CmdScreenRect},          {"hold", CmdHold},                       {"release", CmdRelease},
     {"post_close", CmdPostClose},            {"decoy", CmdDecoy},                     {"sync", CmdSync},
     {"alive", CmdAlive},                     {"close_main", CmdCloseMain},            {"end_session", CmdEndSession},
-    {"dpi", CmdDpi},                         {"sleep", CmdSleep},
+    {"dpi", CmdDpi},                         {"sleep", CmdSleep},                     {"report_list", CmdReportList},
+    {"header_click", CmdHeaderClick},        {"progress_bar", CmdProgressBar},
 };
 
 }  // namespace

@@ -648,6 +648,8 @@ class LongBatch(BehaviourCase):
         self.assertEqual(seen, sorted(seen), "the counts only rise")
         self.assertLess(max(a["ms"] for a in answers), 1000)
         self.assertFalse(self.probe.info("main")["enabled"], "input to the main window is held off")
+        # A batch over a tree does not count its folders first: the bar shows a marquee.
+        self.assertTrue(self.probe("progress_bar", "ProgressBar_Run")["marquee"])
 
         # A close waits for the end of the run.
         self.probe("post_close")

@@ -113,6 +113,20 @@ def tearDownModule():
         session.stop()
 
 
+# Some of the board list's controls at 120 DPI; the list fills the window
+# below them, 8 pixels inside its edges.
+BOARD_LIST_DESIGN = {
+    "Edit_FilterPattern": (384, 10, 220, 23),
+    "Check_FilterNegated": (616, 12, 110, 21),
+    "Button_ApplyShown": (200, 44, 190, 29),
+    "Button_Preview": (676, 79, 104, 29),
+}
+# Its tab order (the disabled 置換を実行 is passed over): the filter, the
+# secrets, the command on the boards shown, the replacement, CSV, close, the list.
+BOARD_LIST_TAB_CYCLE = ["#501", "#503", "#504", "#505", "#506", "#511", "#513", "#515", "#516", "#518", "#519",
+                        "#507", "#509"]
+
+
 class LayoutChecks:
     """The layout at one resolution; the test classes set DPI."""
 
@@ -262,6 +276,30 @@ class LayoutChecks:
         # Texts were put back.
         self.assertEqual(self.probe.text("Ref_Sign"), CRLF)
         self.assertEqual(self.probe.text("LabeledEdit2_1"), b"")
+
+    def test_board_list_window(self):
+        """The board list, opened from the system menu: its size, its controls
+        where the design puts them, the main window's font, and its tab order."""
+        self.probe("post", "main", 0x0112, 0x0120, 0)  # WM_SYSCOMMAND, 板の一覧(&L)...
+        self.assertTrue(harness.wait_for(lambda: self.probe.try_("info", "Button_CloseList")["ok"]))
+        try:
+            window = self.probe.info("list")
+            self.assertEqual(window["client"][2:], [self.px(900), self.px(560)])
+            self.assertEqual(window["owner"], self.probe.info("main")["hwnd"])
+            for name, rect in BOARD_LIST_DESIGN.items():
+                with self.subTest(control=name):
+                    self.assertEqual(self.probe.info(name)["rect"], [self.px(v) for v in rect])
+            margin, top = self.px(8), self.px(118)
+            self.assertEqual(self.probe.info("List_Boards")["rect"],
+                             [margin, top, self.px(900) - 2 * margin, self.px(560) - top - margin])
+            sample = to_hex(FONT_SAMPLE)
+            want = self.probe("font_extents", to_hex(FONT_FACE), -self.px(15), SHIFTJIS_CHARSET, sample)
+            got = self.probe("edit_extents", "Edit_FilterPattern", sample)
+            steps = lambda edges: [b - a for a, b in zip(edges, edges[1:])]  # noqa: E731
+            self.assertEqual(steps(got["edges"]), steps(want["edges"]))
+            self.assertEqual(self.probe("tab_cycle", "list")["cycle"], BOARD_LIST_TAB_CYCLE)
+        finally:
+            self.probe("click", "Button_CloseList")
 
     def test_tab_cycle_at_start(self):
         self.assertEqual(self.probe("tab_cycle")["cycle"], START_TAB_CYCLE)

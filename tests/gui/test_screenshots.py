@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Pictures of the utility's windows at 120 DPI, drawn by Wine's X11 driver on
 an Xvfb screen and saved as PNG under the work folder (screenshots/):
-main-window.png, dir-select.png, after-batch.png and progress-window.png.
+main-window.png, dir-select.png, after-batch.png, board-list.png and
+progress-window.png.
 
 Each picture must show the window it is meant to show: the size of the
 window, and more than a handful of colours (a window that failed to paint
@@ -78,22 +79,39 @@ class Screenshots(unittest.TestCase):
         self.shoot("after-batch", "main")
         self.assertTrue((host / "data" / "board2" / "thread" / "tarn_BBS.ini").is_file())
 
-    def test_progress_window(self):
-        host = self.session.board_host(4000, lambda i: b"[BASIC]\r\nNAME=x\r\n")
-        dialog = self.start_with_name(host)
+    def test_board_list_and_progress_window(self):
+        """The board list over a host as users have it (C:\\host, here a link
+        in the prefix's drive C), then the progress window of a batch over
+        the boards it shows, its bar part way."""
+        host = self.session.board_host(4000, lambda i: b"[BASIC]\r\nURL=http://example.jp/%d/\r\nNAME=x\r\n" % i)
+        link = self.session.prefix / "drive_c" / "host"
+        if link.is_symlink():
+            link.unlink()
+        link.symlink_to(host)
+        self.addCleanup(link.unlink)
+        self.session.start_utility(host / "TarnUtil.exe", windows_exe=sjis("C:\\host\\TarnUtil.exe"))
         probe = self.probe
-        probe("press", dialog, 1)
-        self.assertEqual(harness.wait_for(lambda: probe.text("Label_StartDir")), b"data")
-        probe("post_click", "Button_ConfAll")
+        probe.tick_name("名無しさん")
+        probe("post", "main", 0x0112, 0x0120, 0)  # the system menu's 板の一覧
+        self.assertTrue(harness.wait_for(lambda: probe.try_("find", "list")["ok"], timeout=30))
+        self.assertTrue(harness.wait_for(
+            lambda: "読み込み中" not in probe.text("Label_BoardCount").decode("cp932"), timeout=60))
+        probe.set_text("Edit_FilterPattern", "http://example.jp/1*")
+        main = probe("screen_rect", "main")["rect"]
+        window = probe("find", "list")["hwnd"]
+        probe("move", window, max(0, main[0] - 120), main[1] + 80)
+        time.sleep(PAINT_WAIT)
+        self.shoot("board-list", window)
+
+        probe.set_text("Edit_FilterPattern", "")
+        probe("post_click", "Button_ApplyShown")
         self.assertTrue(harness.wait_for(lambda: probe.try_("find", "progress")["ok"], timeout=30))
         # Overhanging the main window, so that Xvfb paints it.
-        main = probe("screen_rect", "main")["rect"]
         window = probe("find", "progress")["hwnd"]
         probe("move", window, main[0] + main[2] - 300, main[1] + 60)
         time.sleep(PAINT_WAIT)
         self.shoot("progress-window", window)
         self.assertEqual(harness.wait_for(lambda: probe.text("Label_ConfAll"), timeout=120), DONE)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
