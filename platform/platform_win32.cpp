@@ -106,11 +106,31 @@ bool IsHeldByWriter(const std::string& path) {
     return !probe.valid() && IsSharingError(GetLastError());
 }
 
-std::string ReadAll(HANDLE file, const std::string& path) {
+// What an open file's attributes, size and time of last write were when it was
+// read. Asked of the open handle for what these cost on the file's own
+// descriptor: GetFileInformationByHandle also asks for the volume's serial
+// number, which under Wine is a round trip through the mount manager for every
+// file.
+struct FileStamp {
+    DWORD attributes = 0;
+    ULONGLONG size = 0;
+    LARGE_INTEGER lastWrite{};
+};
+
+bool StampOf(HANDLE file, FileStamp& stamp) {
+    FILE_BASIC_INFO basic;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) throw FileError(FileError::kOpen, path);
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) || !GetFileSizeEx(file, &size))
+        return false;
+    stamp.attributes = basic.FileAttributes;
+    stamp.size = static_cast<ULONGLONG>(size.QuadPart);
+    stamp.lastWrite = basic.LastWriteTime;
+    return true;
+}
+
+std::string ReadAll(HANDLE file, const std::string& path, ULONGLONG expectedSize) {
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    bytes.reserve(static_cast<std::size_t>(expectedSize));
     char buffer[65536];
     for (;;) {
         DWORD read = 0;
@@ -253,7 +273,9 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
         if (error == ERROR_ACCESS_DENIED && DirectoryExists(path)) return std::nullopt;
         throw FileError(FileError::kOpen, path);
     }
-    return ReadAll(file.get(), path);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) throw FileError(FileError::kOpen, path);
+    return ReadAll(file.get(), path, static_cast<ULONGLONG>(size.QuadPart));
 }
 
 namespace {
@@ -286,11 +308,13 @@ struct Win32Rewrite : PreparedRewrite::State {
     bool ChangedSinceRead() const {
         WIN32_FILE_ATTRIBUTE_DATA now{};
         if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &now)) return exists;
-        return !exists || now.nFileSizeLow != atRead.nFileSizeLow || now.nFileSizeHigh != atRead.nFileSizeHigh ||
-               CompareFileTime(&now.ftLastWriteTime, &atRead.ftLastWriteTime) != 0;
+        const ULONGLONG size = (static_cast<ULONGLONG>(now.nFileSizeHigh) << 32) | now.nFileSizeLow;
+        const LONGLONG lastWrite = static_cast<LONGLONG>(
+            (static_cast<ULONGLONG>(now.ftLastWriteTime.dwHighDateTime) << 32) | now.ftLastWriteTime.dwLowDateTime);
+        return !exists || size != atRead.size || lastWrite != atRead.lastWrite.QuadPart;
     }
 
-    BY_HANDLE_FILE_INFORMATION atRead{};
+    FileStamp atRead;
     UniqueHandle file;
     std::string temporary;
     bool exists = false;
@@ -311,11 +335,10 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         state->file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (state->file.valid()) {
-            BY_HANDLE_FILE_INFORMATION& info = state->atRead;
-            if (!GetFileInformationByHandle(state->file.get(), &info)) throw FileError(FileError::kOpen, path);
-            attributes = info.dwFileAttributes;
+            if (!StampOf(state->file.get(), state->atRead)) throw FileError(FileError::kOpen, path);
+            attributes = state->atRead.attributes;
             state->exists = true;
-            state->old = ReadAll(state->file.get(), path);
+            state->old = ReadAll(state->file.get(), path, state->atRead.size);
             break;
         }
         const DWORD error = GetLastError();
