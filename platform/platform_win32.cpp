@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/ascii.h"
 #include "platform/fault_injection.h"
@@ -70,24 +73,66 @@ bool RunningUnderWine() {
     return wine;
 }
 
-// Moves the finished temporary file over the target. ReplaceFileA keeps the
-// target's attributes, security and time of creation; it gets full paths,
-// which it needs under Wine. Elsewhere the temporary file was created with the
-// target's attributes, and MoveFileExA renames it over the target.
-bool MoveIntoPlace(const std::string& temporary, const std::string& target, bool targetExists) {
+// A finished temporary file, still open (with the right to rename it), and its name.
+struct Temporary {
+    std::string path;
+    UniqueHandle file;
+};
+
+// Text in a code page (the ANSI one unless told) as UTF-16.
+std::wstring ToWide(const std::string& text, UINT codePage = CP_ACP, DWORD flags = 0) {
+    if (text.empty()) return std::wstring();
+    const int size = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(size > 0 ? size : 0, L'\0');
+    if (size > 0) MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+
+// `path` as the system's own (NT) form of a full path, which a rename through
+// a handle takes: \??\C:\... or \??\UNC\server\share\...
+std::wstring SystemPath(const std::string& path) {
+    const std::wstring full = ToWide(FullPath(path));
+    if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
+}
+
+// Gives the open file the name `target`, over an existing file only when
+// `replace`: one request on the handle at hand, where MoveFileEx opens the
+// file by its name again.
+bool RenameOpenFile(HANDLE file, const std::string& target, bool replace) {
+    const std::wstring name = SystemPath(target);
+    const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, name.data(), nameBytes);
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+// Moves the finished temporary file over the target. On Windows ReplaceFileA
+// keeps the target's attributes, security and time of creation; it gets full
+// paths. Elsewhere (under Wine, and for a file that was missing) the temporary
+// file was born with the target's attributes and is renamed over it through
+// its own handle.
+bool MoveIntoPlace(Temporary& temporary, const std::string& target, bool targetExists) {
     if (faults::Fire(faults::Point::Replace)) return false;
     if (targetExists && !RunningUnderWine()) {
-        if (ReplaceFileA(FullPath(target).c_str(), FullPath(temporary).c_str(), nullptr,
+        temporary.file.Close();  // ReplaceFileA opens it by name
+        if (ReplaceFileA(FullPath(target).c_str(), FullPath(temporary.path).c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return true;
         // The target was moved aside but the new file could not take its
         // name: finish the move rather than leave no file under that name.
         if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) return false;
+        return MoveFileExA(temporary.path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+               FALSE;
     }
     // A file that was missing is created without replacing one that
     // appeared meanwhile.
-    return MoveFileExA(temporary.c_str(), target.c_str(),
-                       (targetExists ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return RenameOpenFile(temporary.file.get(), target, targetExists);
 }
 
 std::atomic<unsigned> temporaryCounter{0};
@@ -106,11 +151,31 @@ bool IsHeldByWriter(const std::string& path) {
     return !probe.valid() && IsSharingError(GetLastError());
 }
 
-std::string ReadAll(HANDLE file, const std::string& path) {
+// What an open file's attributes, size and time of last write were when it was
+// read. Asked of the open handle for what these cost on the file's own
+// descriptor: GetFileInformationByHandle also asks for the volume's serial
+// number, which under Wine is a round trip through the mount manager for every
+// file.
+struct FileStamp {
+    DWORD attributes = 0;
+    ULONGLONG size = 0;
+    LARGE_INTEGER lastWrite{};
+};
+
+bool StampOf(HANDLE file, FileStamp& stamp) {
+    FILE_BASIC_INFO basic;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) throw FileError(FileError::kOpen, path);
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) || !GetFileSizeEx(file, &size))
+        return false;
+    stamp.attributes = basic.FileAttributes;
+    stamp.size = static_cast<ULONGLONG>(size.QuadPart);
+    stamp.lastWrite = basic.LastWriteTime;
+    return true;
+}
+
+std::string ReadAll(HANDLE file, const std::string& path, ULONGLONG expectedSize) {
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    bytes.reserve(static_cast<std::size_t>(expectedSize));
     char buffer[65536];
     for (;;) {
         DWORD read = 0;
@@ -122,48 +187,39 @@ std::string ReadAll(HANDLE file, const std::string& path) {
 }
 
 // Writes `bytes` to a new temporary file beside `path`, born with the
-// attributes the target has, flushed to disk; returns its path. Throws
-// FileError(kCreate, path), leaving no temporary file.
-std::string WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes,
-                           const TemporaryNotice& beforeTemporary = {}) {
+// attributes the target has, flushed to disk and kept open for its move into
+// place. Throws FileError(kCreate, path), leaving no temporary file.
+Temporary WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes,
+                         const TemporaryNotice& beforeTemporary = {}) {
     const DWORD kept = targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    std::string temporary;
-    UniqueHandle file;
+    Temporary temporary;
+    UniqueHandle& file = temporary.file;
     if (!faults::Fire(faults::Point::CreateTemporary)) {
         // A stale temporary file of a crashed run only costs a new name.
         const unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^ GetTickCount64();
         for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-            temporary = TemporaryPathFor(path, seed * 2654435761ull + temporaryCounter++);
+            temporary.path = TemporaryPathFor(path, seed * 2654435761ull + temporaryCounter++);
             if (beforeTemporary) {
-                if (GetFileAttributesA(temporary.c_str()) != INVALID_FILE_ATTRIBUTES) continue;  // not ours: never named
-                beforeTemporary(temporary);
+                if (GetFileAttributesA(temporary.path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;  // not ours: never named
+                beforeTemporary(temporary.path);
             }
-            file.reset(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            file.reset(CreateFileA(temporary.path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    kept ? kept : FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) break;
         }
     }
     if (!file.valid()) throw FileError(FileError::kCreate, path);
     const auto flush = [](HANDLE out) { return FlushFileBuffers(out) != FALSE; };
-    bool ok = faults::FillTemporary(file.get(), bytes, WriteAll, flush);
-    ok = file.Close() && ok;
-    if (!ok) {
-        DeleteFileA(temporary.c_str());
+    if (!faults::FillTemporary(file.get(), bytes, WriteAll, flush)) {
+        file.Close();
+        DeleteFileA(temporary.path.c_str());
         throw FileError(FileError::kCreate, path);
     }
     return temporary;
 }
 
 // ---- text in the code page and in UTF-16 -------------------------------------
-
-std::wstring ToWide(const std::string& text, UINT codePage = CP_ACP, DWORD flags = 0) {
-    if (text.empty()) return std::wstring();
-    const int size = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(size > 0 ? size : 0, L'\0');
-    if (size > 0) MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    return wide;
-}
 
 // The code point at `i` (a surrogate pair is one), stepping past it.
 char32_t NextCodePoint(const wchar_t* text, std::size_t length, std::size_t& i) {
@@ -253,14 +309,18 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
         if (error == ERROR_ACCESS_DENIED && DirectoryExists(path)) return std::nullopt;
         throw FileError(FileError::kOpen, path);
     }
-    return ReadAll(file.get(), path);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) throw FileError(FileError::kOpen, path);
+    return ReadAll(file.get(), path, static_cast<ULONGLONG>(size.QuadPart));
 }
 
 namespace {
 
 struct Win32Rewrite : PreparedRewrite::State {
     ~Win32Rewrite() override {
-        if (!temporary.empty()) DeleteFileA(temporary.c_str());
+        if (temporary.path.empty()) return;
+        temporary.file.Close();  // opened without sharing: closed before it can go
+        DeleteFileA(temporary.path.c_str());
     }
 
     bool Commit() override {
@@ -272,7 +332,8 @@ struct Win32Rewrite : PreparedRewrite::State {
         const bool done = next ? MoveIntoPlace(temporary, path, exists) : DeleteFileA(path.c_str()) != FALSE;
         const DWORD error = GetLastError();
         if (done) {
-            temporary.clear();
+            temporary.file.Close();  // now the file itself
+            temporary.path.clear();
             return true;
         }
         // A file that appeared meanwhile, or one another program holds open
@@ -286,13 +347,15 @@ struct Win32Rewrite : PreparedRewrite::State {
     bool ChangedSinceRead() const {
         WIN32_FILE_ATTRIBUTE_DATA now{};
         if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &now)) return exists;
-        return !exists || now.nFileSizeLow != atRead.nFileSizeLow || now.nFileSizeHigh != atRead.nFileSizeHigh ||
-               CompareFileTime(&now.ftLastWriteTime, &atRead.ftLastWriteTime) != 0;
+        const ULONGLONG size = (static_cast<ULONGLONG>(now.nFileSizeHigh) << 32) | now.nFileSizeLow;
+        const LONGLONG lastWrite = static_cast<LONGLONG>(
+            (static_cast<ULONGLONG>(now.ftLastWriteTime.dwHighDateTime) << 32) | now.ftLastWriteTime.dwLowDateTime);
+        return !exists || size != atRead.size || lastWrite != atRead.lastWrite.QuadPart;
     }
 
-    BY_HANDLE_FILE_INFORMATION atRead{};
+    FileStamp atRead;
     UniqueHandle file;
-    std::string temporary;
+    Temporary temporary;
     bool exists = false;
 };
 
@@ -311,11 +374,10 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         state->file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (state->file.valid()) {
-            BY_HANDLE_FILE_INFORMATION& info = state->atRead;
-            if (!GetFileInformationByHandle(state->file.get(), &info)) throw FileError(FileError::kOpen, path);
-            attributes = info.dwFileAttributes;
+            if (!StampOf(state->file.get(), state->atRead)) throw FileError(FileError::kOpen, path);
+            attributes = state->atRead.attributes;
             state->exists = true;
-            state->old = ReadAll(state->file.get(), path);
+            state->old = ReadAll(state->file.get(), path, state->atRead.size);
             break;
         }
         const DWORD error = GetLastError();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <set>
+#include <vector>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
@@ -107,6 +109,45 @@ TEST_F(PlatformFiles, ReplaceKeepsTheFilesAttributes) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 #endif
     EXPECT_EQ(ReadBytes(dir.Fs("f")), "new");
+}
+
+// A prepared rewrite holds its file and its temporary file open until it is
+// committed or dropped, and nothing at all afterwards: the next rewrite of the
+// same file (a batch's undo, a write of the host's) must not find it busy, and
+// a dropped one leaves no temporary file. A file that was missing is not put
+// in place over one that appeared meanwhile.
+TEST_F(PlatformFiles, APreparedRewriteHoldsNothingOnceCommittedOrDropped) {
+    WriteBytes(dir.Fs("kept"), "old");
+    std::vector<std::string> temporaries;
+    const platform::TemporaryNotice note = [&](const std::string& path) { temporaries.push_back(path); };
+    const auto bytes = [](const std::string& text) {
+        return [text](const std::optional<std::string>&) { return std::optional<std::string>(text); };
+    };
+    auto replaced = platform::PrepareRewrite(dir.Path("kept"), bytes("new"), false, note);
+    auto created = platform::PrepareRewrite(dir.Path("made"), bytes("made"), false, note);
+    ASSERT_EQ(temporaries.size(), 2u);
+    EXPECT_EQ(EntryNames(dir.fs()).size(), 3u);  // the file and two temporary files
+    EXPECT_TRUE(replaced.Commit());
+    EXPECT_TRUE(created.Commit());
+    EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"kept", "made"}));
+    Replace(dir.Path("kept"), "again");  // busy for five seconds, then an error, while anything holds it
+    Replace(dir.Path("made"), "again");
+    EXPECT_TRUE(platform::RemoveFile(dir.Path("made")));
+
+    {
+        auto dropped = platform::PrepareRewrite(dir.Path("kept"), bytes("lost"), false, note);
+        EXPECT_EQ(EntryNames(dir.fs()).size(), 2u);
+    }
+    EXPECT_EQ(EntryNames(dir.fs()), std::vector<std::string>{"kept"});
+    EXPECT_EQ(ReadBytes(dir.Fs("kept")), "again");
+
+    auto late = platform::PrepareRewrite(dir.Path("late"), bytes("ours"), false, note);
+    WriteBytes(dir.Fs("late"), "theirs");
+    EXPECT_FALSE(late.Commit());
+    late = platform::PreparedRewrite();
+    EXPECT_EQ(ReadBytes(dir.Fs("late")), "theirs");
+    EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"kept", "late"}));
+    EXPECT_TRUE(platform::RemoveFile(dir.Path("kept")));
 }
 
 #ifndef _WIN32
