@@ -76,7 +76,9 @@ def tearDownModule():
 class BoardListCase(harness.ModuleSessionCase):
     def open_list(self):
         self.probe("post", "main", WM_SYSCOMMAND, BOARD_LIST_COMMAND, 0)
-        self.assertTrue(wait_for(lambda: self.probe.try_("info", "list")["ok"]), "the board list opens")
+        # Found by its class while still being created: wait for its controls too.
+        self.assertTrue(wait_for(lambda: self.probe.try_("info", "list")["ok"] and
+                                 self.probe.try_("info", "Label_BoardCount")["ok"]), "the board list opens")
         info = self.probe.info("list")
         self.assertEqual(info["owner"], self.probe.info("main")["hwnd"], "owned by the main window")
 

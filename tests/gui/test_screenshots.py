@@ -93,7 +93,8 @@ class Screenshots(unittest.TestCase):
         probe = self.probe
         probe.tick_name("名無しさん")
         probe("post", "main", 0x0112, 0x0120, 0)  # the system menu's 板の一覧
-        self.assertTrue(harness.wait_for(lambda: probe.try_("find", "list")["ok"], timeout=30))
+        self.assertTrue(harness.wait_for(lambda: probe.try_("find", "list")["ok"] and
+                                         probe.try_("info", "Label_BoardCount")["ok"], timeout=30))
         self.assertTrue(harness.wait_for(
             lambda: "読み込み中" not in probe.text("Label_BoardCount").decode("cp932"), timeout=60))
         probe.set_text("Edit_FilterPattern", "http://example.jp/1*")
