@@ -55,8 +55,6 @@ std::string ReadWholeFile(const std::string& path);
 // exists but cannot be opened or read.
 std::optional<std::string> ReadFileIfExists(const std::string& path);
 
-// True when `path` is an existing file, readable, holding exactly `bytes`.
-bool FileHoldsExactly(const std::string& path, const std::string& bytes);
 
 enum class WriteOutcome {
     Written,     // the file now holds the new bytes

@@ -42,15 +42,6 @@ std::string ReadWholeFile(const std::string& path) {
     return *std::move(bytes);
 }
 
-bool FileHoldsExactly(const std::string& path, const std::string& bytes) {
-    try {
-        const auto current = ReadFileIfExists(path);
-        return current && *current == bytes;
-    } catch (const FileError&) {
-        return false;
-    }
-}
-
 void WaitForBusyFile(int attempt, const std::string& path) {
     if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
     std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 10 : 100));

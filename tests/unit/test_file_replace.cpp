@@ -60,18 +60,6 @@ TEST_F(PlatformFiles, ReadWholeFileOfAFolderOrMissingFileRaisesTheOpenError) {
         ExpectFileError([&] { platform::ReadWholeFile(path); }, platform::FileError::kOpen, path);
 }
 
-TEST_F(PlatformFiles, FileHoldsExactlyComparesEveryByte) {
-    WriteBytes(dir.Fs("f"), kBinary);
-    EXPECT_TRUE(platform::FileHoldsExactly(dir.Path("f"), kBinary));
-    std::string other = kBinary;
-    other[3] = 'X';
-    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("f"), other));
-    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("f"), kBinary.substr(1)));
-    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("f"), kBinary + "x"));
-    EXPECT_FALSE(platform::FileHoldsExactly(dir.Path("missing"), ""));
-    EXPECT_FALSE(platform::FileHoldsExactly(dir.path(), ""));
-}
-
 // Every program replaces a file's whole content through the guarded rewrite.
 void Replace(const std::string& path, const std::string& bytes) {
     EXPECT_EQ(platform::UpdateFile(path, [&bytes](const auto&) { return bytes; }, false), platform::WriteOutcome::Written);
