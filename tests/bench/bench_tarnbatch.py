@@ -267,6 +267,37 @@ def floor_run(runner, data, count, *options):
     return run
 
 
+def read_floor_run(runner, data, count):
+    """io_floor reading every file and writing none: what --list and a
+    --where run that writes few boards are measured against."""
+    return floor_run(runner, data, count, "--read-only")
+
+
+def list_run(runner, data):
+    """tarnbatch --list over the tree, its table written to a file."""
+    table = data.parent / "boards.csv"
+    run = runner.run("tarnbatch", "--lang=en", "--quiet", "--list", "--keys", "URL,NAME,PASS", "--output",
+                     runner.path(table), runner.path(data))
+    if run.out.strip() or not table.is_file():
+        raise SystemExit("tarnbatch --list (%s) wrote no table: %r" % (runner.name, run.out))
+    return run
+
+
+# Chooses the boards whose thread number ends in 00: one in a hundred.
+WHERE_ONE_PERCENT = "URL=*00/l50"
+
+
+def where_run(runner, data, count):
+    """A run that reads every board and writes the 1 % its --where chooses."""
+    journal = ["--journal", runner.path(data.parent.parent / "journal")]
+    run = runner.run("tarnbatch", "--lang=en", *journal, "--where", WHERE_ONE_PERCENT,
+                     "--set", "NAME=" + next_name(data), runner.path(data))
+    match = SUMMARY.search(run.out)
+    if not match or int(match.group(2)) != count // 100:
+        raise SystemExit("tarnbatch --where (%s) did not write %d files: %r" % (runner.name, count // 100, run.out))
+    return run
+
+
 class Series:
     """Repeated runs of one program over one tree."""
 
@@ -319,6 +350,7 @@ def start_times(runner, work, starts):
 def measure(runner, big, big_count, small, small_count, repeat):
     driver, floor, replace = Series(), Series(big_count), Series(big_count)
     small_driver, small_floor, unjournaled = Series(), Series(small_count), Series()
+    read_floor, listing, chosen = Series(big_count), Series(big_count), Series(big_count)
     for _ in range(repeat):
         run, driver.folders = driver_run(runner, big)
         driver.add(run)
@@ -331,12 +363,18 @@ def measure(runner, big, big_count, small, small_count, repeat):
             line += ", floor with ReplaceFile %.2f s" % replace.add(
                 floor_run(runner, big, big_count, "--replace-file")).seconds
         print(line, flush=True)
+        read_floor.add(read_floor_run(runner, big, big_count))
+        listing.add(list_run(runner, big))
+        chosen.add(where_run(runner, big, big_count))
+        print("  %s: read loop %.2f s, --list %.2f s, --where writing 1 %% %.2f s" % (
+            runner.name, read_floor.runs[-1].seconds, listing.runs[-1].seconds, chosen.runs[-1].seconds), flush=True)
     for _ in range(repeat):
         run, small_driver.folders = driver_run(runner, small)
         small_driver.add(run)
         small_floor.add(floor_run(runner, small, small_count))
     return {"driver": driver, "floor": floor, "replace": replace, "small_driver": small_driver,
-            "small_floor": small_floor, "unjournaled": unjournaled}
+            "small_floor": small_floor, "unjournaled": unjournaled, "read_floor": read_floor, "listing": listing,
+            "chosen": chosen}
 
 
 def main():
@@ -398,6 +436,10 @@ def main():
         row("time with journal / without (median)", lambda n: "%.2f" % journal_cost(n)),
         row("floor, folders/s (median / best)", lambda n: r[n]["floor"].rate()),
         row("driver time / floor time per folder", lambda n: "%.2f / %.2f" % (ratio(n), ratio(n, True))),
+        row("--list time / read loop time (target 1.3)", lambda n: "%.2f" % (
+            r[n]["listing"].per_folder() / r[n]["read_floor"].per_folder())),
+        row("--where writing 1 % / read loop (target 1.3)", lambda n: "%.2f" % (
+            r[n]["chosen"].per_folder() / r[n]["read_floor"].per_folder())),
         row("floor with ReplaceFile, folders/s", lambda n: r[n]["replace"].rate() if r[n]["replace"].runs else "-"),
         row("CPU ms per folder, driver / floor", lambda n: "%.2f / %.2f" % (r[n]["driver"].cpu_ms(),
                                                                            r[n]["floor"].cpu_ms())),

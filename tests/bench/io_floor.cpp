@@ -4,8 +4,10 @@
 // file in the same folder, flushes it to disk and moves it over the original:
 // the same crash-safe replacement the driver makes, without parsing anything.
 //
-//   io_floor [--replace-file] DATA_FOLDER
+//   io_floor [--replace-file | --read-only] DATA_FOLDER
 //
+// --read-only only reads every file: the yardstick of a run that reads the
+// whole tree and writes little or nothing (tarnbatch --list, --where).
 // The changed byte is the one after "PARAM1=" (toggled between 'a' and 'b'),
 // so the files stay valid settings files. On Windows the move is MoveFileEx;
 // --replace-file uses ReplaceFile instead, as the driver does.
@@ -146,16 +148,18 @@ bool Replace(const std::string& path, const std::string& bytes, bool) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool replaceFile = false;
+    bool replaceFile = false, readOnly = false;
     std::string data;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--replace-file") == 0)
             replaceFile = true;
+        else if (std::strcmp(argv[i], "--read-only") == 0)
+            readOnly = true;
         else
             data = argv[i];
     }
     if (data.empty()) {
-        std::fprintf(stderr, "usage: io_floor [--replace-file] DATA_FOLDER\n");
+        std::fprintf(stderr, "usage: io_floor [--replace-file | --read-only] DATA_FOLDER\n");
         return 2;
     }
     long files = 0;
@@ -163,6 +167,10 @@ int main(int argc, char** argv) {
     for (const auto& name : Subfolders(data)) {
         const std::string path = data + kDelimiter + name + kDelimiter + kSettings;
         if (!ReadFileBytes(path, content)) continue;  // a folder without the file
+        if (readOnly) {
+            ++files;
+            continue;
+        }
         ChangeOneByte(content);
         if (!Replace(path, content, replaceFile)) {
             std::fprintf(stderr, "io_floor: cannot replace %s\n", path.c_str());
