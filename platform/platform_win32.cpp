@@ -563,12 +563,12 @@ std::optional<std::string> ExactSystemText(const std::wstring& text, std::string
 
 namespace {
 
-// A console shows wide characters right under any console code page (and
-// Wine's terminal gets them as UTF-8); a file or pipe gets `bytes` themselves.
 HANDLE StandardHandle(StandardStream stream) {
     return GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
+// A console shows wide characters right under any console code page (and
+// Wine's terminal gets them as UTF-8); a file or pipe gets `bytes` themselves.
 void WriteToConsoleOrBytes(HANDLE handle, const std::wstring& wide, const std::string& bytes) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
     DWORD mode = 0, done = 0;

@@ -32,6 +32,7 @@ started before the runs, is not part of it and is reported on its own.
 """
 
 import argparse
+import itertools
 import os
 import re
 import statistics
@@ -287,11 +288,13 @@ def list_run(runner, data):
 WHERE_ONE_PERCENT = "URL=*00/l50"
 
 
-def where_run(runner, data, count):
-    """A run that reads every board and writes the 1 % its --where chooses."""
+def where_run(runner, data, count, number=itertools.count()):
+    """A run that reads every board and writes the 1 % its --where chooses
+    (a USER of its own each time, so that the other runs' NAME stays the same
+    in every board)."""
     journal = ["--journal", runner.path(data.parent.parent / "journal")]
     run = runner.run("tarnbatch", "--lang=en", *journal, "--where", WHERE_ONE_PERCENT,
-                     "--set", "NAME=" + next_name(data), runner.path(data))
+                     "--set", "USER=chosen%d" % next(number), runner.path(data))
     match = SUMMARY.search(run.out)
     if not match or int(match.group(2)) != count // 100:
         raise SystemExit("tarnbatch --where (%s) did not write %d files: %r" % (runner.name, count // 100, run.out))
