@@ -33,7 +33,7 @@ stage() {  # stage NAME COMMAND...
 }
 
 # The driver as the whole-program tests run it, under memcheck.
-wrapper=$logs/tarnbatch-memcheck
+wrapper=$PWD/$logs/tarnbatch-memcheck
 cat >"$wrapper" <<WRAP
 #!/bin/sh
 exec ${memcheck[*]} --log-file=$PWD/$logs/tarnbatch.%p.log $PWD/$bin/tarnbatch "\$@"
