@@ -189,6 +189,12 @@ std::vector<Field> DefaultListColumns() {
     return columns;
 }
 
+TableRow TableRowOf(const std::string& folder, const SectionList& basic, const std::vector<Field>& columns) {
+    TableRow row{folder, {}};
+    for (const Field field : columns) row.values.push_back(GetValue(basic, InfoOf(field).key));
+    return row;
+}
+
 std::string FormatBoardTable(const std::vector<Field>& columns, const std::vector<TableRow>& rows,
                              CsvEncoding encoding) {
     CsvRecord header = {kFolderColumn};

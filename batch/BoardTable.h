@@ -54,6 +54,9 @@ struct TableRow {
     std::vector<std::string> values;  // one per column, in the code page
 };
 
+// A board's row: its folder and its values (as the host reads them) of `columns`.
+TableRow TableRowOf(const std::string& folder, const SectionList& basic, const std::vector<Field>& columns);
+
 // The table as a CSV file's bytes: the header (FOLDER and the keys), then a
 // record per row, CR LF after each, in `encoding`.
 std::string FormatBoardTable(const std::vector<Field>& columns, const std::vector<TableRow>& rows,

@@ -125,15 +125,11 @@ int ListBoards(const tarn::BatchCommand& command, const tarn::RunReport& report,
     options.excludedFolder = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
     try {
         tarn::ListBoards(command.startFolder, options, [&](const tarn::BoardRow& board) {
-            if (!board.hasSettings) return;  // a folder of folders, no board
             if (!tarn::IsChosen(command.input.where, board.basic)) {
                 progress.BoardNotChosen(board.folder);
                 return;
             }
-            tarn::TableRow row{board.relative, {}};
-            for (const tarn::Field field : command.listColumns)
-                row.values.push_back(tarn::GetValue(board.basic, tarn::InfoOf(field).key));
-            rows.push_back(std::move(row));
+            rows.push_back(tarn::TableRowOf(board.relative, board.basic, command.listColumns));
         });
         std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.folder < b.folder; });
         const std::string table = tarn::FormatBoardTable(command.listColumns, rows, command.encoding);

@@ -415,13 +415,8 @@ bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& op
 
 bool ListBoards(const std::string& folder, const BatchOptions& options, const std::function<void(const BoardRow&)>& row) {
     FolderWalk walk(options, [&](const std::string& board) {
-        BoardRow found;
-        found.folder = board;
-        found.relative = RelativeTo(folder, board);
         const auto content = platform::ReadFileIfExists(platform::JoinPath(board, kSettingsFileName));
-        found.hasSettings = content.has_value();
-        found.basic = BasicOf(content);
-        row(found);
+        if (content) row({board, RelativeTo(folder, board), BasicOf(content)});
     });
     return walk.Run(folder);
 }

@@ -199,13 +199,13 @@ bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& op
 struct BoardRow {
     std::string folder;    // its path
     std::string relative;  // below the start folder ("." for the start folder itself)
-    bool hasSettings = false;
-    SectionList basic;     // its [BASIC] lines (empty without a settings file)
+    SectionList basic;     // its [BASIC] lines
 };
 
 // Reads the boards of the tree a batch over `folder` would write (the same
 // folders, in the same order, odd names and links out of the tree skipped
-// and reported to the observer), writing nothing; `row` is told each one.
+// and reported to the observer), writing nothing; `row` is told each folder
+// that holds a settings file (a folder of folders is no board).
 // A settings file that cannot be read throws its FileError. False when
 // cancelled.
 bool ListBoards(const std::string& folder, const BatchOptions& options, const std::function<void(const BoardRow&)>& row);

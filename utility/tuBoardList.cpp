@@ -247,10 +247,8 @@ void TBoardList::StartLoading() {
             options.cancel = &stopReading_;
             options.excludedFolder = excludedFolder_;
             ListBoards(folder, options, [this](const BoardRow& row) {
-                if (!row.hasSettings) return;  // a folder of folders, no board
-                ListedBoard board = ListedBoardOf(row);
                 const std::lock_guard<std::mutex> lock(loadedMutex_);
-                loaded_.push_back(std::move(board));
+                loaded_.push_back(row);
             });
         } catch (const std::exception& e) {
             const std::lock_guard<std::mutex> lock(loadedMutex_);

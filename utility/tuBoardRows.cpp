@@ -21,8 +21,6 @@ const char* ListColumnCaption(int column) { return kColumnCaptions[static_cast<s
 
 bool IsSecretField(Field field) { return field == Field::KEY || field == Field::PASS; }
 
-ListedBoard ListedBoardOf(const BoardRow& row) { return {row.folder, row.relative, row.basic}; }
-
 void BoardRows::Append(std::vector<ListedBoard> boards) {
     for (ListedBoard& board : boards) {
         boards_.push_back(std::move(board));
@@ -55,11 +53,7 @@ std::vector<Field> BoardRows::ExportColumns() const {
 
 std::vector<TableRow> BoardRows::ShownTable(const std::vector<Field>& columns) const {
     std::vector<TableRow> table;
-    for (std::size_t i = 0; i < shown_.size(); ++i) {
-        TableRow row{Shown(i).relative, {}};
-        for (const Field field : columns) row.values.push_back(GetValue(Shown(i).basic, InfoOf(field).key));
-        table.push_back(std::move(row));
-    }
+    for (std::size_t i = 0; i < shown_.size(); ++i) table.push_back(TableRowOf(Shown(i).relative, Shown(i).basic, columns));
     return table;
 }
 

@@ -17,13 +17,7 @@
 namespace tarn {
 
 // One board of the list: where it is and its [BASIC] lines.
-struct ListedBoard {
-    std::string folder;    // full path
-    std::string relative;  // below the start folder ("." for the start folder)
-    SectionList basic;
-};
-
-ListedBoard ListedBoardOf(const BoardRow& row);
+using ListedBoard = BoardRow;
 
 // Column 0 is the folder; column 1 + i is catalogue field i.
 inline constexpr int kFolderListColumn = 0;
