@@ -221,6 +221,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
     if (records.empty()) throw ImportError(ImportError::kEmpty, 1, 1);
     const Header header = ReadHeader(records.front(), read);
 
+    const auto root = platform::ResolvedFolder(startFolder);
     std::vector<BoardInput> boards;
     std::vector<std::pair<platform::FileIdentity, std::size_t>> seen;  // identity, row
     for (std::size_t r = 1; r < records.size(); ++r) {
@@ -236,10 +237,9 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
         BoardInput board;
         board.input.onlyChangedValues = true;
         board.folder = relative.empty() ? startFolder : platform::JoinPath(startFolder, relative);
-        const auto identity = platform::FolderIdentity(board.folder);
-        if (!identity || !platform::DirectoryExists(board.folder))
-            throw ImportError(ImportError::kNoSuchFolder, row, folderColumn, relative);
-        const auto resolved = platform::ResolvedFolder(board.folder), root = platform::ResolvedFolder(startFolder);
+        const auto identity = platform::FolderIdentity(board.folder);  // nothing for a file
+        if (!identity) throw ImportError(ImportError::kNoSuchFolder, row, folderColumn, relative);
+        const auto resolved = platform::ResolvedFolder(board.folder);
         if (!resolved || !root || !platform::IsSameOrBeneath(*resolved, *root))
             throw ImportError(ImportError::kOutsideStart, row, folderColumn, relative);
         seen.emplace_back(*identity, row);
