@@ -34,7 +34,7 @@ std::string Shown(const std::optional<std::string>& value, Language language) {
 }
 
 SectionList BasicOf(const std::optional<std::string>& text) {
-    return text ? SelectSection(SplitLines(*text), kBasicSection) : SectionList();
+    return text ? SelectSectionOfText(*text, kBasicSection) : SectionList();
 }
 
 }  // namespace

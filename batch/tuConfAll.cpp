@@ -31,9 +31,18 @@ struct Ancestor {
 // Thrown inside the walk when it is cancelled.
 struct Cancelled {};
 
+// What a folder's listing says of its settings file.
+enum class Presence { Listed, Absent, Unknown };
+
+// The settings file's content, not looked for when the listing showed none.
+std::optional<std::string> SettingsIn(const std::string& folder, Presence presence) {
+    if (presence == Presence::Absent) return std::nullopt;
+    return platform::ReadFileIfExists(platform::JoinPath(folder, kSettingsFileName));
+}
+
 // The [BASIC] lines of a settings file's content (none: no file).
 SectionList BasicOf(const std::optional<std::string>& content) {
-    return content ? SelectSection(SplitLines(*content), kBasicSection) : SectionList();
+    return content ? SelectSectionOfText(*content, kBasicSection) : SectionList();
 }
 
 // The input for one board: each replacement made in its own values (a field
@@ -84,10 +93,10 @@ std::optional<std::string> RewrittenSettings(const std::optional<std::string>& c
 // Whether the batch writes this board: its values as the settings file holds
 // them now meet the conditions. A file that cannot be read here is decided
 // when it is rewritten, with other writers kept out.
-bool IsChosenNow(const std::string& settingsPath, const BatchInput& input) {
+bool IsChosenNow(const std::string& folder, Presence presence, const BatchInput& input) {
     if (input.where.empty()) return true;
     try {
-        return IsChosen(input.where, BasicOf(platform::ReadFileIfExists(settingsPath)));
+        return IsChosen(input.where, BasicOf(SettingsIn(folder, presence)));
     } catch (const platform::FileError&) {
         return true;
     }
@@ -95,10 +104,9 @@ bool IsChosenNow(const std::string& settingsPath, const BatchInput& input) {
 
 // Writes one board's folder: the signature when it is checked, then the
 // settings file; neither when the board is not chosen.
-void WriteBoard(JournaledWriter& writer, const std::string& folder, const BatchInput& input,
+void WriteBoard(JournaledWriter& writer, const std::string& folder, Presence presence, const BatchInput& input,
                 BatchObserver* observer) {
-    const std::string settings = platform::JoinPath(folder, kSettingsFileName);
-    if (!IsChosenNow(settings, input)) {
+    if (!IsChosenNow(folder, presence, input)) {
         if (observer) observer->BoardNotChosen(folder);
         return;
     }
@@ -108,7 +116,7 @@ void WriteBoard(JournaledWriter& writer, const std::string& folder, const BatchI
         const std::string text = input.signatureText;
         writer.Rewrite(platform::JoinPath(folder, kSignatureFileName), [text](const auto&) { return text; });
     }
-    writer.Rewrite(settings, [&input](const std::optional<std::string>& current) {
+    writer.Rewrite(platform::JoinPath(folder, kSettingsFileName), [&input](const std::optional<std::string>& current) {
         return RewrittenSettings(current, input);
     });
 }
@@ -120,7 +128,7 @@ void WriteBoard(JournaledWriter& writer, const std::string& folder, const BatchI
 // not entered; the first two are reported to the observer.
 class FolderWalk {
 public:
-    using Visit = std::function<void(const std::string& folder)>;
+    using Visit = std::function<void(const std::string& folder, Presence settingsFile)>;
 
     // `beforeLink` runs before the walk goes through a link.
     FolderWalk(const BatchOptions& options, Visit visit, std::function<void()> beforeLink = {})
@@ -142,26 +150,38 @@ public:
 private:
     void Enter(const std::string& folder) {
         if (options_.observer) options_.observer->FolderEntered(folder);
-        visit_(folder);
+        // The folder is listed before its board is visited: the listing says
+        // whether a settings file is there, so a read can be spared, and
+        // which subfolders follow.
+        std::vector<platform::FolderEntry> subfolders;
+        Presence settings = Presence::Absent;
+        const bool listed = platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
+            if (entry.isFolder) {
+                if (entry.name != "." && entry.name != "..") subfolders.push_back(entry);
+            } else if (entry.exactName && platform::SameTextIgnoringCase(entry.name, kSettingsFileName)) {
+                settings = Presence::Listed;
+            }
+        });
+        // A folder that cannot be listed counts as having no subfolders; its
+        // settings file is looked for all the same.
+        visit_(folder, listed ? settings : Presence::Unknown);
         if (options_.cancel && options_.cancel->load()) throw Cancelled{};
 
         ancestors_.push_back({folder, std::nullopt, false});
-        // A folder that cannot be listed counts as having no subfolders.
-        platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
-            if (!entry.isFolder || entry.name == "." || entry.name == "..") return;
+        for (const platform::FolderEntry& entry : subfolders) {
             // A name the programs cannot write as it is would lead to another
             // folder (café read as cafe), or out of this one (¥.. read as
             // \..): it is left alone and reported.
             if (!entry.exactName) {
                 if (options_.observer) options_.observer->FolderSkipped(platform::JoinPath(folder, entry.shownName));
-                return;
+                continue;
             }
             const std::string child = platform::JoinPath(folder, entry.name);
-            if (entry.isLink && (!LeadsSomewhereNew(child) || LeadsOutOfTheTree(child))) return;
-            if (IsExcluded(entry.name, child)) return;
+            if (entry.isLink && (!LeadsSomewhereNew(child) || LeadsOutOfTheTree(child))) continue;
+            if (IsExcluded(entry.name, child)) continue;
             if (entry.isLink && beforeLink_) beforeLink_();
             Enter(child);
-        });
+        }
         ancestors_.pop_back();
     }
 
@@ -390,7 +410,10 @@ bool ApplyToTree(const std::string& folder, const BatchInput& input, const Batch
         // written: what is prepared is written first, so that the file is
         // read with this batch's change in it.
         FolderWalk walk(
-            options, [&](const std::string& board) { WriteBoard(writer, board, input, options.observer); },
+            options,
+            [&](const std::string& board, Presence presence) {
+                WriteBoard(writer, board, presence, input, options.observer);
+            },
             [&] { writer.Commit(); });
         finished = walk.Run(folder);
     });
@@ -403,7 +426,7 @@ bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& op
     writer.RunThenCommit([&] {
         for (const BoardInput& board : boards) {
             if (options.observer) options.observer->FolderEntered(board.folder);
-            WriteBoard(writer, board.folder, board.input, options.observer);
+            WriteBoard(writer, board.folder, Presence::Unknown, board.input, options.observer);
             if (options.cancel && options.cancel->load()) {
                 finished = false;
                 return;
@@ -414,8 +437,8 @@ bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& op
 }
 
 bool ListBoards(const std::string& folder, const BatchOptions& options, const std::function<void(const BoardRow&)>& row) {
-    FolderWalk walk(options, [&](const std::string& board) {
-        const auto content = platform::ReadFileIfExists(platform::JoinPath(board, kSettingsFileName));
+    FolderWalk walk(options, [&](const std::string& board, Presence presence) {
+        const auto content = SettingsIn(board, presence);
         if (content) row({board, RelativeTo(folder, board), BasicOf(content)});
     });
     return walk.Run(folder);

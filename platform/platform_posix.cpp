@@ -337,18 +337,13 @@ std::optional<std::string> ReadAll(int fd, const std::string& path) {
     struct stat st;
     if (::fstat(fd, &st) != 0) throw FileError(FileError::kOpen, path);
     if (S_ISDIR(st.st_mode)) return std::nullopt;
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw FileError(FileError::kOpen, path);
+    auto bytes = ReadToEnd(static_cast<std::size_t>(st.st_size), [fd](char* buffer, std::size_t size) {
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, size);
+            if (n >= 0 || errno != EINTR) return static_cast<long long>(n);
         }
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
+    });
+    if (!bytes) throw FileError(FileError::kOpen, path);
     return bytes;
 }
 
@@ -402,9 +397,15 @@ bool DirectoryExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileIfExists(const std::string& path) {
-    const std::string native = NativeFile(path);
-    const FileDescriptor fd = OpenExisting(native, native, path);
-    if (!fd.valid()) return std::nullopt;
+    // The name as given is tried first; only a file missing under it is
+    // looked for in another letter case.
+    const std::string native = Native(path);
+    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        const std::string found = NativeFile(path);
+        fd = OpenExisting(found, found, path);
+        if (!fd.valid()) return std::nullopt;
+    }
     return ReadAll(fd.get(), path);
 }
 
@@ -517,33 +518,51 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
     return PreparedRewrite(std::move(state));
 }
 
+namespace {
+
+// Calls `visit` with the name and type of every entry of the open folder `fd`,
+// read straight from the kernel in large batches (no stat of the folder, as
+// opendir makes). False when the folder cannot be read.
+bool ReadEntries(int fd, const std::function<void(const char* name, unsigned char type)>& visit) {
+    constexpr std::size_t kSize = 32768;
+    const std::unique_ptr<char[]> buffer(new char[kSize]);  // aligned for any entry
+    for (;;) {
+        const ssize_t n = ::getdents64(fd, buffer.get(), kSize);
+        if (n == 0) return true;
+        if (n < 0) return false;
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const dirent64*>(buffer.get() + at);
+            visit(d->d_name, d->d_type);
+            at += d->d_reclen;
+        }
+    }
+}
+
+}  // namespace
+
 bool ListFolder(const std::string& folder, const std::string& mask,
                 const std::function<void(const FolderEntry&)>& visit) {
     const std::string nativeFolder = Native(folder.empty() ? std::string(".") : folder);
-    std::unique_ptr<DIR, CloseDir> dir(::opendir(nativeFolder.c_str()));
-    if (!dir) return false;
+    const FileDescriptor dir(::open(nativeFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) return false;
     const bool everything = mask == "*" || mask == "*.*";
-    while (dirent* d = ::readdir(dir.get())) {
+    return ReadEntries(dir.get(), [&](const char* name, unsigned char type) {
         FolderEntry entry;
-        const std::string utf8 = d->d_name;
+        const std::string utf8 = name;
         // The same rule as the Windows programs: a name is used only when it
         // has an exact Shift-JIS form, as a name of its own.
         const auto exact = ExactForm(utf8);
         entry.exactName = exact.has_value() && (IsUsableName(utf8) || utf8 == "." || utf8 == "..");
         entry.name = exact ? *exact : std::string();
         entry.shownName = exact && entry.exactName ? *exact : ShownText(utf8);
-        if (!everything && !MatchesMask(entry.exactName ? entry.name : entry.shownName, mask)) continue;
-        unsigned char type = d->d_type;
-        const std::string full = nativeFolder + "/" + utf8;
+        if (!everything && !MatchesMask(entry.exactName ? entry.name : entry.shownName, mask)) return;
         struct stat st;
-        if (type == DT_UNKNOWN && ::lstat(full.c_str(), &st) == 0)
+        if (type == DT_UNKNOWN && ::fstatat(dir.get(), name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
         entry.isLink = type == DT_LNK;
-        entry.isFolder = type == DT_DIR ||
-                         (entry.isLink && ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+        entry.isFolder = type == DT_DIR || (entry.isLink && ::fstatat(dir.get(), name, &st, 0) == 0 && S_ISDIR(st.st_mode));
         visit(entry);
-    }
-    return true;
+    });
 }
 
 std::optional<FileIdentity> FolderIdentity(const std::string& path) {

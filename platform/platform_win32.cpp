@@ -2,6 +2,7 @@
 // every path is in the ANSI code page exactly as the core holds it.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
@@ -174,16 +175,13 @@ bool StampOf(HANDLE file, FileStamp& stamp) {
 }
 
 std::string ReadAll(HANDLE file, const std::string& path, ULONGLONG expectedSize) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(expectedSize));
-    char buffer[65536];
-    for (;;) {
+    auto bytes = ReadToEnd(static_cast<std::size_t>(expectedSize), [file](char* buffer, std::size_t size) {
         DWORD read = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) throw FileError(FileError::kOpen, path);
-        if (read == 0) break;
-        bytes.append(buffer, read);
-    }
-    return bytes;
+        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        return ReadFile(file, buffer, ask, &read, nullptr) ? static_cast<long long>(read) : -1LL;
+    });
+    if (!bytes) throw FileError(FileError::kOpen, path);
+    return *std::move(bytes);
 }
 
 // Writes `bytes` to a new temporary file beside `path`, born with the

@@ -42,6 +42,21 @@ std::string ReadWholeFile(const std::string& path) {
     return *std::move(bytes);
 }
 
+std::optional<std::string> ReadToEnd(std::size_t expectedSize, const ReadSome& readSome) {
+    std::string bytes(expectedSize + 1, '\0');
+    std::size_t done = 0;
+    for (bool first = true;; first = false) {
+        if (done == bytes.size()) bytes.resize(bytes.size() * 2);
+        const long long n = readSome(&bytes[done], bytes.size() - done);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+        if (first && done == expectedSize) break;  // one byte short of what was asked: the end
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 void WaitForBusyFile(int attempt, const std::string& path) {
     if (attempt > kBusyAttempts) throw FileError(FileError::kBusy, path);
     std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 10 : 100));

@@ -1,6 +1,8 @@
 // What every system's prepared rewrite holds (internal to the platform layer).
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,5 +21,13 @@ struct PreparedRewrite::State {
     bool changed = false;
     bool dryRun = false;
 };
+
+// Reads a file to its end through `readSome` (bytes read into the buffer
+// given, 0 at the end, negative on failure), expecting `expectedSize` bytes:
+// one read asks for a byte more, and when it returns exactly the expected
+// size the end is reached without a second read. Any other count reads on
+// until the end. Nothing when a read fails.
+using ReadSome = std::function<long long(char* buffer, std::size_t size)>;
+std::optional<std::string> ReadToEnd(std::size_t expectedSize, const ReadSome& readSome);
 
 }  // namespace platform

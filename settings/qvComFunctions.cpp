@@ -1,5 +1,9 @@
 #include "settings/qvComFunctions.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 #include "platform/platform.h"
 
 namespace tarn {
@@ -7,22 +11,42 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-// The name a key line gives as Windows reads it: the text before its first
-// '=' (the whole line when it has none) without the white space around it.
-std::string KeyName(const std::string& line) {
-    return Trim(line.substr(0, line.find('=')));
+// Where the name a key line gives as Windows reads it begins and ends: the
+// text before its first '=' (the whole line when it has none) without the
+// white space around it.
+std::pair<std::size_t, std::size_t> KeyNameSpan(const std::string& line) {
+    std::size_t begin = 0, end = std::min(line.find('='), line.size());
+    while (begin < end && IsBlank(line[begin])) ++begin;
+    while (end > begin && IsBlank(line[end - 1])) --end;
+    return {begin, end};
+}
+
+bool IsAsciiSpan(const std::string& text, std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+// True when the key line names `name`. Most lines name another key of
+// another length, told apart without a copy when both names are ASCII (the
+// only case where letter case keeps lengths equal in every locale).
+bool NamesKey(const std::string& line, const std::string& name, bool nameIsAscii) {
+    const auto [begin, end] = KeyNameSpan(line);
+    if (begin == end) return false;
+    if (nameIsAscii && end - begin != name.size() && IsAsciiSpan(line, begin, end)) return false;
+    return platform::SameTextIgnoringCase(line.substr(begin, end - begin), name);
 }
 
 // Index of the line naming `name` in the list's first occurrence of its
 // section (a later occurrence starts at its own header), or npos.
 std::size_t FindName(const SectionList& list, const std::string& name) {
+    const bool nameIsAscii = IsAsciiSpan(name, 0, name.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (IsHeaderLine(list[i])) {
             if (i > 0) break;
             continue;
         }
-        const std::string key = KeyName(list[i]);
-        if (!key.empty() && platform::SameTextIgnoringCase(key, name)) return i;
+        if (NamesKey(list[i], name, nameIsAscii)) return i;
     }
     return std::string::npos;
 }
@@ -45,17 +69,29 @@ std::string ValueAsRead(const std::string& text) {
 
 }  // namespace
 
+// Calls `line` with where each line of `text` begins and how long it is, by
+// the line rules of SplitLines.
+template <typename LineVisitor>
+void ForEachLine(const std::string& text, LineVisitor line) {
+    const char* const begin = text.data();
+    // A NUL ends the whole text.
+    const char* const nul = static_cast<const char*>(std::memchr(begin, '\0', text.size()));
+    const char* const end = nul ? nul : begin + text.size();
+    for (const char* p = begin; p < end;) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!lf) lf = end;
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(lf - p)));
+        const char* stop = cr ? cr : lf;
+        line(static_cast<std::size_t>(p - begin), static_cast<std::size_t>(stop - p));
+        p = stop;
+        if (p < end && *p == '\r') ++p;
+        if (p < end && *p == '\n') ++p;
+    }
+}
+
 SectionList SplitLines(const std::string& text) {
     SectionList lines;
-    std::size_t p = 0;
-    const std::size_t n = text.size();
-    while (p < n && text[p] != '\0') {
-        const std::size_t start = p;
-        while (p < n && text[p] != '\0' && text[p] != '\r' && text[p] != '\n') ++p;
-        lines.emplace_back(text, start, p - start);
-        if (p < n && text[p] == '\r') ++p;
-        if (p < n && text[p] == '\n') ++p;
-    }
+    ForEachLine(text, [&](std::size_t start, std::size_t length) { lines.emplace_back(text, start, length); });
     return lines;
 }
 
@@ -72,6 +108,10 @@ std::string TextForm(const SectionList& lines) {
 }
 
 std::optional<std::string> HeaderName(const std::string& line) {
+    // Most lines are key lines: told apart by their first character, no copy.
+    std::size_t first = 0;
+    while (first < line.size() && IsBlank(line[first])) ++first;
+    if (first == line.size() || line[first] != '[') return std::nullopt;
     const std::string text = Trim(line);
     if (text.empty() || text[0] != '[') return std::nullopt;
     std::size_t close = std::string::npos;
@@ -83,25 +123,53 @@ std::optional<std::string> HeaderName(const std::string& line) {
 
 bool IsHeaderLine(const std::string& line) { return HeaderName(line).has_value(); }
 
+namespace {
+
+// Adds a line of a whole file to the lines of section `name` when it belongs
+// there; `inside` tells whether the lines before it did.
+void Select(const std::string& line, const std::string& name, bool& inside, SectionList& section) {
+    const auto header = HeaderName(line);
+    if (header) {
+        inside = platform::SameTextIgnoringCase(*header, name);
+        if (inside) section.push_back("[" + name + "]");
+    } else if (inside) {
+        section.push_back(line);
+    }
+}
+
+// False for a line that cannot be a header, told without a copy: its first
+// character other than white space is not '['.
+bool MayBeHeader(const std::string& text, std::size_t start, std::size_t length) {
+    std::size_t i = start;
+    while (i < start + length && IsBlank(text[i])) ++i;
+    return i < start + length && text[i] == '[';
+}
+
+}  // namespace
+
 SectionList SelectSection(const SectionList& fileLines, const std::string& name) {
     SectionList section;
     bool inside = false;
-    for (const auto& line : fileLines) {
-        const auto header = HeaderName(line);
-        if (header) {
-            inside = platform::SameTextIgnoringCase(*header, name);
-            if (inside) section.push_back("[" + name + "]");
-        } else if (inside) {
-            section.push_back(line);
-        }
-    }
+    for (const auto& line : fileLines) Select(line, name, inside, section);
+    return section;
+}
+
+SectionList SelectSectionOfText(const std::string& text, const std::string& name) {
+    SectionList section;
+    bool inside = false;
+    ForEachLine(text, [&](std::size_t start, std::size_t length) {
+        if (MayBeHeader(text, start, length))
+            Select(text.substr(start, length), name, inside, section);
+        else if (inside)
+            section.emplace_back(text, start, length);
+    });
     return section;
 }
 
 SectionList ReadSection(const std::string& path, const std::string& name) {
     const auto bytes = platform::ReadFileIfExists(path);
     if (!bytes) return {};
-    return SelectSection(SplitLines(*bytes), name);
+    return SelectSectionOfText(*bytes, name);
 }
 
 std::optional<std::string> FindValue(const SectionList& list, const std::string& name) {

@@ -39,6 +39,9 @@ bool IsHeaderLine(const std::string& line);
 // lines of a whole file: every occurrence, each behind the header "[name]",
 // in file order. Lines before the first header never belong to a section.
 SectionList SelectSection(const SectionList& fileLines, const std::string& name);
+// The same from a whole file's text: SelectSection(SplitLines(text), name),
+// without making a line of the other sections.
+SectionList SelectSectionOfText(const std::string& text, const std::string& name);
 
 // Reads section `name` of the file at `path`. A path that names no existing
 // file (a folder does not count) gives an empty list; a file that exists but

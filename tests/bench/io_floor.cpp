@@ -4,15 +4,21 @@
 // file in the same folder, flushes it to disk and moves it over the original:
 // the same crash-safe replacement the driver makes, without parsing anything.
 //
-//   io_floor [--replace-file | --read-only] DATA_FOLDER
+//   io_floor [--replace-file | --read-only [--rewrite-one-in N]] [--walk] DATA_FOLDER
 //
 // --read-only only reads every file: the yardstick of a run that reads the
-// whole tree and writes little or nothing (tarnbatch --list, --where).
+// whole tree and writes little or nothing (tarnbatch --list, --where);
+// --rewrite-one-in N also replaces every Nth file read, the same crash-safe
+// way: the yardstick of a --where run that writes one board in N.
+// --walk finds the files as any program must that does not know the tree's
+// shape: it lists DATA_FOLDER and every folder beneath it, and opens the
+// settings file in each one (a folder without one costs a failed open).
 // The changed byte is the one after "PARAM1=" (toggled between 'a' and 'b'),
 // so the files stay valid settings files. On Windows the move is MoveFileEx;
 // --replace-file uses ReplaceFile instead, as the driver does.
 // Prints "files: N" and exits 0, or names the file that failed and exits 1.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -145,29 +151,46 @@ bool Replace(const std::string& path, const std::string& bytes, bool) {
 
 #endif
 
+// The settings file of `folder` and of every folder beneath it, each folder
+// listed once, depth first.
+void SettingsFilesBeneath(const std::string& folder, std::vector<std::string>& paths) {
+    paths.push_back(folder + kDelimiter + kSettings);
+    for (const auto& name : Subfolders(folder)) SettingsFilesBeneath(folder + kDelimiter + name, paths);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool replaceFile = false, readOnly = false;
+    bool replaceFile = false, readOnly = false, walk = false;
+    long rewriteOneIn = 0;
     std::string data;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--replace-file") == 0)
             replaceFile = true;
         else if (std::strcmp(argv[i], "--read-only") == 0)
             readOnly = true;
+        else if (std::strcmp(argv[i], "--walk") == 0)
+            walk = true;
+        else if (std::strcmp(argv[i], "--rewrite-one-in") == 0 && i + 1 < argc)
+            rewriteOneIn = std::atol(argv[++i]);
         else
             data = argv[i];
     }
     if (data.empty()) {
-        std::fprintf(stderr, "usage: io_floor [--replace-file | --read-only] DATA_FOLDER\n");
+        std::fprintf(stderr, "usage: io_floor [--replace-file | --read-only [--rewrite-one-in N]] [--walk] DATA_FOLDER\n");
         return 2;
     }
     long files = 0;
     std::string content;
-    for (const auto& name : Subfolders(data)) {
-        const std::string path = data + kDelimiter + name + kDelimiter + kSettings;
+    std::vector<std::string> paths;
+    if (walk) {
+        SettingsFilesBeneath(data, paths);
+    } else {
+        for (const auto& name : Subfolders(data)) paths.push_back(data + kDelimiter + name + kDelimiter + kSettings);
+    }
+    for (const auto& path : paths) {
         if (!ReadFileBytes(path, content)) continue;  // a folder without the file
-        if (readOnly) {
+        if (readOnly && (rewriteOneIn <= 0 || files % rewriteOneIn != 0)) {
             ++files;
             continue;
         }

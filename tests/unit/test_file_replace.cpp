@@ -10,6 +10,7 @@
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/platform.h"
+#include "platform/rewrite_state.h"
 #include "temp_folder.h"
 
 #ifndef _WIN32
@@ -53,6 +54,33 @@ TEST_F(PlatformFiles, ReadWholeFileGivesEveryByte) {
     EXPECT_EQ(platform::ReadWholeFile(dir.Path("bin")), kBinary);
     WriteBytes(dir.Fs("empty"), "");
     EXPECT_EQ(platform::ReadWholeFile(dir.Path("empty")), "");
+}
+
+// A file is read in one read when it holds what its size said; a short read
+// (a network file system may give one) or a file that grew reads on to the
+// end, so no byte is ever lost to the shortcut.
+TEST(ReadToEnd, OneReadOnlyWhenItGivesExactlyTheExpectedSize) {
+    const std::string content(100000, 'x');
+    const auto reader = [&content](std::size_t chunk, int& calls) {
+        return [&content, chunk, &calls, at = std::size_t{0}](char* buffer, std::size_t size) mutable {
+            ++calls;
+            const std::size_t n = std::min({size, chunk, content.size() - at});
+            content.copy(buffer, n, at);
+            at += n;
+            return static_cast<long long>(n);
+        };
+    };
+    for (const auto& [expected, chunk, calls] : std::vector<std::tuple<std::size_t, std::size_t, int>>{
+             {content.size(), content.size() + 1, 1},  // the common case
+             {content.size(), 4096, 26},               // short reads: on to the end
+             {1000, content.size() + 1, 9},            // grown since its size was asked: a buffer doubled
+             {content.size() + 5, content.size(), 2},  // shrunk
+         }) {
+        int made = 0;
+        EXPECT_EQ(platform::ReadToEnd(expected, reader(chunk, made)), content) << chunk;
+        EXPECT_EQ(made, calls) << chunk;
+    }
+    EXPECT_FALSE(platform::ReadToEnd(10, [](char*, std::size_t) { return -1LL; }));
 }
 
 TEST_F(PlatformFiles, ReadWholeFileOfAFolderOrMissingFileRaisesTheOpenError) {

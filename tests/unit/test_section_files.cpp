@@ -35,7 +35,13 @@ TEST(SplitLines, WorkedTexts) {
         // ソ and 表 end in 0x5C; no byte of a double-byte character is a break.
         {"ソ表\r\n名前", {"\x83\x5C\x95\x5C", "\x96\xBC\x91\x4F"}},
     };
-    for (const auto& [text, lines] : cases) EXPECT_EQ(tarn::SplitLines(text), lines) << text;
+    for (const auto& [text, lines] : cases) {
+        EXPECT_EQ(tarn::SplitLines(text), lines) << text;
+        // A section read straight from the text is the one read from its lines.
+        for (const std::string& withHeader : {"[BASIC]\r\n" + text, text + "\n[basic]\n" + text})
+            EXPECT_EQ(tarn::SelectSectionOfText(withHeader, "BASIC"), tarn::SelectSection(tarn::SplitLines(withHeader), "BASIC"))
+                << withHeader;
+    }
 }
 
 TEST(TextForm, EndsEveryLineWithCrLfTheLastIncluded) {

@@ -260,4 +260,31 @@ TEST_F(TreeWalk, LinksInsideTheTreeAreFollowedLinksOutOfItAreSkipped) {
 }
 #endif
 
+// The listing of a board folder tells whether it holds a settings file: a
+// board is read only when it does, under its name in any letter case; a
+// folder of that name is no settings file, and a folder without one is no
+// board of the listing, while its subfolders still are. A batch chooses such
+// a folder by its empty values.
+TEST_F(TreeWalk, BoardsAreTheFoldersWhoseListingShowsASettingsFile) {
+    dir.MakeFolder("plain/inner");
+    dir.MakeFolder("upper");
+    dir.MakeFolder("odd/tarn_BBS.ini");
+    WriteBytes(dir.Fs("plain/inner/tarn_BBS.ini"), "[BASIC]\r\nURL=http://a/\r\n");
+    WriteBytes(dir.Fs("upper/TARN_BBS.INI"), "[basic]\r\nURL=http://b/\r\n");
+    std::vector<std::string> listed;
+    tarn::ListBoards(dir.path(), {}, [&](const tarn::BoardRow& row) {
+        listed.push_back(row.relative + " " + tarn::GetValue(row.basic, "URL"));
+    });
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{platform::JoinPath("plain", "inner") + " http://a/", "upper http://b/"}));
+
+    fs::remove_all(dir.Fs("odd"));  // a batch refuses to write over a folder
+    BatchInput input = NameOnly();
+    input.where = {{Field::URL, ""}};  // only boards without an address
+    Walk(input);
+    EXPECT_EQ(ReadBytes(dir.Fs("plain/tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs("upper/TARN_BBS.INI")), "[basic]\r\nURL=http://b/\r\n");
+    EXPECT_EQ(ReadBytes(dir.Fs("plain/inner/tarn_BBS.ini")), "[BASIC]\r\nURL=http://a/\r\n");
+}
+
 }  // namespace
