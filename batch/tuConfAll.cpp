@@ -31,13 +31,32 @@ struct Ancestor {
 // Thrown inside the walk when it is cancelled.
 struct Cancelled {};
 
-// What a folder's listing says of its settings file.
-enum class Presence { Listed, Absent, Unknown };
+// What the listing of a board's folder, made just before the board is
+// visited, showed; nothing known when it could not be listed (or the board
+// was named, not found by a walk).
+struct FolderListing {
+    bool listed = false;
+    bool hasSettingsFile = false;
+    std::vector<std::string> names;  // of every entry, "." and ".." aside
+};
 
 // The settings file's content, not looked for when the listing showed none.
-std::optional<std::string> SettingsIn(const std::string& folder, Presence presence) {
-    if (presence == Presence::Absent) return std::nullopt;
+std::optional<std::string> SettingsIn(const std::string& folder, const FolderListing& listing) {
+    if (listing.listed && !listing.hasSettingsFile) return std::nullopt;
     return platform::ReadFileIfExists(platform::JoinPath(folder, kSettingsFileName));
+}
+
+// Tells a rewrite that a file name in the folder is free by the listing, so
+// that the system is not asked about a missing name (under Wine that lookup
+// reads the whole folder to rule out the name in another letter case).
+platform::KnownMissing MissingByListing(const std::string& folder, const FolderListing& listing) {
+    if (!listing.listed) return {};
+    return [&folder, &listing](const std::string& path) {
+        const std::string name = platform::FilePart(path);
+        return platform::JoinPath(folder, name) == path &&
+               std::none_of(listing.names.begin(), listing.names.end(),
+                            [&name](const std::string& listed) { return platform::SameTextIgnoringCase(listed, name); });
+    };
 }
 
 // The [BASIC] lines of a settings file's content (none: no file).
@@ -93,10 +112,10 @@ std::optional<std::string> RewrittenSettings(const std::optional<std::string>& c
 // Whether the batch writes this board: its values as the settings file holds
 // them now meet the conditions. A file that cannot be read here is decided
 // when it is rewritten, with other writers kept out.
-bool IsChosenNow(const std::string& folder, Presence presence, const BatchInput& input) {
+bool IsChosenNow(const std::string& folder, const FolderListing& listing, const BatchInput& input) {
     if (input.where.empty()) return true;
     try {
-        return IsChosen(input.where, BasicOf(SettingsIn(folder, presence)));
+        return IsChosen(input.where, BasicOf(SettingsIn(folder, listing)));
     } catch (const platform::FileError&) {
         return true;
     }
@@ -104,9 +123,9 @@ bool IsChosenNow(const std::string& folder, Presence presence, const BatchInput&
 
 // Writes one board's folder: the signature when it is checked, then the
 // settings file; neither when the board is not chosen.
-void WriteBoard(JournaledWriter& writer, const std::string& folder, Presence presence, const BatchInput& input,
-                BatchObserver* observer) {
-    if (!IsChosenNow(folder, presence, input)) {
+void WriteBoard(JournaledWriter& writer, const std::string& folder, const FolderListing& listing,
+                const BatchInput& input, BatchObserver* observer) {
+    if (!IsChosenNow(folder, listing, input)) {
         if (observer) observer->BoardNotChosen(folder);
         return;
     }
@@ -114,11 +133,13 @@ void WriteBoard(JournaledWriter& writer, const std::string& folder, Presence pre
         // Written like the settings file, never in the middle of a write of
         // the host's.
         const std::string text = input.signatureText;
-        writer.Rewrite(platform::JoinPath(folder, kSignatureFileName), [text](const auto&) { return text; });
+        writer.Rewrite(platform::JoinPath(folder, kSignatureFileName), [text](const auto&) { return text; },
+                       MissingByListing(folder, listing));
     }
-    writer.Rewrite(platform::JoinPath(folder, kSettingsFileName), [&input](const std::optional<std::string>& current) {
-        return RewrittenSettings(current, input);
-    });
+    writer.Rewrite(
+        platform::JoinPath(folder, kSettingsFileName),
+        [&input](const std::optional<std::string>& current) { return RewrittenSettings(current, input); },
+        MissingByListing(folder, listing));
 }
 
 // The folders a batch visits: the start folder and every folder beneath it,
@@ -128,7 +149,7 @@ void WriteBoard(JournaledWriter& writer, const std::string& folder, Presence pre
 // not entered; the first two are reported to the observer.
 class FolderWalk {
 public:
-    using Visit = std::function<void(const std::string& folder, Presence settingsFile)>;
+    using Visit = std::function<void(const std::string& folder, const FolderListing& listing)>;
 
     // `beforeLink` runs before the walk goes through a link.
     FolderWalk(const BatchOptions& options, Visit visit, std::function<void()> beforeLink = {})
@@ -154,17 +175,18 @@ private:
         // whether a settings file is there, so a read can be spared, and
         // which subfolders follow.
         std::vector<platform::FolderEntry> subfolders;
-        Presence settings = Presence::Absent;
-        const bool listed = platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
-            if (entry.isFolder) {
-                if (entry.name != "." && entry.name != "..") subfolders.push_back(entry);
-            } else if (entry.exactName && platform::SameTextIgnoringCase(entry.name, kSettingsFileName)) {
-                settings = Presence::Listed;
-            }
+        FolderListing listing;
+        listing.listed = platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
+            if (entry.name == "." || entry.name == "..") return;
+            if (entry.exactName) listing.names.push_back(entry.name);
+            if (entry.isFolder)
+                subfolders.push_back(entry);
+            else if (entry.exactName && platform::SameTextIgnoringCase(entry.name, kSettingsFileName))
+                listing.hasSettingsFile = true;
         });
         // A folder that cannot be listed counts as having no subfolders; its
         // settings file is looked for all the same.
-        visit_(folder, listed ? settings : Presence::Unknown);
+        visit_(folder, listing);
         if (options_.cancel && options_.cancel->load()) throw Cancelled{};
 
         ancestors_.push_back({folder, std::nullopt, false});
@@ -256,7 +278,8 @@ void JournaledWriter::Report(const platform::PreparedRewrite& rewrite, WriteOutc
     Report(rewrite.Path(), outcome);
 }
 
-void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFile& compose) {
+void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFile& compose,
+                              const platform::KnownMissing& knownMissing) {
     const bool dryRun = options_.mode == WriteMode::DryRun;
     if (dryRun || !options_.journal) {
         // The old and new content as the last attempt of the update saw
@@ -275,7 +298,7 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
         Report(path, outcome);
         return;
     }
-    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false, NameTemporary());
+    platform::PreparedRewrite rewrite = platform::PrepareRewrite(path, compose, false, NameTemporary(), knownMissing);
     if (!rewrite.Changed()) {
         Report(path, WriteOutcome::Unchanged);
         return;
@@ -411,8 +434,8 @@ bool ApplyToTree(const std::string& folder, const BatchInput& input, const Batch
         // read with this batch's change in it.
         FolderWalk walk(
             options,
-            [&](const std::string& board, Presence presence) {
-                WriteBoard(writer, board, presence, input, options.observer);
+            [&](const std::string& board, const FolderListing& listing) {
+                WriteBoard(writer, board, listing, input, options.observer);
             },
             [&] { writer.Commit(); });
         finished = walk.Run(folder);
@@ -426,7 +449,7 @@ bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& op
     writer.RunThenCommit([&] {
         for (const BoardInput& board : boards) {
             if (options.observer) options.observer->FolderEntered(board.folder);
-            WriteBoard(writer, board.folder, Presence::Unknown, board.input, options.observer);
+            WriteBoard(writer, board.folder, FolderListing{}, board.input, options.observer);
             if (options.cancel && options.cancel->load()) {
                 finished = false;
                 return;
@@ -437,8 +460,8 @@ bool ApplyToBoards(const std::vector<BoardInput>& boards, const BatchOptions& op
 }
 
 bool ListBoards(const std::string& folder, const BatchOptions& options, const std::function<void(const BoardRow&)>& row) {
-    FolderWalk walk(options, [&](const std::string& board, Presence presence) {
-        const auto content = SettingsIn(board, presence);
+    FolderWalk walk(options, [&](const std::string& board, const FolderListing& listing) {
+        const auto content = SettingsIn(board, listing);
         if (content) row({board, RelativeTo(folder, board), BasicOf(content)});
     });
     return walk.Run(folder);

@@ -135,7 +135,9 @@ public:
     JournaledWriter(const JournaledWriter&) = delete;
     JournaledWriter& operator=(const JournaledWriter&) = delete;
 
-    void Rewrite(const std::string& path, const platform::ComposeFile& compose);
+    // `knownMissing` may spare the check that a temporary file's name is free.
+    void Rewrite(const std::string& path, const platform::ComposeFile& compose,
+                 const platform::KnownMissing& knownMissing = {});
     // Moves what is prepared into place, at the end of a run or a stop.
     void Commit();
 

@@ -101,13 +101,19 @@ private:
 // after a kill. An error it throws stops the rewrite with nothing created.
 using TemporaryNotice = std::function<void(const std::string& temporaryPath)>;
 
+// True when a file of this path is known to be missing without asking the
+// system: a listing of its folder made a moment before shows no such name.
+// A temporary file's name is then taken as free without a lookup (under Wine
+// the lookup of a missing name reads the whole folder).
+using KnownMissing = std::function<bool(const std::string& path)>;
+
 // Prepares the rewrite of the file at `path` from what it holds now. A file
 // another program is writing is waited for, a few seconds at most (then
 // FileError kBusy). Nothing is written for a dry run. On POSIX an existing file
 // is found without regard to letter case, as on Windows, and keeps its own
 // name. Throws FileError kOpen, kCreate or kBusy.
 PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
-                               const TemporaryNotice& beforeTemporary = {});
+                               const TemporaryNotice& beforeTemporary = {}, const KnownMissing& knownMissing = {});
 
 // Rewrites the file at `path` from what it holds at this moment, so that
 // another program's write is never undone: PrepareRewrite and Commit, again

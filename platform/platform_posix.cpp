@@ -265,7 +265,7 @@ bool CopyExtendedAttributes(int from, int to) {
 // for a new file), flushed to disk; returns its path. Throws
 // FileError(kCreate, path), leaving no temporary file.
 std::string WriteTemporary(const std::string& path, const std::string& target, const std::string& bytes, int old,
-                           const TemporaryNotice& beforeTemporary = {}) {
+                           const TemporaryNotice& beforeTemporary = {}, const KnownMissing& knownMissing = {}) {
     struct stat st;
     const bool exists = old >= 0 && ::fstat(old, &st) == 0;
     const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
@@ -279,8 +279,10 @@ std::string WriteTemporary(const std::string& path, const std::string& target, c
         temporary = folder + TemporaryPathFor(target.substr(folder.size()), seed * 2654435761ull + temporaryCounter++);
         struct stat existing;
         if (beforeTemporary) {
-            if (::lstat(temporary.c_str(), &existing) == 0) continue;  // not ours: never named
-            beforeTemporary(FromUtf8(temporary));
+            const std::string named = FromUtf8(temporary);
+            const bool free = (knownMissing && knownMissing(named)) || ::lstat(temporary.c_str(), &existing) != 0;
+            if (!free) continue;  // not ours: never named
+            beforeTemporary(named);
         }
         raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (raw < 0 && errno != EEXIST) break;
@@ -482,7 +484,7 @@ struct PosixRewrite : PreparedRewrite::State {
 }  // namespace
 
 PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
-                               const TemporaryNotice& beforeTemporary) {
+                               const TemporaryNotice& beforeTemporary, const KnownMissing& knownMissing) {
     IgnoreLeaseBreakSignal();
     auto state = std::make_unique<PosixRewrite>();
     state->path = path;
@@ -514,7 +516,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         throw FileError(FileError::kCreate, path);
     if (state->next)
         state->temporary = WriteTemporary(path, state->target, *state->next, state->exists ? state->fd.get() : -1,
-                                          beforeTemporary);
+                                          beforeTemporary, knownMissing);
     return PreparedRewrite(std::move(state));
 }
 

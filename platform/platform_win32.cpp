@@ -188,7 +188,7 @@ std::string ReadAll(HANDLE file, const std::string& path, ULONGLONG expectedSize
 // attributes the target has, flushed to disk and kept open for its move into
 // place. Throws FileError(kCreate, path), leaving no temporary file.
 Temporary WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes,
-                         const TemporaryNotice& beforeTemporary = {}) {
+                         const TemporaryNotice& beforeTemporary = {}, const KnownMissing& knownMissing = {}) {
     const DWORD kept = targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     Temporary temporary;
@@ -199,7 +199,9 @@ Temporary WriteTemporary(const std::string& path, const std::string& bytes, DWOR
         for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
             temporary.path = TemporaryPathFor(path, seed * 2654435761ull + temporaryCounter++);
             if (beforeTemporary) {
-                if (GetFileAttributesA(temporary.path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;  // not ours: never named
+                const bool free = (knownMissing && knownMissing(temporary.path)) ||
+                                  GetFileAttributesA(temporary.path.c_str()) == INVALID_FILE_ATTRIBUTES;
+                if (!free) continue;  // not ours: never named
                 beforeTemporary(temporary.path);
             }
             file.reset(CreateFileA(temporary.path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
@@ -360,7 +362,7 @@ struct Win32Rewrite : PreparedRewrite::State {
 }  // namespace
 
 PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compose, bool dryRun,
-                               const TemporaryNotice& beforeTemporary) {
+                               const TemporaryNotice& beforeTemporary, const KnownMissing& knownMissing) {
     auto state = std::make_unique<Win32Rewrite>();
     state->path = path;
     state->dryRun = dryRun;
@@ -398,7 +400,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
     if (!state->changed || dryRun) return PreparedRewrite(std::move(state));
 
     RefuseUnwritable(path, attributes);
-    if (state->next) state->temporary = WriteTemporary(path, *state->next, attributes, beforeTemporary);
+    if (state->next) state->temporary = WriteTemporary(path, *state->next, attributes, beforeTemporary, knownMissing);
     return PreparedRewrite(std::move(state));
 }
 

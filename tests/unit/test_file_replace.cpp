@@ -9,6 +9,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/rewrite_state.h"
 #include "temp_folder.h"
@@ -164,6 +165,26 @@ TEST_F(PlatformFiles, APreparedRewriteHoldsNothingOnceCommittedOrDropped) {
     EXPECT_EQ(ReadBytes(dir.Fs("late")), "theirs");
     EXPECT_EQ(EntryNames(dir.fs()), (std::vector<std::string>{"kept", "late"}));
     EXPECT_TRUE(platform::RemoveFile(dir.Path("kept")));
+}
+
+// A temporary file's name is told to the journal only when it is free: the
+// system is asked unless the caller's listing shows the name missing, and a
+// file of that name (a stale one, or anyone's) is neither named nor touched.
+TEST_F(PlatformFiles, ATemporaryNameIsNamedOnlyWhenNoFileHasIt) {
+    std::vector<std::string> asked, named;
+    const platform::KnownMissing notListed = [&](const std::string& path) {
+        asked.push_back(path);
+        if (asked.size() == 1) WriteBytes(dir.Fs(platform::FilePart(path)), "theirs");  // not in the listing
+        return false;
+    };
+    auto rewrite = platform::PrepareRewrite(
+        dir.Path("made"), [](const auto&) { return std::optional<std::string>("ours"); }, false,
+        [&](const std::string& path) { named.push_back(path); }, notListed);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(named, std::vector<std::string>{asked[1]});
+    EXPECT_TRUE(rewrite.Commit());
+    EXPECT_EQ(ReadBytes(dir.Fs(platform::FilePart(asked[0]))), "theirs");
+    EXPECT_EQ(ReadBytes(dir.Fs("made")), "ours");
 }
 
 #ifndef _WIN32
