@@ -124,16 +124,17 @@ void Journal::Record(const platform::PreparedRewrite& rewrite) {
     const auto& next = rewrite.New();
     std::string line = !old ? "created\t-\t-" : next ? "replaced\t" : "removed\t";
     if (old) {
-        line += std::to_string(oldBytes_->Size()) + "\t" + std::to_string(old->size());
-        if (!oldBytes_->Append(*old)) throw platform::FileError(platform::FileError::kCreate, folder_);
+        line += std::to_string(oldBytes_->Size() + pendingOldBytes_.size()) + "\t" + std::to_string(old->size());
+        pendingOldBytes_ += *old;
     }
     line += next ? "\t" + std::to_string(next->size()) + "\t" + Hex(ContentHash(*next)) : "\t-\t-";
     // A full path: an undo started from another working folder must find the
     // same file.
     line += "\t" + platform::AbsolutePath(rewrite.Path()) + "\r\n";
-    if (platform::faults::Fire(platform::faults::Point::JournalRecord) || !index_->Append(line))
+    if (platform::faults::Fire(platform::faults::Point::JournalRecord))
         throw platform::FileError(platform::FileError::kCreate, folder_);
-    ++records_;
+    pendingIndex_ += line;
+    ++pendingRecords_;
 }
 
 void Journal::RecordTemporary(const std::string& path) {
@@ -145,8 +146,14 @@ void Journal::RecordTemporary(const std::string& path) {
 void Journal::Flush() {
     if (!index_) return;
     // The old bytes first: a record is only ever read with its bytes there.
-    if (!oldBytes_->Flush() || !index_->Flush() || !platform::SyncFolder(folder_))
-        throw platform::FileError(platform::FileError::kCreate, platform::JoinPath(folder_, kIndexName));
+    const bool written = (pendingOldBytes_.empty() || oldBytes_->Append(pendingOldBytes_)) && oldBytes_->Flush() &&
+                         (pendingIndex_.empty() || index_->Append(pendingIndex_)) && index_->Flush() &&
+                         platform::SyncFolder(folder_);
+    if (!written) throw platform::FileError(platform::FileError::kCreate, platform::JoinPath(folder_, kIndexName));
+    records_ += pendingRecords_;
+    pendingIndex_.clear();
+    pendingOldBytes_.clear();
+    pendingRecords_ = 0;
 }
 
 namespace {

@@ -48,7 +48,8 @@ public:
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Adds the old state of a prepared rewrite; durable after Flush.
+    // Adds the old state of a prepared rewrite; written and made durable,
+    // with the records before it, by Flush.
     void Record(const platform::PreparedRewrite& rewrite);
     // Names a temporary file about to be made beside a file it rewrites. The
     // line reaches the system before the file is made (a killed program's
@@ -70,7 +71,10 @@ private:
 
     std::string journalsFolder_, kind_, subject_, folder_;
     std::optional<platform::AppendFile> index_, oldBytes_;
-    std::size_t records_ = 0;
+    std::size_t records_ = 0;  // written and flushed
+    // A group's records, written by Flush in one append to each file.
+    std::string pendingIndex_, pendingOldBytes_;
+    std::size_t pendingRecords_ = 0;
 };
 
 // One recorded change, as read back from a journal.
