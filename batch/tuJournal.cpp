@@ -198,9 +198,7 @@ namespace {
 // The lines of a journal's index, from its header on. A line without its end
 // was cut short by a kill and is left out. Throws FileError(kOpen) when the
 // index does not read or is no journal's.
-std::vector<std::string> IndexLines(const std::string& journalFolder) {
-    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
-    const std::string index = platform::ReadWholeFile(indexPath);
+std::vector<std::string> IndexLines(const std::string& index, const std::string& indexPath) {
     std::vector<std::string> lines;
     for (std::size_t start = 0;;) {
         const std::size_t end = index.find("\r\n", start);
@@ -210,6 +208,20 @@ std::vector<std::string> IndexLines(const std::string& journalFolder) {
     }
     if (lines.size() < 2 || lines[0] != kHeader) throw platform::FileError(platform::FileError::kOpen, indexPath);
     return lines;
+}
+
+std::vector<std::string> IndexLines(const std::string& journalFolder) {
+    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
+    return IndexLines(platform::ReadWholeFile(indexPath), indexPath);
+}
+
+// True when the index's last whole line is the end line that only a run that
+// ended writes, last: told without taking the index apart.
+bool EndsWithEndLine(const std::string& index) {
+    if (index.size() < 2 || index.compare(index.size() - 2, 2, "\r\n") != 0) return false;
+    const std::size_t previous = index.rfind("\r\n", index.size() - 3);
+    const std::size_t last = previous == std::string::npos ? 0 : previous + 2;
+    return index.compare(last, 4, "end\t") == 0;
 }
 
 // Takes the end line, or the line naming a temporary file, into `contents`;
@@ -281,10 +293,15 @@ std::vector<std::string> ListJournals(const std::string& journalsFolder) {
 }
 
 void RemoveKilledRunsTemporaries(const std::string& journalFolder, const std::string& tree) {
-    // The index alone: old.bin may be large, and is not needed here.
+    // The index alone: old.bin may be large, and is not needed here. Every
+    // batch reads the kept journals' indexes, so one that ended is told by
+    // its last line.
     JournalContents contents;
     try {
-        for (const std::string& line : IndexLines(journalFolder)) TakeEndOrTemporary(line, contents);
+        const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
+        const std::string index = platform::ReadWholeFile(indexPath);
+        if (EndsWithEndLine(index)) return;
+        for (const std::string& line : IndexLines(index, indexPath)) TakeEndOrTemporary(line, contents);
     } catch (const platform::FileError&) {
         return;
     }
