@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/platform.h"
+#include "settings/qvComFunctions.h"
 
 namespace tarn {
 
@@ -285,17 +286,6 @@ private:
     bool listOnlyOption_ = false;  // --keys, --output or --encoding
 };
 
-std::vector<std::string> SplitCommas(const std::string& list) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = list.find(',', start);
-        items.push_back(list.substr(start, comma - start));
-        if (comma == std::string::npos) return items;
-        start = comma + 1;
-    }
-}
-
 void Parser::Option(const std::string& option, const std::string& value) {
     if (option == "--set") {
         const std::size_t eq = value.find('=');
@@ -306,7 +296,7 @@ void Parser::Option(const std::string& option, const std::string& value) {
     } else if (option == "--reference") {
         referencePath_ = value;
     } else if (option == "--take") {
-        for (const auto& key : SplitCommas(value)) taken_.push_back(key);
+        for (const auto& key : SplitAt(value, ",")) taken_.push_back(key);
     } else if (option == "--sign") {
         if (!platform::FileExists(value))
             Refuse("signature file '" + value + "' does not exist", "署名ファイル '" + value + "' がありません");
@@ -354,7 +344,7 @@ void Parser::Option(const std::string& option, const std::string& value) {
 
 std::vector<Field> Parser::FieldList(const std::string& option, const std::string& keys) const {
     std::vector<Field> fields;
-    for (const auto& key : SplitCommas(keys)) {
+    for (const auto& key : SplitAt(keys, ",")) {
         const FieldInfo& info = FieldNamed(key);
         for (const Field f : fields)
             if (f == info.field)
