@@ -79,9 +79,8 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
     return records;
 }
 
-}  // namespace tarn
+// ---- the board table: one row per board, the folder then its values ------------
 
-namespace tarn {
 namespace {
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
@@ -182,12 +181,7 @@ Header ReadHeader(const CsvRecord& cells, const CellReader& read) {
 
 }  // namespace
 
-std::vector<Field> DefaultListColumns() {
-    std::vector<Field> columns;
-    for (const FieldInfo& info : kFieldCatalogue)
-        if (info.field != Field::KEY && info.field != Field::PASS) columns.push_back(info.field);
-    return columns;
-}
+std::vector<Field> DefaultListColumns() { return FieldsBut({Field::KEY, Field::PASS}); }
 
 TableRow TableRowOf(const std::string& folder, const SectionList& basic, const std::vector<Field>& columns) {
     TableRow row{folder, {}};

@@ -29,12 +29,7 @@ const char kNoTextToReplace[] = "置換前の文字列を入力してくださ�
 const char kNothingChanges[] = "置換で変わる板はありません。";
 // The fields a replacement may change: every one but BBSFOLDER, which holds
 // only "1" or nothing.
-std::vector<Field> ReplaceableFields() {
-    std::vector<Field> fields;
-    for (const FieldInfo& info : kFieldCatalogue)
-        if (info.field != Field::BBSFOLDER) fields.push_back(info.field);
-    return fields;
-}
+std::vector<Field> ReplaceableFields() { return FieldsBut({Field::BBSFOLDER}); }
 const char kEmptyTable[] = "読み込んだ表に板がありません。何も書き込んでいません。";
 // Each filter entry: its description, then the names it shows. An export's
 // encoding is the entry chosen.
@@ -51,6 +46,14 @@ void CopyCell(const std::string& text, wchar_t* target, int size) {
     if (!target || size <= 0) return;
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), target, size - 1);
     target[length > 0 ? length : 0] = L'\0';
+}
+
+// Hands the list the text of the cell it asks for, in the A or the W form.
+template <class DisplayInfo>
+void GiveCellText(const BoardRows& rows, LPARAM lParam) {
+    auto& item = reinterpret_cast<DisplayInfo*>(lParam)->item;
+    if ((item.mask & LVIF_TEXT) && static_cast<std::size_t>(item.iItem) < rows.ShownCount())
+        CopyCell(rows.CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item.pszText, item.cchTextMax);
 }
 
 }  // namespace
@@ -174,20 +177,12 @@ void TBoardList::OnCommand(int id, int notification) {
 std::optional<LRESULT> TBoardList::OnNotify(const NMHDR& header, LPARAM lParam) {
     if (header.idFrom != static_cast<UINT_PTR>(ids::List_Boards)) return std::nullopt;
     switch (header.code) {
-    case LVN_GETDISPINFOA: {
-        auto& item = reinterpret_cast<NMLVDISPINFOA*>(lParam)->item;
-        if ((item.mask & LVIF_TEXT) && static_cast<std::size_t>(item.iItem) < rows_.ShownCount())
-            CopyCell(rows_.CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item.pszText,
-                     item.cchTextMax);
+    case LVN_GETDISPINFOA:
+        GiveCellText<NMLVDISPINFOA>(rows_, lParam);
         return 0;
-    }
-    case LVN_GETDISPINFOW: {
-        auto& item = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
-        if ((item.mask & LVIF_TEXT) && static_cast<std::size_t>(item.iItem) < rows_.ShownCount())
-            CopyCell(rows_.CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item.pszText,
-                     item.cchTextMax);
+    case LVN_GETDISPINFOW:
+        GiveCellText<NMLVDISPINFOW>(rows_, lParam);
         return 0;
-    }
     case LVN_COLUMNCLICK:
         rows_.SortBy(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
         MarkSortColumn();

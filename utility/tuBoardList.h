@@ -74,7 +74,6 @@ private:
     std::string startFolder_;
     bool loading_ = false;
     BoardRows rows_;
-    std::string cell_;  // the text handed to the list for the cell it asked for
 
     // Filled by the reading thread, taken by the window's timer.
     std::thread reader_;
