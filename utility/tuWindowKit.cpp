@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/win32_text.h"
 
+#include <iterator>
 #include <stdexcept>
 
 #include <commctrl.h>
@@ -14,8 +15,8 @@ namespace tarn::ui {
 
 namespace {
 
-const char kTabSheetClass[] = "TTabSheet";
-const char kGroupBoxClass[] = "TGroupBox";
+constexpr char kTabSheetClass[] = "TTabSheet";
+constexpr char kGroupBoxClass[] = "TGroupBox";
 
 // A container passes what its children tell their parent on to the top-level
 // window, which owns the logic and the colours.
@@ -123,60 +124,53 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return result;
 }
 
+// The window class and styles of one kind of control; every control is also
+// a visible child.
 struct WindowClassOf {
+    ControlKind kind;
     const char* className;
     DWORD style;
     DWORD exStyle;
 };
 
-WindowClassOf ClassOf(const ControlLayout& layout) {
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    switch (layout.kind) {
-    case ControlKind::TabControl:
-        return {WC_TABCONTROLA, child | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
-    case ControlKind::TabPage:
-        return {kTabSheetClass, child | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
-    case ControlKind::Group:
-        return {kGroupBoxClass, child | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
-    case ControlKind::Label:
-        return {"STATIC", child | SS_LEFT | SS_NOPREFIX, 0};
-    case ControlKind::LabeledEdit:
-        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-    case ControlKind::PasswordEdit:
-        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE};
-    case ControlKind::Memo:
-        return {"EDIT", child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                WS_EX_CLIENTEDGE};
-    case ControlKind::DropDown:
-        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL, 0};
-    case ControlKind::TickBox:
-    case ControlKind::CheckBox:
-        return {"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
-    case ControlKind::Button:
-        return {"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
-    case ControlKind::DefaultButton:
-        return {"BUTTON", child | WS_TABSTOP | BS_DEFPUSHBUTTON, 0};
-    case ControlKind::FolderList:
-        return {"LISTBOX",
-                child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
-                    LBS_NOINTEGRALHEIGHT,
-                WS_EX_CLIENTEDGE};
-    case ControlKind::Bevel:
-        return {"STATIC", child | SS_SUNKEN | WS_CLIPSIBLINGS, 0};
-    case ControlKind::Edit:
-        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-    case ControlKind::AccessLabel:
-        return {"STATIC", child | SS_LEFT, 0};
-    case ControlKind::ChoiceList:
-        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
-    case ControlKind::ReportList:
-        return {WC_LISTVIEWA,
-                child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS,
-                WS_EX_CLIENTEDGE};
-    case ControlKind::ProgressBar:
-        return {PROGRESS_CLASSA, child, 0};
-    }
-    return {"STATIC", child, 0};
+constexpr WindowClassOf kControlClasses[] = {
+    {ControlKind::TabControl, WC_TABCONTROLA, WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT},
+    {ControlKind::TabPage, kTabSheetClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT},
+    {ControlKind::Group, kGroupBoxClass, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT},
+    {ControlKind::Label, "STATIC", SS_LEFT | SS_NOPREFIX, 0},
+    {ControlKind::LabeledEdit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {ControlKind::PasswordEdit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE},
+    {ControlKind::Memo, "EDIT", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+     WS_EX_CLIENTEDGE},
+    {ControlKind::DropDown, "COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL, 0},
+    {ControlKind::TickBox, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+    {ControlKind::CheckBox, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+    {ControlKind::Button, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
+    {ControlKind::DefaultButton, "BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0},
+    {ControlKind::FolderList, "LISTBOX",
+     WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+     WS_EX_CLIENTEDGE},
+    {ControlKind::Bevel, "STATIC", SS_SUNKEN | WS_CLIPSIBLINGS, 0},
+    {ControlKind::Edit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {ControlKind::AccessLabel, "STATIC", SS_LEFT, 0},
+    {ControlKind::ChoiceList, "COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
+    {ControlKind::ReportList, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS,
+     WS_EX_CLIENTEDGE},
+    {ControlKind::ProgressBar, PROGRESS_CLASSA, 0, 0},
+};
+
+// Row i is kind i, and every kind has its row: the table is read by index.
+constexpr bool EveryKindInOrder() {
+    for (std::size_t i = 0; i < std::size(kControlClasses); ++i)
+        if (kControlClasses[i].kind != static_cast<ControlKind>(i)) return false;
+    return kControlClasses[std::size(kControlClasses) - 1].kind == ControlKind::ProgressBar;
+}
+static_assert(EveryKindInOrder(), "a kind of control without its row of kControlClasses, or out of order");
+
+WindowClassOf ClassOf(ControlKind kind) {
+    WindowClassOf row = kControlClasses[static_cast<std::size_t>(kind)];
+    row.style |= WS_CHILD | WS_VISIBLE;
+    return row;
 }
 
 HWND CreateChild(const WindowClassOf& kind, int id, const char* text, HWND parent, const RECT& r, HFONT font) {
@@ -197,9 +191,8 @@ RECT ParentFillArea(const ControlLayout& layout, HWND parent) {
 
 // The caption label of a labelled edit field stands above the field.
 void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale, const RECT& edit) {
-    const WindowClassOf label{"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0};
     RECT r{edit.left, edit.top, edit.left, edit.top};
-    HWND caption = CreateChild(label, ids::EditLabelOf(layout.id), "", parent, r, font);
+    HWND caption = CreateChild(ClassOf(ControlKind::Label), ids::EditLabelOf(layout.id), "", parent, r, font);
     EnableWindow(caption, layout.enabled);
     const auto dc = platform::WindowDc(caption);
     const auto selected = platform::Select(dc.get().first, font);
@@ -238,7 +231,7 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     if (layout.kind == ControlKind::DropDown || layout.kind == ControlKind::ChoiceList)
         r.bottom = r.top + scale(200);  // with the dropped list
     // A tab page's window text is its tab's caption, so that it can be read back.
-    HWND control = CreateChild(ClassOf(layout), layout.id, layout.text, parent, r, font);
+    HWND control = CreateChild(ClassOf(layout.kind), layout.id, layout.text, parent, r, font);
     if (!control) return nullptr;
     if (!layout.enabled) EnableWindow(control, FALSE);
     switch (layout.kind) {
