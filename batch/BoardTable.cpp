@@ -134,22 +134,14 @@ bool EarlierIdentity(const platform::FileIdentity& a, const platform::FileIdenti
     return a.volume != b.volume ? a.volume < b.volume : a.index < b.index;
 }
 
-// The table's cells turned into the code page as they are read.
-class CellReader {
-public:
-    explicit CellReader(bool utf8) : utf8_(utf8) {}
-
-    std::string operator()(const std::string& cell, std::size_t row, std::size_t column) const {
-        if (!utf8_) return cell;
-        std::string text, missing;
-        if (!platform::Utf8ToSystemText(cell, text, missing))
-            throw ImportError(ImportError::kNoShiftJisForm, row, column, missing);
-        return text;
-    }
-
-private:
-    bool utf8_;
-};
+// A cell of the table (at `row`, `column`) in the code page.
+std::string CellText(const std::string& cell, bool utf8, std::size_t row, std::size_t column) {
+    if (!utf8) return cell;
+    std::string text, missing;
+    if (!platform::Utf8ToSystemText(cell, text, missing))
+        throw ImportError(ImportError::kNoShiftJisForm, row, column, missing);
+    return text;
+}
 
 // The header: which column is the folder, which key each other column is.
 struct Header {
@@ -157,12 +149,12 @@ struct Header {
     std::vector<std::pair<std::size_t, Field>> keys;
 };
 
-Header ReadHeader(const CsvRecord& cells, const CellReader& read) {
+Header ReadHeader(const CsvRecord& cells, bool utf8) {
     Header header;
     bool folderSeen = false;
     std::vector<bool> keySeen(kFieldCount, false);
     for (std::size_t c = 0; c < cells.size(); ++c) {
-        const std::string name = Trim(read(cells[c], 1, c + 1));
+        const std::string name = Trim(CellText(cells[c], utf8, 1, c + 1));
         if (platform::SameAsciiTextIgnoringCase(name, kFolderColumn)) {
             if (folderSeen) throw ImportError(ImportError::kColumnTwice, 1, c + 1, name);
             folderSeen = true;
@@ -205,7 +197,7 @@ std::string FormatBoardTable(const std::vector<Field>& columns, const std::vecto
 std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::string& startFolder) {
     const bool marked = HasUtf8Mark(bytes);
     const std::string text = marked ? bytes.substr(3) : bytes;
-    const CellReader read(marked || LooksLikeUtf8(text));
+    const bool utf8 = marked || LooksLikeUtf8(text);
     std::vector<CsvRecord> records;
     try {
         records = ParseCsv(text);
@@ -213,7 +205,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
         throw ImportError(ImportError::kMalformed, e.row, e.column);
     }
     if (records.empty()) throw ImportError(ImportError::kEmpty, 1, 1);
-    const Header header = ReadHeader(records.front(), read);
+    const Header header = ReadHeader(records.front(), utf8);
 
     const auto root = platform::ResolvedFolder(startFolder);
     std::vector<BoardInput> boards;
@@ -226,7 +218,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
             throw ImportError(ImportError::kWrongCellCount, row, std::min(cells.size(), records.front().size()) + 1);
         const std::size_t folderColumn = header.folder + 1;
         std::string relative;
-        if (!RelativeFolder(read(cells[header.folder], row, folderColumn), relative))
+        if (!RelativeFolder(CellText(cells[header.folder], utf8, row, folderColumn), relative))
             throw ImportError(ImportError::kOutsideStart, row, folderColumn, cells[header.folder]);
         BoardInput board;
         board.input.onlyChangedValues = true;
@@ -238,7 +230,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
             throw ImportError(ImportError::kOutsideStart, row, folderColumn, relative);
         seen.emplace_back(*identity, row);
         for (const auto& [column, field] : header.keys) {
-            const std::string value = read(cells[column], row, column + 1);
+            const std::string value = CellText(cells[column], utf8, row, column + 1);
             FieldValue& target = board.input[field];
             target = {true, value};
             if (field == Field::BBSFOLDER) {

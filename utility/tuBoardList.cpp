@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "batch/BoardTable.h"
 #include "platform/platform.h"
@@ -127,51 +128,37 @@ std::optional<LRESULT> TBoardList::OnMessage(UINT message, WPARAM wParam, LPARAM
 }
 
 void TBoardList::OnCommand(int id, int notification) {
-    switch (id) {
-    case ids::Combo_FilterField:
-        if (notification == CBN_SELCHANGE) ApplyFilter();
-        break;
-    case ids::Edit_FilterPattern:
-        if (notification == EN_CHANGE) ApplyFilter();
-        break;
-    case ids::Check_FilterNegated:
-        ApplyFilter();
-        break;
-    case ids::Check_ShowSecrets:
-        rows_.ShowSecrets(SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED);
-        ShowRows();
-        break;
-    case ids::Button_ApplyShown:
-        ApplyToShown();
-        break;
-    case ids::Combo_ReplaceField:
-        if (notification == CBN_SELCHANGE) EndPreview();
-        break;
-    case ids::Edit_ReplaceFrom:
-    case ids::Edit_ReplaceTo:
-        if (notification == EN_CHANGE) EndPreview();
-        break;
-    case ids::Button_Preview:
+    // What each control's notification does. Enter (IDOK) previews the
+    // replacement from its texts; Esc (IDCANCEL) closes.
+    static const std::tuple<int, int, void (TBoardList::*)()> kCommands[] = {
+        {ids::Combo_FilterField, CBN_SELCHANGE, &TBoardList::ApplyFilter},
+        {ids::Edit_FilterPattern, EN_CHANGE, &TBoardList::ApplyFilter},
+        {ids::Check_FilterNegated, BN_CLICKED, &TBoardList::ApplyFilter},
+        {ids::Check_ShowSecrets, BN_CLICKED, &TBoardList::ShowSecretsAsTicked},
+        {ids::Button_ApplyShown, BN_CLICKED, &TBoardList::ApplyToShown},
+        {ids::Combo_ReplaceField, CBN_SELCHANGE, &TBoardList::EndPreview},
+        {ids::Edit_ReplaceFrom, EN_CHANGE, &TBoardList::EndPreview},
+        {ids::Edit_ReplaceTo, EN_CHANGE, &TBoardList::EndPreview},
+        {ids::Button_Preview, BN_CLICKED, &TBoardList::PreviewReplacement},
+        {ids::Button_Replace, BN_CLICKED, &TBoardList::RunReplacement},
+        {ids::Button_Export, BN_CLICKED, &TBoardList::ExportTable},
+        {ids::Button_Import, BN_CLICKED, &TBoardList::ImportTable},
+        {IDOK, BN_CLICKED, &TBoardList::PreviewFromReplacementTexts},
+        {ids::Button_CloseList, BN_CLICKED, &TBoardList::Close},
+        {IDCANCEL, BN_CLICKED, &TBoardList::Close},
+    };
+    for (const auto& [control, code, handler] : kCommands)
+        if (control == id && code == notification) (this->*handler)();
+}
+
+void TBoardList::ShowSecretsAsTicked() {
+    rows_.ShowSecrets(SendMessageA(Control(ids::Check_ShowSecrets), BM_GETCHECK, 0, 0) == BST_CHECKED);
+    ShowRows();
+}
+
+void TBoardList::PreviewFromReplacementTexts() {
+    if (GetFocus() == Control(ids::Edit_ReplaceFrom) || GetFocus() == Control(ids::Edit_ReplaceTo))
         PreviewReplacement();
-        break;
-    case ids::Button_Replace:
-        RunReplacement();
-        break;
-    case ids::Button_Export:
-        ExportTable();
-        break;
-    case ids::Button_Import:
-        ImportTable();
-        break;
-    case IDOK:  // Enter: in the replacement's texts, its preview
-        if (GetFocus() == Control(ids::Edit_ReplaceFrom) || GetFocus() == Control(ids::Edit_ReplaceTo))
-            PreviewReplacement();
-        break;
-    case ids::Button_CloseList:
-    case IDCANCEL:  // Esc
-        Close();
-        break;
-    }
 }
 
 std::optional<LRESULT> TBoardList::OnNotify(const NMHDR& header, LPARAM lParam) {

@@ -55,6 +55,8 @@ private:
     void StartLoading();
     void StopLoading();
     void TakeLoadedRows();
+    void ShowSecretsAsTicked();
+    void PreviewFromReplacementTexts();
     void ApplyFilter();
     void ShowRows();
     void ApplyToShown();

@@ -47,7 +47,6 @@ public:
     void SortBy(int column);
     void ShowSecrets(bool shown);
 
-    std::size_t TotalCount() const { return boards_.size(); }
     std::size_t ShownCount() const { return shown_.size(); }
     const ListedBoard& Shown(std::size_t index) const { return boards_[shown_[index]]; }
     std::string CellText(std::size_t index, int column) const;

@@ -340,7 +340,8 @@ const WindowRunTexts& TextsOf(const RunRequest& request) {
 
 std::string TForm1::JournalsFolder() const { return platform::JoinPath(values_.StartupDir, kJournalFolderName); }
 
-void TForm1::RunInWindow(const RunRequest& request) {
+void TForm1::RunInWindow(RunRequest request) {
+    request.journalsFolder = JournalsFolder();
     progress_.reset();  // the last run's window
     WindowRun run(Handle(), instance_, scale_, font_.get());
     std::optional<RunResult> result;
@@ -411,7 +412,6 @@ void TForm1::Button_ConfAllClick() {
     RunRequest request;
     request.input = BatchInputFromControls(WindowControls(*this));
     request.startFolder = values_.StartDir;
-    request.journalsFolder = JournalsFolder();
     // TARNUTIL_JOURNAL=off is the benchmark's switch, to measure what the
     // journal costs; the window offers none.
     const char* journalSetting = std::getenv("TARNUTIL_JOURNAL");
@@ -426,14 +426,12 @@ void TForm1::RunOverBoards(std::vector<BoardInput> boards) {
     RunRequest request;
     request.boards = std::move(boards);
     request.startFolder = values_.StartDir;
-    request.journalsFolder = JournalsFolder();
     RunInWindow(request);
 }
 
 void TForm1::UndoLastBatch() {
     RunRequest request;
     request.kind = RunRequest::Kind::Undo;
-    request.journalsFolder = JournalsFolder();
     RunInWindow(request);
 }
 

@@ -59,9 +59,10 @@ private:
     BatchInput InputOfTickedFields() override;
     void RunOverBoards(std::vector<BoardInput> boards) override;
 
-    // The batch's and the undo's run in the window (see WindowRun), then its
-    // report; a close asked for meanwhile is carried out after the report.
-    void RunInWindow(const RunRequest& request);
+    // The batch's and the undo's run in the window (see WindowRun), with the
+    // window's journals, then its report; a close asked for meanwhile is
+    // carried out after the report.
+    void RunInWindow(RunRequest request);
     void ShowRunEnd(const RunRequest& request, const RunResult& result, WindowRun& run);
     std::string JournalsFolder() const;
 

@@ -22,8 +22,6 @@ TProgressWindow::TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scale
                                  std::atomic<bool>& cancel)
     : owner_(owner), instance_(instance), scale_(scale), font_(font), cancel_(cancel) {}
 
-TProgressWindow::~TProgressWindow() = default;
-
 void TProgressWindow::Show(const std::string& title, long total) {
     if (Handle()) return;
     total_ = total;
@@ -97,8 +95,6 @@ std::optional<LRESULT> TProgressWindow::OnMessage(UINT message, WPARAM wParam, L
 
 WindowRun::WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font)
     : owner_(owner), window_(std::make_unique<TProgressWindow>(owner, instance, scale, font, cancel_)) {}
-
-WindowRun::~WindowRun() = default;
 
 RunResult WindowRun::Run(const std::string& title, long total, const Work& work) {
     using Clock = std::chrono::steady_clock;

@@ -27,7 +27,6 @@ public:
 
     TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                     std::atomic<bool>& cancel);
-    ~TProgressWindow() override;
 
     // `total`: the number of boards the run visits; 0 when not known.
     void Show(const std::string& title, long total);
@@ -64,7 +63,6 @@ public:
     using Work = std::function<RunResult(RunProgress& progress, const std::atomic<bool>& cancel)>;
 
     WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font);
-    ~WindowRun();
 
     // `total`: the number of boards the run visits, 0 when not known.
     RunResult Run(const std::string& title, long total, const Work& work);
