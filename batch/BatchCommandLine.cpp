@@ -222,17 +222,25 @@ public:
     BatchCommand Parse(const std::vector<std::string>& args);
 
 private:
-    std::string Say(const std::string& english, const std::string& japanese) const {
-        return InLanguage(language_, english, japanese);
-    }
     [[noreturn]] void Refuse(const std::string& english, const std::string& japanese) const {
-        throw UsageError(Say(english, japanese), language_);
+        throw UsageError(InLanguage(language_, english, japanese), language_);
     }
 
     const FieldInfo& FieldNamed(const std::string& key) const {
         const FieldInfo* info = FindFieldByKey(key);
         if (!info) Refuse("unknown key '" + key + "'", "不明な項目 '" + key + "'");
         return *info;
+    }
+
+    // The field and the text of "KEY=TEXT", the value of `option`; `form`
+    // and `japaneseForm` say what it takes.
+    std::pair<Field, std::string> KeyAndText(const std::string& option, const std::string& value, const char* form,
+                                             const char* japaneseForm) const {
+        const std::size_t eq = value.find('=');
+        if (eq == std::string::npos)
+            Refuse(option + " needs " + form + ", got '" + value + "'",
+                   option + " には " + japaneseForm + " を指定してください（指定されたのは '" + value + "'）");
+        return {FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1)};
     }
 
     // Enables one field with a value, BBSFOLDER's value meaning checked or
@@ -288,11 +296,8 @@ private:
 
 void Parser::Option(const std::string& option, const std::string& value) {
     if (option == "--set") {
-        const std::size_t eq = value.find('=');
-        if (eq == std::string::npos)
-            Refuse("--set needs KEY=VALUE, got '" + value + "'",
-                   "--set には 項目=値 を指定してください（指定されたのは '" + value + "'）");
-        Enable(FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1), true);
+        const auto [field, text] = KeyAndText(option, value, "KEY=VALUE", "項目=値");
+        Enable(field, text, true);
     } else if (option == "--reference") {
         referencePath_ = value;
     } else if (option == "--take") {
@@ -305,12 +310,8 @@ void Parser::Option(const std::string& option, const std::string& value) {
     } else if (option == "--journal") {
         command_.journalFolder = value;
     } else if (option == "--where" || option == "--where-not") {
-        const std::size_t eq = value.find('=');
-        if (eq == std::string::npos)
-            Refuse(option + " needs KEY=PATTERN, got '" + value + "'",
-                   option + " には 項目=パターン を指定してください（指定されたのは '" + value + "'）");
-        command_.input.where.push_back({FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1),
-                                        option == "--where-not"});
+        const auto [field, pattern] = KeyAndText(option, value, "KEY=PATTERN", "項目=パターン");
+        command_.input.where.push_back({field, pattern, option == "--where-not"});
     } else if (option == "--replace") {
         if (replaced_) Refuse("--replace is given twice", "--replace が二度指定されています");
         replaced_ = FieldList(option, value);
