@@ -68,6 +68,26 @@ bool IsTickBox(int id) {
     return layout && layout->kind == ControlKind::TickBox;
 }
 
+// Where the window keeps its journals: beside the snapshot.
+const char kJournalFolderName[] = "TarnUtil-journal";
+
+// The progress window's title and last headline for each way a run ends.
+struct WindowRunTexts {
+    const char* title;
+    const char* finished;
+    const char* stopped;
+    const char* cancelled;
+};
+
+constexpr WindowRunTexts kBatchTexts = {"一括設定", kBatchFinished, "一括設定は途中で止まりました",
+                                        "一括設定を中止しました"};
+constexpr WindowRunTexts kUndoTexts = {"前回の一括設定を元に戻す", "前回の一括設定を元に戻しました",
+                                       "元に戻す途中で止まりました", "元に戻すのを中止しました"};
+
+const WindowRunTexts& TextsOf(const RunRequest& request) {
+    return request.kind == RunRequest::Kind::Undo ? kUndoTexts : kBatchTexts;
+}
+
 }  // namespace
 
 void TForm1::RegisterWindowClass(HINSTANCE instance) {
@@ -314,30 +334,6 @@ void TForm1::Button_RefClick() {
     }
 }
 
-namespace {
-
-// Where the window keeps its journals: beside the snapshot.
-const char kJournalFolderName[] = "TarnUtil-journal";
-
-// The progress window's title and last headline for each way a run ends.
-struct WindowRunTexts {
-    const char* title;
-    const char* finished;
-    const char* stopped;
-    const char* cancelled;
-};
-
-constexpr WindowRunTexts kBatchTexts = {"一括設定", kBatchFinished, "一括設定は途中で止まりました",
-                                        "一括設定を中止しました"};
-constexpr WindowRunTexts kUndoTexts = {"前回の一括設定を元に戻す", "前回の一括設定を元に戻しました",
-                                       "元に戻す途中で止まりました", "元に戻すのを中止しました"};
-
-const WindowRunTexts& TextsOf(const RunRequest& request) {
-    return request.kind == RunRequest::Kind::Undo ? kUndoTexts : kBatchTexts;
-}
-
-}  // namespace
-
 std::string TForm1::JournalsFolder() const { return platform::JoinPath(values_.StartupDir, kJournalFolderName); }
 
 void TForm1::RunInWindow(RunRequest request) {
@@ -380,32 +376,24 @@ void TForm1::ShowRunEnd(const RunRequest& request, const RunResult& result, Wind
     const WindowRunTexts& texts = TextsOf(request);
     const bool undo = request.kind == RunRequest::Kind::Undo;
     const long written = run.Progress().written;
-    std::string text;
-    UINT icon = MB_ICONINFORMATION;
-    switch (result.outcome) {
-    case RunOutcome::Stopped:
+    if (result.outcome == RunOutcome::Stopped) {
         progress_ = run.Finish(texts.stopped, false);
-        text = result.error;
+        std::string text = result.error;
         if (written > 0) text += "\r\n\r\n" + report.WrittenBeforeStop(written);
         ui::ShowErrorReport(Handle(), text.c_str());
         return;
-    case RunOutcome::Cancelled:
-        progress_ = run.Finish(texts.cancelled, false);
-        text = undo ? report.UndoSummary(result.undoCounts, false, run.Progress().LeftAlone()) : report.Cancelled(written);
-        break;
-    case RunOutcome::Finished:
-        if (!undo) SetText(ids::Label_ConfAll, kBatchFinished);
-        progress_ = run.Finish(texts.finished, true);
-        if (undo) {
-            const auto leftAlone = run.Progress().LeftAlone();
-            text = report.UndoSummary(result.undoCounts, false, leftAlone);
-            if (!leftAlone.empty()) icon = MB_ICONWARNING;
-        } else if (text = report.Skipped(run.Progress()); !text.empty()) {
-            icon = MB_ICONWARNING;
-        }
-        break;
     }
-    if (!text.empty()) MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | icon);
+    const bool finished = result.outcome == RunOutcome::Finished;
+    if (finished && !undo) SetText(ids::Label_ConfAll, kBatchFinished);
+    progress_ = run.Finish(finished ? texts.finished : texts.cancelled, finished);
+    const auto leftAlone = run.Progress().LeftAlone();
+    const std::string text = undo       ? report.UndoSummary(result.undoCounts, false, leftAlone)
+                             : finished ? report.Skipped(run.Progress())
+                                        : report.Cancelled(written);
+    // A run that went through but left files alone or skipped folders warns.
+    const bool warns = finished && (undo ? !leftAlone.empty() : !text.empty());
+    if (!text.empty())
+        MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | (warns ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 
 void TForm1::Button_ConfAllClick() {

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/win32_text.h"
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 
@@ -20,21 +21,8 @@ constexpr char kGroupBoxClass[] = "TGroupBox";
 
 // A container passes what its children tell their parent on to the top-level
 // window, which owns the logic and the colours.
-bool IsForwardedMessage(UINT message) {
-    switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-        return true;
-    default:
-        return false;
-    }
-}
+constexpr UINT kForwardedMessages[] = {WM_COMMAND,        WM_NOTIFY,      WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX,
+                                       WM_CTLCOLORSTATIC, WM_CTLCOLORBTN, WM_DRAWITEM,     WM_MEASUREITEM};
 
 int TextHeight(HDC dc) {
     TEXTMETRICA metrics{};
@@ -82,7 +70,8 @@ void PaintGroup(HWND group) {
 }
 
 LRESULT ContainerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (IsForwardedMessage(message)) return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+    if (std::find(std::begin(kForwardedMessages), std::end(kForwardedMessages), message) != std::end(kForwardedMessages))
+        return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
     switch (message) {
     case WM_SETFONT:
         SetPropA(window, "TarnFont", reinterpret_cast<HANDLE>(wParam));
