@@ -59,10 +59,6 @@ void GiveCellText(const BoardRows& rows, LPARAM lParam) {
 
 }  // namespace
 
-void TBoardList::RegisterWindowClass(HINSTANCE instance) {
-    RegisterClassOfWindows(instance, kBoardListClass, nullptr);
-}
-
 TBoardList::TBoardList(BoardListOwner& owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                        std::string excludedFolder)
     : owner_(owner), instance_(instance), scale_(scale), font_(font), excludedFolder_(std::move(excludedFolder)) {}
@@ -217,7 +213,6 @@ void TBoardList::MarkSortColumn() {
 void TBoardList::StartLoading() {
     StopLoading();
     rows_.Clear();  // ends a preview
-    EnableWindow(Control(ids::Button_Replace), FALSE);
     readError_.clear();
     loaded_.clear();
     stopReading_ = false;
@@ -276,11 +271,12 @@ void TBoardList::ApplyFilter() {
         conditions.push_back({static_cast<Field>(field), pattern,
                               SendMessageA(Control(ids::Check_FilterNegated), BM_GETCHECK, 0, 0) == BST_CHECKED});
     rows_.SetFilter(std::move(conditions));  // ends a preview
-    EnableWindow(Control(ids::Button_Replace), FALSE);
     ShowRows();
 }
 
+// Shows the rows as they are now; 置換を実行 only while a preview shows boards.
 void TBoardList::ShowRows() {
+    EnableWindow(Control(ids::Button_Replace), rows_.InPreview() && rows_.ShownCount() > 0);
     HWND list = Control(ids::List_Boards);
     SendMessageA(list, LVM_SETITEMCOUNT, rows_.ShownCount(), LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, FALSE);
@@ -325,7 +321,6 @@ void TBoardList::PreviewReplacement() {
     std::vector<Field> fields = all;
     if (choice > 0 && static_cast<std::size_t>(choice) <= all.size()) fields = {all[static_cast<std::size_t>(choice) - 1]};
     rows_.PreviewReplacement({fields, from, to});
-    EnableWindow(Control(ids::Button_Replace), rows_.ShownCount() > 0);
     ShowRows();
     if (rows_.ShownCount() == 0) MessageBoxA(Handle(), kNothingChanges, kWindowTitle, MB_OK | MB_ICONINFORMATION);
 }
@@ -338,7 +333,6 @@ void TBoardList::RunReplacement() {
 void TBoardList::EndPreview() {
     if (!rows_.InPreview()) return;
     rows_.EndPreview();
-    EnableWindow(Control(ids::Button_Replace), FALSE);
     ShowRows();
 }
 

@@ -32,8 +32,6 @@ public:
 
 class TBoardList : public ui::Window {
 public:
-    static void RegisterWindowClass(HINSTANCE instance);
-
     // `excludedFolder`: never read (the journals' folder), as a batch never enters it.
     TBoardList(BoardListOwner& owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                std::string excludedFolder);

@@ -92,8 +92,8 @@ const WindowRunTexts& TextsOf(const RunRequest& request) {
 
 void TForm1::RegisterWindowClass(HINSTANCE instance) {
     RegisterClassOfWindows(instance, kWindowClass, LoadIcon(nullptr, IDI_APPLICATION));
-    TProgressWindow::RegisterWindowClass(instance);
-    TBoardList::RegisterWindowClass(instance);
+    // The windows it owns: the progress window and the board list.
+    for (const char* name : {kProgressClass, kBoardListClass}) RegisterClassOfWindows(instance, name, nullptr);
     ui::RegisterContainerClasses(instance);
 }
 

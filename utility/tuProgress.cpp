@@ -14,10 +14,6 @@ namespace tarn {
 
 // ---- the progress window -------------------------------------------------------
 
-void TProgressWindow::RegisterWindowClass(HINSTANCE instance) {
-    RegisterClassOfWindows(instance, kProgressClass, nullptr);
-}
-
 TProgressWindow::TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                                  std::atomic<bool>& cancel)
     : owner_(owner), instance_(instance), scale_(scale), font_(font), cancel_(cancel) {}

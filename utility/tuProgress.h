@@ -23,8 +23,6 @@ namespace tarn {
 // otherwise.
 class TProgressWindow : public ui::Window {
 public:
-    static void RegisterWindowClass(HINSTANCE instance);
-
     TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                     std::atomic<bool>& cancel);
 

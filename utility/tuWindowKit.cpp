@@ -249,6 +249,19 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     return control;
 }
 
+// Registers a window class of the utility: arrow cursor, button-face background.
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr) {
+    WNDCLASSEXA cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = instance;
+    cls.hIcon = icon;
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    cls.lpszClassName = name;
+    RegisterClassExA(&cls);
+}
+
 }  // namespace
 
 Scaler::Scaler() {
@@ -265,18 +278,6 @@ Font CreateUtilityFont(const Scaler& scale) {
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     lstrcpynA(font.lfFaceName, kFontFace, LF_FACESIZE);
     return Font(CreateFontIndirectA(&font));
-}
-
-void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon) {
-    WNDCLASSEXA cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = procedure;
-    cls.hInstance = instance;
-    cls.hIcon = icon;
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    cls.lpszClassName = name;
-    RegisterClassExA(&cls);
 }
 
 void RegisterContainerClasses(HINSTANCE instance) {

@@ -37,9 +37,6 @@ private:
 // The font every control uses: "ＭＳ Ｐゴシック", 15 pixels at 120 DPI, Shift-JIS.
 Font CreateUtilityFont(const Scaler& scale);
 
-// Registers a window class of the utility: arrow cursor, button-face background.
-void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr);
-
 // Registers the window classes of the containers ("TTabSheet", "TGroupBox").
 void RegisterContainerClasses(HINSTANCE instance);
 
