@@ -194,14 +194,12 @@ LRESULT TForm1::OnControlColour(HDC dc, HWND control) {
     if (combo && (GetParent(control) == combo ||
                   (GetComboBoxInfo(combo, &info) && (control == info.hwndList || control == info.hwndItem))))
         id = ids::ComboBox1_1;
+    // A value control shows whether its tick box is on; the others the face colour.
     const auto painted = painted_.find(id);
-    if (painted == painted_.end()) {
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-    const int colour = painted->second ? COLOR_WINDOW : COLOR_3DLIGHT;
+    const bool value = painted != painted_.end();
+    const int colour = !value ? COLOR_BTNFACE : painted->second ? COLOR_WINDOW : COLOR_3DLIGHT;
     SetBkColor(dc, GetSysColor(colour));
-    SetTextColor(dc, GetSysColor(IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    if (value) SetTextColor(dc, GetSysColor(IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
 }
 
