@@ -104,30 +104,22 @@ bool LooksLikeUtf8(const std::string& bytes) {
     return beyondAscii;
 }
 
+// A table names its folders with '/' or '\\', whatever system reads it.
+bool IsTableSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsColon(char c) { return c == ':'; }
+
 // A folder of the table as a path below the start folder, each separator
-// the system's own; false when it is absolute or climbs out.
+// the system's own; false when it is absolute (it starts at a root, or holds
+// a drive's ':', as a character) or climbs out.
 bool RelativeFolder(const std::string& cell, std::string& relative) {
     relative.clear();
-    std::string part;
-    auto endPart = [&]() {
-        if (part == "..") return false;
-        if (!part.empty() && part != ".") relative = relative.empty() ? part : platform::JoinPath(relative, part);
-        part.clear();
-        return true;
-    };
-    for (std::size_t i = 0, next; i < cell.size(); i = next) {
-        next = platform::NextCharacter(cell, i);
-        const char c = cell[i];
-        if (next == i + 1 && (c == '/' || c == '\\')) {
-            if (i == 0) return false;  // from the root of a drive or the system
-            if (!endPart()) return false;
-        } else if (next == i + 1 && c == ':') {
-            return false;  // a drive
-        } else {
-            part.append(cell, i, next - i);
-        }
+    if ((!cell.empty() && IsTableSeparator(cell[0])) || platform::FolderPartLength(cell, IsColon) > 0) return false;
+    for (const std::string& name : platform::PathNames(cell, IsTableSeparator)) {
+        if (name == "..") return false;
+        if (name != ".") relative = relative.empty() ? name : platform::JoinPath(relative, name);
     }
-    return endPart();
+    return true;
 }
 
 bool EarlierIdentity(const platform::FileIdentity& a, const platform::FileIdentity& b) {

@@ -10,24 +10,6 @@ namespace tarn {
 
 namespace {
 
-// Splits `text` at separators, stepping over double-byte characters; empty
-// names (doubled separators) are dropped.
-std::vector<std::string> SplitNames(const std::string& text) {
-    std::vector<std::string> names;
-    std::string name;
-    for (std::size_t i = 0, next; i < text.size(); i = next) {
-        next = platform::NextCharacter(text, i);
-        if (next == i + 1 && platform::IsPathSeparator(text[i])) {
-            if (!name.empty()) names.push_back(name);
-            name.clear();
-        } else {
-            name.append(text, i, next - i);
-        }
-    }
-    if (!name.empty()) names.push_back(name);
-    return names;
-}
-
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
@@ -40,7 +22,7 @@ FolderPath SplitFolderPath(const std::string& path) {
         rest = 2;
     } else if (path.size() >= 2 && platform::IsPathSeparator(path[0]) && platform::IsPathSeparator(path[1])) {
         // A network share: "\\server\share" is the root.
-        const std::vector<std::string> names = SplitNames(path);
+        const std::vector<std::string> names = platform::PathNames(path, platform::IsPathSeparator);
         split.root = std::string(2, platform::kPathDelimiter);
         for (std::size_t i = 0; i < names.size() && i < 2; ++i) split.root += names[i] + platform::kPathDelimiter;
         split.names.assign(names.begin() + std::min<std::size_t>(2, names.size()), names.end());
@@ -48,7 +30,7 @@ FolderPath SplitFolderPath(const std::string& path) {
     } else {
         split.root = std::string(1, platform::kPathDelimiter);
     }
-    split.names = SplitNames(path.substr(rest));
+    split.names = platform::PathNames(path.substr(rest), platform::IsPathSeparator);
     return split;
 }
 
