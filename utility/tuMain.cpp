@@ -16,7 +16,6 @@
 #include "utility/tuControlIds.h"
 #include "utility/tuDirSelect.h"
 #include "utility/tuFormRules.h"
-#include "utility/tuPlacement.h"
 
 namespace tarn {
 
