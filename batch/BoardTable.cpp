@@ -45,20 +45,14 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
             // A quoted field: up to the quote that is not doubled.
             for (++i;; ++i) {
                 if (i >= n) throw CsvError(CsvError::kUnclosedQuote, row, column);
-                if (text[i] != '"') {
-                    field += text[i];
-                } else if (i + 1 < n && text[i + 1] == '"') {
-                    field += '"';
-                    ++i;
-                } else {
-                    ++i;
-                    break;
-                }
+                if (text[i] == '"' && (i + 1 >= n || text[i + 1] != '"')) break;
+                field += text[i];
+                if (text[i] == '"') ++i;  // a doubled quote stands for one
             }
+            ++i;
             if (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n')
                 throw CsvError(CsvError::kTextAfterQuote, row, column);
-            if (i < n && text[i] != ',') continue;  // the line break ends the record below
-            if (i >= n) break;
+            if (i >= n) break;  // otherwise the comma or the line break is taken below
         }
         const char c = text[i];
         if (c == ',') {
