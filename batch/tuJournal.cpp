@@ -166,7 +166,8 @@ void Journal::Flush() {
 void Journal::Finish(RunOutcome how) {
     if (index_) {
         if (records_ > 0) {
-            index_->Append(std::string("end\t") + kEndWords[static_cast<int>(how)] + "\t" + std::to_string(records_) + "\r\n");
+            const char* word = kEndWords[static_cast<int>(how)];
+            index_->Append(std::string("end\t") + word + "\t" + std::to_string(records_) + "\r\n");
             index_->Flush();
         }
         index_.reset();

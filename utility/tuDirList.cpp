@@ -15,22 +15,17 @@ bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 }  // namespace
 
 FolderPath SplitFolderPath(const std::string& path) {
+    const bool drive = path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
+    const bool share = !drive && path.size() >= 2 && platform::IsPathSeparator(path[0]) &&
+                       platform::IsPathSeparator(path[1]);
     FolderPath split;
-    std::size_t rest = 0;
-    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-        split.root = path.substr(0, 2) + platform::kPathDelimiter;
-        rest = 2;
-    } else if (path.size() >= 2 && platform::IsPathSeparator(path[0]) && platform::IsPathSeparator(path[1])) {
-        // A network share: "\\server\share" is the root.
-        const std::vector<std::string> names = platform::PathNames(path, platform::IsPathSeparator);
-        split.root = std::string(2, platform::kPathDelimiter);
-        for (std::size_t i = 0; i < names.size() && i < 2; ++i) split.root += names[i] + platform::kPathDelimiter;
-        split.names.assign(names.begin() + std::min<std::size_t>(2, names.size()), names.end());
-        return split;
-    } else {
-        split.root = std::string(1, platform::kPathDelimiter);
-    }
-    split.names = platform::PathNames(path.substr(rest), platform::IsPathSeparator);
+    split.root =
+        drive ? path.substr(0, 2) + platform::kPathDelimiter : std::string(share ? 2 : 1, platform::kPathDelimiter);
+    split.names = platform::PathNames(drive ? path.substr(2) : path, platform::IsPathSeparator);
+    // A network share: "\\server\share" is the root.
+    const std::size_t rootNames = share ? std::min<std::size_t>(2, split.names.size()) : 0;
+    for (std::size_t i = 0; i < rootNames; ++i) split.root += split.names[i] + platform::kPathDelimiter;
+    split.names.erase(split.names.begin(), split.names.begin() + static_cast<std::ptrdiff_t>(rootNames));
     return split;
 }
 

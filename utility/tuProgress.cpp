@@ -73,8 +73,8 @@ void TProgressWindow::Finish(const std::string& headline, const RunProgress& pro
 }
 
 std::optional<LRESULT> TProgressWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
-    const bool stop =
-        (message == WM_COMMAND && (LOWORD(wParam) == ids::Button_Stop || LOWORD(wParam) == IDCANCEL)) || message == WM_CLOSE;
+    const bool stop = message == WM_CLOSE ||
+                      (message == WM_COMMAND && (LOWORD(wParam) == ids::Button_Stop || LOWORD(wParam) == IDCANCEL));
     if (!stop) return std::nullopt;
     if (finished_) {
         DestroyWindowNow();

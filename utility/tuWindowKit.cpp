@@ -70,7 +70,7 @@ void PaintGroup(HWND group) {
 }
 
 LRESULT ContainerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (std::find(std::begin(kForwardedMessages), std::end(kForwardedMessages), message) != std::end(kForwardedMessages))
+    if (std::count(std::begin(kForwardedMessages), std::end(kForwardedMessages), message) > 0)
         return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
     switch (message) {
     case WM_SETFONT:
@@ -143,8 +143,8 @@ constexpr WindowClassOf kControlClasses[] = {
     {ControlKind::Edit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {ControlKind::AccessLabel, "STATIC", SS_LEFT, 0},
     {ControlKind::ChoiceList, "COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
-    {ControlKind::ReportList, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS,
-     WS_EX_CLIENTEDGE},
+    {ControlKind::ReportList, WC_LISTVIEWA,
+     WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE},
     {ControlKind::ProgressBar, PROGRESS_CLASSA, 0, 0},
 };
 
