@@ -41,7 +41,6 @@ public:
     bool Open(HWND main, const std::string& startFolder);
     // Reads the boards again (after a run, or from another start folder).
     void Reload(const std::string& startFolder);
-    bool IsOpen() const { return Handle() != nullptr; }
 
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

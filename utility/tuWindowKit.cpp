@@ -316,12 +316,13 @@ std::string TailFittingWidth(HWND label, const std::string& text, int width) {
     return "…";
 }
 
-std::wstring WideWindowText(HWND window) { return TextOf<wchar_t, SendMessageW>(window); }
 std::string WindowText(HWND window) { return TextOf<char, SendMessageA>(window); }
 
 std::string ExactText(HWND control, const std::string& before, const std::string& after) {
     std::string missing;
-    if (auto exact = platform::ExactSystemText(WideWindowText(control), missing)) return *exact;
+    // Read through the wide functions, so that what the user typed is not yet
+    // converted to the code page.
+    if (auto exact = platform::ExactSystemText(TextOf<wchar_t, SendMessageW>(control), missing)) return *exact;
     throw std::runtime_error(before + missing + after);
 }
 

@@ -51,10 +51,6 @@ void SetLabelText(HWND label, const std::string& text);
 // in front where the beginning was cut (a long path shows its last folders).
 std::string TailFittingWidth(HWND label, const std::string& text, int width);
 
-// The whole text of a window read through the wide functions, so that what
-// the user typed is not yet converted to the code page.
-std::wstring WideWindowText(HWND window);
-
 // The window's text, read through WM_GETTEXT.
 std::string WindowText(HWND window);
 
