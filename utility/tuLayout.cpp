@@ -121,8 +121,7 @@ const ControlLayout* FindLayout(int id) {
 
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin) {
     const int lastFitting = parentWidth - margin - width;
-    if (designedLeft <= lastFitting) return designedLeft;
-    return std::max(0, lastFitting);
+    return designedLeft <= lastFitting ? designedLeft : std::max(0, lastFitting);
 }
 
 WindowOrigin PlaceInWorkArea(WindowOrigin origin, const WorkArea& area) {
