@@ -26,9 +26,7 @@ using Pen = platform::GdiObject<HPEN>;
 class Scaler {
 public:
     Scaler();  // the screen's DPI
-    explicit Scaler(int dpi) : dpi_(dpi) {}
     int operator()(int designed) const { return MulDiv(designed, dpi_, kDesignDpi); }
-    int dpi() const { return dpi_; }
 
 private:
     int dpi_;
