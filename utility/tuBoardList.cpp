@@ -316,10 +316,10 @@ void TBoardList::PreviewReplacement() {
         MessageBoxA(Handle(), kNoTextToReplace, kWindowTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    const LRESULT choice = SendMessageA(Control(ids::Combo_ReplaceField), CB_GETCURSEL, 0, 0);
-    const std::vector<Field> all = ReplaceableFields();
-    std::vector<Field> fields = all;
-    if (choice > 0 && static_cast<std::size_t>(choice) <= all.size()) fields = {all[static_cast<std::size_t>(choice) - 1]};
+    // The first choice is every field; CB_ERR (no choice) reads as past the last.
+    std::vector<Field> fields = ReplaceableFields();
+    const auto choice = static_cast<std::size_t>(SendMessageA(Control(ids::Combo_ReplaceField), CB_GETCURSEL, 0, 0));
+    if (choice > 0 && choice <= fields.size()) fields = {fields[choice - 1]};
     rows_.PreviewReplacement({fields, from, to});
     ShowRows();
     if (rows_.ShownCount() == 0) MessageBoxA(Handle(), kNothingChanges, kWindowTitle, MB_OK | MB_ICONINFORMATION);
