@@ -170,14 +170,6 @@ HWND CreateChild(const WindowClassOf& kind, int id, const char* text, HWND paren
     return control;
 }
 
-// The rectangle a fill-parent control takes inside `parent`.
-RECT ParentFillArea(const ControlLayout& layout, HWND parent) {
-    RECT r;
-    GetClientRect(parent, &r);
-    if (layout.kind == ControlKind::TabPage) SendMessageA(parent, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r;
-}
-
 // The caption label of a labelled edit field stands above the field.
 void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale, const RECT& edit) {
     RECT r{edit.left, edit.top, edit.left, edit.top};
@@ -203,20 +195,22 @@ void KeepInsideParent(HWND control, int margin) {
 }
 
 // Creates one control of a layout table inside `parent` (a labelled edit field
-// with its caption label). Fill-parent controls take the parent's client area.
+// with its caption label). The tab control fills its parent's client area, a
+// tab page the tab control's display area.
 HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale) {
-    const bool fills = layout.kind == ControlKind::TabControl || layout.kind == ControlKind::TabPage;
+    RECT r{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
+           scale(layout.top) + scale(layout.height)};
+    if (layout.kind == ControlKind::TabControl) GetClientRect(parent, &r);
     if (layout.kind == ControlKind::TabPage) {
-        // The page's tab comes first: the display area depends on it.
+        // The page's tab comes first: the display area the page fills depends on it.
         TCITEMA tab{};
         tab.mask = TCIF_TEXT;
         tab.pszText = const_cast<char*>(layout.text);
         SendMessageA(parent, TCM_INSERTITEMA, SendMessageA(parent, TCM_GETITEMCOUNT, 0, 0),
                      reinterpret_cast<LPARAM>(&tab));
+        GetClientRect(parent, &r);
+        SendMessageA(parent, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     }
-    RECT r = fills ? ParentFillArea(layout, parent)
-                   : RECT{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
-                          scale(layout.top) + scale(layout.height)};
     if (layout.kind == ControlKind::DropDown || layout.kind == ControlKind::ChoiceList)
         r.bottom = r.top + scale(200);  // with the dropped list
     // A tab page's window text is its tab's caption, so that it can be read back.
@@ -225,8 +219,6 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     if (!layout.enabled) EnableWindow(control, FALSE);
     switch (layout.kind) {
     case ControlKind::AccessLabel:
-        SetLabelText(control, layout.text);
-        break;
     case ControlKind::Label:
         SetLabelText(control, layout.text);
         // The version label's text is fixed, but its width is that of the
