@@ -97,8 +97,9 @@ bool RefuseOtherCodePage() {
     return true;
 }
 
-// Where journals are kept unless --journal says otherwise.
-std::string DefaultJournalsFolder() {
+// Where journals are kept: --journal's folder, or the user's own.
+std::string JournalsFolderOf(const tarn::BatchCommand& command) {
+    if (!command.journalFolder.empty()) return command.journalFolder;
     const char* program = platform::kNamesAreUtf8 ? "tarnutil" : "TarnUtil";
     return platform::JoinPath(platform::JoinPath(platform::UserStateFolder(), program), "journal");
 }
@@ -106,7 +107,7 @@ std::string DefaultJournalsFolder() {
 tarn::RunRequest RequestOf(const tarn::BatchCommand& command) {
     tarn::RunRequest request;
     request.kind = command.undo ? tarn::RunRequest::Kind::Undo : tarn::RunRequest::Kind::Batch;
-    request.journalsFolder = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
+    request.journalsFolder = JournalsFolderOf(command);
     request.dryRun = command.dryRun;
     request.journaled = !command.noJournal || command.undo;
     request.startFolder = command.startFolder;
@@ -122,7 +123,7 @@ int ListBoards(const tarn::BatchCommand& command, const tarn::RunReport& report,
     std::vector<tarn::TableRow> rows;
     tarn::BatchOptions options;
     options.observer = &progress;
-    options.excludedFolder = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
+    options.excludedFolder = JournalsFolderOf(command);
     try {
         tarn::ListBoards(command.startFolder, options, [&](const tarn::BoardRow& board) {
             if (!tarn::IsChosen(command.input.where, board.basic)) {
