@@ -44,11 +44,7 @@ void TProgressWindow::ShowProgress(const RunProgress& progress) {
     HWND label = Control(ids::Label_Folder);
     ui::SetLabelText(label, ui::TailFittingWidth(label, progress.CurrentFolder(), scale_(kProgressWidth - 2 * 12)));
     ui::SetLabelText(Control(ids::Label_Counts), RunReport(Language::Japanese, FrontEnd::Window).Counts(progress));
-    if (total_ > 0) ShowShareDone(progress.folders);
-}
-
-void TProgressWindow::ShowShareDone(long done) {
-    SendMessageA(Control(ids::ProgressBar_Run), PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    if (total_ > 0) SendMessageA(Control(ids::ProgressBar_Run), PBM_SETPOS, static_cast<WPARAM>(progress.folders), 0);
 }
 
 void TProgressWindow::Update(const RunProgress& progress) {
@@ -66,7 +62,7 @@ void TProgressWindow::Finish(const std::string& headline, const RunProgress& pro
         SendMessageA(bar, PBM_SETMARQUEE, FALSE, 0);
         SetWindowLongPtrA(bar, GWL_STYLE, GetWindowLongPtrA(bar, GWL_STYLE) & ~static_cast<LONG_PTR>(PBS_MARQUEE));
         SendMessageA(bar, PBM_SETRANGE32, 0, 1);
-        ShowShareDone(complete ? 1 : 0);
+        SendMessageA(bar, PBM_SETPOS, complete ? 1 : 0, 0);
     }
     SetWindowTextA(Control(ids::Button_Stop), "閉じる");
     EnableWindow(Control(ids::Button_Stop), TRUE);

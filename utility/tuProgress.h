@@ -36,7 +36,6 @@ public:
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void ShowProgress(const RunProgress& progress);
-    void ShowShareDone(long done);
 
     HWND owner_;
     HINSTANCE instance_;
