@@ -1,6 +1,7 @@
 #include "utility/tuBoardRows.h"
 
 #include <algorithm>
+#include <array>
 
 #include "settings/qvComFunctions.h"
 

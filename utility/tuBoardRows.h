@@ -3,7 +3,6 @@
 // and the text of each cell (secrets hidden until asked for).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>

@@ -4,8 +4,6 @@
 // handful of handlers in a class built on ui::Window (tuWindowKit.h).
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <vector>
 
 #include "utility/tuControlIds.h"

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "batch/BatchRun.h"
 #include "batch/tuConfAll.h"
