@@ -10,7 +10,6 @@
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
-#include "platform/win32_text.h"
 #include "settings/BoardSettings.h"
 #include "support/StrTokLib.h"
 #include "utility/tuControlIds.h"
