@@ -1,5 +1,6 @@
 #include "batch/BatchCommandLine.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/platform.h"
@@ -347,10 +348,9 @@ std::vector<Field> Parser::FieldList(const std::string& option, const std::strin
     std::vector<Field> fields;
     for (const auto& key : SplitAt(keys, ",")) {
         const FieldInfo& info = FieldNamed(key);
-        for (const Field f : fields)
-            if (f == info.field)
-                Refuse(option + ": key " + info.key + " is given twice",
-                       option + ": 項目 " + info.key + " が二度指定されています");
+        if (std::find(fields.begin(), fields.end(), info.field) != fields.end())
+            Refuse(option + ": key " + info.key + " is given twice",
+                   option + ": 項目 " + info.key + " が二度指定されています");
         fields.push_back(info.field);
     }
     return fields;

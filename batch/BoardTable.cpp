@@ -217,8 +217,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
         seen.emplace_back(*identity, row);
         for (const auto& [column, field] : header.keys) {
             const std::string value = CellText(cells[column], utf8, row, column + 1);
-            FieldValue& target = board.input[field];
-            target = {true, value};
+            board.input[field] = {true, value};
             if (field == Field::BBSFOLDER) {
                 if (!value.empty() && value != "1") throw ImportError(ImportError::kBadBbsFolder, row, column + 1, value);
                 board.input.bbsFolderChecked = value == "1";
