@@ -266,10 +266,7 @@ void TForm1::FormCreate() {
 
     CheckBoxsClick();
     LoadReference(kSnapshotFileName);
-    if (platform::FileExists(kSignatureFileName)) {
-        values_.SignPath = kSignatureFileName;
-        LoadSignature();
-    }
+    if (platform::FileExists(kSignatureFileName)) LoadSignature(kSignatureFileName);
 }
 
 void TForm1::FormDestroy() {
@@ -319,14 +316,10 @@ void TForm1::Button_RefClick() {
     if (!chosen) return;
     const std::string& path = *chosen;
     const std::string name = platform::WindowsFilePart(path);
-    if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) {
-        values_.SignPath = path;
-        LoadSignature();
-    }
+    if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) LoadSignature(path);
     if (platform::SameAsciiTextIgnoringCase(name, kSettingsFileName)) {
-        values_.RefPath = path;
         SetText(ids::Label_Ref, ContainingFolderName(path));
-        LoadReference(values_.RefPath);
+        LoadReference(path);
     }
 }
 
@@ -432,6 +425,6 @@ void TForm1::LoadReference(const std::string& path) {
     }
 }
 
-void TForm1::LoadSignature() { SetText(ids::Ref_Sign, ReadSignature(values_.SignPath)); }
+void TForm1::LoadSignature(const std::string& path) { SetText(ids::Ref_Sign, ReadSignature(path)); }
 
 }  // namespace tarn

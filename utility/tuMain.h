@@ -17,8 +17,6 @@ namespace tarn {
 struct UtilityValues {
     std::string DataDir;   // the executable's folder followed by "data"
     std::string StartDir;  // the batch's start folder
-    std::string SignPath;  // the signature file last loaded into the memo
-    std::string RefPath;   // the settings file last loaded as reference
     SectionList DialogList;  // [DIALOG] of the file loaded last (snapshot or reference)
     SectionList BasicList;   // [BASIC] of the same file
     // The folder the utility was started in: the snapshot and the signature
@@ -52,7 +50,7 @@ private:
     void Button_ConfAllClick();
     void Button_CancelClick();
     void LoadReference(const std::string& path);
-    void LoadSignature();
+    void LoadSignature(const std::string& path);
     void UndoLastBatch();
 
     // The board list's runs: the ticked fields, a batch over listed boards.
