@@ -1,8 +1,10 @@
 #include "batch/BatchCommandLine.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/platform.h"
+#include "settings/qvComFunctions.h"
 
 namespace tarn {
 
@@ -221,17 +223,25 @@ public:
     BatchCommand Parse(const std::vector<std::string>& args);
 
 private:
-    std::string Say(const std::string& english, const std::string& japanese) const {
-        return InLanguage(language_, english, japanese);
-    }
     [[noreturn]] void Refuse(const std::string& english, const std::string& japanese) const {
-        throw UsageError(Say(english, japanese), language_);
+        throw UsageError(InLanguage(language_, english, japanese), language_);
     }
 
     const FieldInfo& FieldNamed(const std::string& key) const {
         const FieldInfo* info = FindFieldByKey(key);
         if (!info) Refuse("unknown key '" + key + "'", "不明な項目 '" + key + "'");
         return *info;
+    }
+
+    // The field and the text of "KEY=TEXT", the value of `option`; `form`
+    // and `japaneseForm` say what it takes.
+    std::pair<Field, std::string> KeyAndText(const std::string& option, const std::string& value, const char* form,
+                                             const char* japaneseForm) const {
+        const std::size_t eq = value.find('=');
+        if (eq == std::string::npos)
+            Refuse(option + " needs " + form + ", got '" + value + "'",
+                   option + " には " + japaneseForm + " を指定してください（指定されたのは '" + value + "'）");
+        return {FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1)};
     }
 
     // Enables one field with a value, BBSFOLDER's value meaning checked or
@@ -285,28 +295,14 @@ private:
     bool listOnlyOption_ = false;  // --keys, --output or --encoding
 };
 
-std::vector<std::string> SplitCommas(const std::string& list) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = list.find(',', start);
-        items.push_back(list.substr(start, comma - start));
-        if (comma == std::string::npos) return items;
-        start = comma + 1;
-    }
-}
-
 void Parser::Option(const std::string& option, const std::string& value) {
     if (option == "--set") {
-        const std::size_t eq = value.find('=');
-        if (eq == std::string::npos)
-            Refuse("--set needs KEY=VALUE, got '" + value + "'",
-                   "--set には 項目=値 を指定してください（指定されたのは '" + value + "'）");
-        Enable(FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1), true);
+        const auto [field, text] = KeyAndText(option, value, "KEY=VALUE", "項目=値");
+        Enable(field, text, true);
     } else if (option == "--reference") {
         referencePath_ = value;
     } else if (option == "--take") {
-        for (const auto& key : SplitCommas(value)) taken_.push_back(key);
+        for (const auto& key : SplitAt(value, ",")) taken_.push_back(key);
     } else if (option == "--sign") {
         if (!platform::FileExists(value))
             Refuse("signature file '" + value + "' does not exist", "署名ファイル '" + value + "' がありません");
@@ -315,12 +311,8 @@ void Parser::Option(const std::string& option, const std::string& value) {
     } else if (option == "--journal") {
         command_.journalFolder = value;
     } else if (option == "--where" || option == "--where-not") {
-        const std::size_t eq = value.find('=');
-        if (eq == std::string::npos)
-            Refuse(option + " needs KEY=PATTERN, got '" + value + "'",
-                   option + " には 項目=パターン を指定してください（指定されたのは '" + value + "'）");
-        command_.input.where.push_back({FieldNamed(value.substr(0, eq)).field, value.substr(eq + 1),
-                                        option == "--where-not"});
+        const auto [field, pattern] = KeyAndText(option, value, "KEY=PATTERN", "項目=パターン");
+        command_.input.where.push_back({field, pattern, option == "--where-not"});
     } else if (option == "--replace") {
         if (replaced_) Refuse("--replace is given twice", "--replace が二度指定されています");
         replaced_ = FieldList(option, value);
@@ -354,12 +346,11 @@ void Parser::Option(const std::string& option, const std::string& value) {
 
 std::vector<Field> Parser::FieldList(const std::string& option, const std::string& keys) const {
     std::vector<Field> fields;
-    for (const auto& key : SplitCommas(keys)) {
+    for (const auto& key : SplitAt(keys, ",")) {
         const FieldInfo& info = FieldNamed(key);
-        for (const Field f : fields)
-            if (f == info.field)
-                Refuse(option + ": key " + info.key + " is given twice",
-                       option + ": 項目 " + info.key + " が二度指定されています");
+        if (std::find(fields.begin(), fields.end(), info.field) != fields.end())
+            Refuse(option + ": key " + info.key + " is given twice",
+                   option + ": 項目 " + info.key + " が二度指定されています");
         fields.push_back(info.field);
     }
     return fields;

@@ -45,20 +45,14 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
             // A quoted field: up to the quote that is not doubled.
             for (++i;; ++i) {
                 if (i >= n) throw CsvError(CsvError::kUnclosedQuote, row, column);
-                if (text[i] != '"') {
-                    field += text[i];
-                } else if (i + 1 < n && text[i + 1] == '"') {
-                    field += '"';
-                    ++i;
-                } else {
-                    ++i;
-                    break;
-                }
+                if (text[i] == '"' && (i + 1 >= n || text[i + 1] != '"')) break;
+                field += text[i];
+                if (text[i] == '"') ++i;  // a doubled quote stands for one
             }
+            ++i;
             if (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n')
                 throw CsvError(CsvError::kTextAfterQuote, row, column);
-            if (i < n && text[i] != ',') continue;  // the line break ends the record below
-            if (i >= n) break;
+            if (i >= n) break;  // otherwise the comma or the line break is taken below
         }
         const char c = text[i];
         if (c == ',') {
@@ -79,9 +73,8 @@ std::vector<CsvRecord> ParseCsv(const std::string& text) {
     return records;
 }
 
-}  // namespace tarn
+// ---- the board table: one row per board, the folder then its values ------------
 
-namespace tarn {
 namespace {
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
@@ -105,52 +98,36 @@ bool LooksLikeUtf8(const std::string& bytes) {
     return beyondAscii;
 }
 
+// A table names its folders with '/' or '\\', whatever system reads it.
+bool IsTableSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsColon(char c) { return c == ':'; }
+
 // A folder of the table as a path below the start folder, each separator
-// the system's own; false when it is absolute or climbs out.
+// the system's own; false when it is absolute (it starts at a root, or holds
+// a drive's ':', as a character) or climbs out.
 bool RelativeFolder(const std::string& cell, std::string& relative) {
     relative.clear();
-    std::string part;
-    auto endPart = [&]() {
-        if (part == "..") return false;
-        if (!part.empty() && part != ".") relative = relative.empty() ? part : platform::JoinPath(relative, part);
-        part.clear();
-        return true;
-    };
-    for (std::size_t i = 0, next; i < cell.size(); i = next) {
-        next = platform::NextCharacter(cell, i);
-        const char c = cell[i];
-        if (next == i + 1 && (c == '/' || c == '\\')) {
-            if (i == 0) return false;  // from the root of a drive or the system
-            if (!endPart()) return false;
-        } else if (next == i + 1 && c == ':') {
-            return false;  // a drive
-        } else {
-            part.append(cell, i, next - i);
-        }
+    if ((!cell.empty() && IsTableSeparator(cell[0])) || platform::FolderPartLength(cell, IsColon) > 0) return false;
+    for (const std::string& name : platform::PathNames(cell, IsTableSeparator)) {
+        if (name == "..") return false;
+        if (name != ".") relative = relative.empty() ? name : platform::JoinPath(relative, name);
     }
-    return endPart();
+    return true;
 }
 
 bool EarlierIdentity(const platform::FileIdentity& a, const platform::FileIdentity& b) {
     return a.volume != b.volume ? a.volume < b.volume : a.index < b.index;
 }
 
-// The table's cells turned into the code page as they are read.
-class CellReader {
-public:
-    explicit CellReader(bool utf8) : utf8_(utf8) {}
-
-    std::string operator()(const std::string& cell, std::size_t row, std::size_t column) const {
-        if (!utf8_) return cell;
-        std::string text, missing;
-        if (!platform::Utf8ToSystemText(cell, text, missing))
-            throw ImportError(ImportError::kNoShiftJisForm, row, column, missing);
-        return text;
-    }
-
-private:
-    bool utf8_;
-};
+// A cell of the table (at `row`, `column`) in the code page.
+std::string CellText(const std::string& cell, bool utf8, std::size_t row, std::size_t column) {
+    if (!utf8) return cell;
+    std::string text, missing;
+    if (!platform::Utf8ToSystemText(cell, text, missing))
+        throw ImportError(ImportError::kNoShiftJisForm, row, column, missing);
+    return text;
+}
 
 // The header: which column is the folder, which key each other column is.
 struct Header {
@@ -158,12 +135,12 @@ struct Header {
     std::vector<std::pair<std::size_t, Field>> keys;
 };
 
-Header ReadHeader(const CsvRecord& cells, const CellReader& read) {
+Header ReadHeader(const CsvRecord& cells, bool utf8) {
     Header header;
     bool folderSeen = false;
     std::vector<bool> keySeen(kFieldCount, false);
     for (std::size_t c = 0; c < cells.size(); ++c) {
-        const std::string name = Trim(read(cells[c], 1, c + 1));
+        const std::string name = Trim(CellText(cells[c], utf8, 1, c + 1));
         if (platform::SameAsciiTextIgnoringCase(name, kFolderColumn)) {
             if (folderSeen) throw ImportError(ImportError::kColumnTwice, 1, c + 1, name);
             folderSeen = true;
@@ -182,12 +159,7 @@ Header ReadHeader(const CsvRecord& cells, const CellReader& read) {
 
 }  // namespace
 
-std::vector<Field> DefaultListColumns() {
-    std::vector<Field> columns;
-    for (const FieldInfo& info : kFieldCatalogue)
-        if (info.field != Field::KEY && info.field != Field::PASS) columns.push_back(info.field);
-    return columns;
-}
+std::vector<Field> DefaultListColumns() { return FieldsBut({Field::KEY, Field::PASS}); }
 
 TableRow TableRowOf(const std::string& folder, const SectionList& basic, const std::vector<Field>& columns) {
     TableRow row{folder, {}};
@@ -211,7 +183,7 @@ std::string FormatBoardTable(const std::vector<Field>& columns, const std::vecto
 std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::string& startFolder) {
     const bool marked = HasUtf8Mark(bytes);
     const std::string text = marked ? bytes.substr(3) : bytes;
-    const CellReader read(marked || LooksLikeUtf8(text));
+    const bool utf8 = marked || LooksLikeUtf8(text);
     std::vector<CsvRecord> records;
     try {
         records = ParseCsv(text);
@@ -219,7 +191,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
         throw ImportError(ImportError::kMalformed, e.row, e.column);
     }
     if (records.empty()) throw ImportError(ImportError::kEmpty, 1, 1);
-    const Header header = ReadHeader(records.front(), read);
+    const Header header = ReadHeader(records.front(), utf8);
 
     const auto root = platform::ResolvedFolder(startFolder);
     std::vector<BoardInput> boards;
@@ -232,7 +204,7 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
             throw ImportError(ImportError::kWrongCellCount, row, std::min(cells.size(), records.front().size()) + 1);
         const std::size_t folderColumn = header.folder + 1;
         std::string relative;
-        if (!RelativeFolder(read(cells[header.folder], row, folderColumn), relative))
+        if (!RelativeFolder(CellText(cells[header.folder], utf8, row, folderColumn), relative))
             throw ImportError(ImportError::kOutsideStart, row, folderColumn, cells[header.folder]);
         BoardInput board;
         board.input.onlyChangedValues = true;
@@ -244,9 +216,8 @@ std::vector<BoardInput> ReadBoardTable(const std::string& bytes, const std::stri
             throw ImportError(ImportError::kOutsideStart, row, folderColumn, relative);
         seen.emplace_back(*identity, row);
         for (const auto& [column, field] : header.keys) {
-            const std::string value = read(cells[column], row, column + 1);
-            FieldValue& target = board.input[field];
-            target = {true, value};
+            const std::string value = CellText(cells[column], utf8, row, column + 1);
+            board.input[field] = {true, value};
             if (field == Field::BBSFOLDER) {
                 if (!value.empty() && value != "1") throw ImportError(ImportError::kBadBbsFolder, row, column + 1, value);
                 board.input.bbsFolderChecked = value == "1";

@@ -33,8 +33,8 @@ void Say(const std::string& line) {
 // would change, with its changed values) and, on a terminal, a progress line.
 class ConsoleProgress : public tarn::RunProgress {
 public:
-    ConsoleProgress(const tarn::RunReport& report, bool dryRun, bool listFiles, Language language, bool showProgress)
-        : report_(report), dryRun_(dryRun), listFiles_(listFiles), showProgress_(showProgress), language_(language) {}
+    ConsoleProgress(const tarn::RunReport& report, const tarn::BatchCommand& command, bool showProgress)
+        : report_(report), command_(command), showProgress_(showProgress) {}
 
     void FolderEntered(const std::string& folder) override {
         RunProgress::FolderEntered(folder);
@@ -56,16 +56,16 @@ public:
         Say(report_.SkippedLink(link, shownTarget));
     }
 
-    bool WantsContent() const override { return dryRun_; }
+    bool WantsContent() const override { return command_.dryRun; }
 
     void FileChanged(const std::string& path, const std::optional<std::string>& before,
                      const std::string& after) override {
-        Print(kOut, tarn::DescribeChange(path, before, after, language_));
+        Print(kOut, tarn::DescribeChange(path, before, after, command_.language));
     }
 
     void FileStored(const std::string& path, tarn::WriteOutcome outcome) override {
         RunProgress::FileStored(path, outcome);
-        if (outcome != tarn::WriteOutcome::Unchanged && listFiles_ && !dryRun_) Print(kOut, path + "\n");
+        if (outcome != tarn::WriteOutcome::Unchanged && command_.verbose && !command_.dryRun) Print(kOut, path + "\n");
     }
 
     // A long run on a terminal shows how far it got, on one line of
@@ -83,9 +83,9 @@ public:
 
 private:
     const tarn::RunReport& report_;
-    bool dryRun_, listFiles_, showProgress_;
+    const tarn::BatchCommand& command_;
+    bool showProgress_;
     bool progressShown_ = false;
-    Language language_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), shown_;
 };
 
@@ -97,8 +97,9 @@ bool RefuseOtherCodePage() {
     return true;
 }
 
-// Where journals are kept unless --journal says otherwise.
-std::string DefaultJournalsFolder() {
+// Where journals are kept: --journal's folder, or the user's own.
+std::string JournalsFolderOf(const tarn::BatchCommand& command) {
+    if (!command.journalFolder.empty()) return command.journalFolder;
     const char* program = platform::kNamesAreUtf8 ? "tarnutil" : "TarnUtil";
     return platform::JoinPath(platform::JoinPath(platform::UserStateFolder(), program), "journal");
 }
@@ -106,7 +107,7 @@ std::string DefaultJournalsFolder() {
 tarn::RunRequest RequestOf(const tarn::BatchCommand& command) {
     tarn::RunRequest request;
     request.kind = command.undo ? tarn::RunRequest::Kind::Undo : tarn::RunRequest::Kind::Batch;
-    request.journalsFolder = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
+    request.journalsFolder = JournalsFolderOf(command);
     request.dryRun = command.dryRun;
     request.journaled = !command.noJournal || command.undo;
     request.startFolder = command.startFolder;
@@ -122,7 +123,7 @@ int ListBoards(const tarn::BatchCommand& command, const tarn::RunReport& report,
     std::vector<tarn::TableRow> rows;
     tarn::BatchOptions options;
     options.observer = &progress;
-    options.excludedFolder = command.journalFolder.empty() ? DefaultJournalsFolder() : command.journalFolder;
+    options.excludedFolder = JournalsFolderOf(command);
     try {
         tarn::ListBoards(command.startFolder, options, [&](const tarn::BoardRow& board) {
             if (!tarn::IsChosen(command.input.where, board.basic)) {
@@ -191,9 +192,8 @@ int main(int argc, char** argv) {
         Print(kErr, std::string("tarnbatch: ") + e.what() + "\n");
         return 2;
     }
-    const Language language = command.language;
     if (command.help) {
-        Print(kOut, tarn::BatchUsage(language));
+        Print(kOut, tarn::BatchUsage(command.language));
         return 0;
     }
     if (command.version) {
@@ -201,9 +201,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const tarn::RunReport report(language, tarn::FrontEnd::Console);
-    ConsoleProgress progress(report, command.dryRun, command.verbose, language,
-                             !command.quiet && platform::IsTerminal(platform::StandardStream::Error));
+    const tarn::RunReport report(command.language, tarn::FrontEnd::Console);
+    ConsoleProgress progress(report, command, !command.quiet && platform::IsTerminal(platform::StandardStream::Error));
     if (command.list) return ListBoards(command, report, progress);
     const tarn::RunRequest request = RequestOf(command);
     const tarn::RunResult result = tarn::RunEngine(request, progress);

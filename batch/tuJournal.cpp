@@ -9,6 +9,7 @@
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/paths.h"
+#include "settings/qvComFunctions.h"
 
 namespace tarn {
 namespace {
@@ -21,20 +22,6 @@ std::string Hex(std::uint64_t value) {
     char buffer[24];
     std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(value));
     return buffer;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line, std::size_t fields) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    // The path comes last and may hold anything but CR and LF.
-    while (parts.size() + 1 < fields) {
-        const std::size_t tab = line.find('\t', start);
-        if (tab == std::string::npos) break;
-        parts.push_back(line.substr(start, tab - start));
-        start = tab + 1;
-    }
-    parts.push_back(line.substr(start));
-    return parts;
 }
 
 bool AllDigits(const std::string& text, std::size_t from, std::size_t to) {
@@ -85,6 +72,45 @@ void RemoveJournal(const std::string& folder) {
     platform::RemoveFile(platform::JoinPath(folder, kIndexName));
     platform::RemoveFile(platform::JoinPath(folder, kOldBytesName));
     platform::RemoveEmptyFolder(folder);
+}
+
+// The word of a journal's end line, in the order of RunOutcome.
+const char* const kEndWords[] = {"finished", "stopped", "cancelled"};
+
+// The lines of a journal's index, from its header on. A line without its end
+// was cut short by a kill and is left out. Throws FileError(kOpen) when the
+// index does not read or is no journal's.
+std::vector<std::string> IndexLines(const std::string& index, const std::string& indexPath) {
+    std::vector<std::string> lines = SplitAt(index, "\r\n");
+    lines.pop_back();  // what follows the last line end: nothing, or a line cut short
+    if (lines.size() < 2 || lines[0] != kHeader) throw platform::FileError(platform::FileError::kOpen, indexPath);
+    return lines;
+}
+
+std::vector<std::string> IndexLines(const std::string& journalFolder) {
+    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
+    return IndexLines(platform::ReadWholeFile(indexPath), indexPath);
+}
+
+// True when the index's last whole line is the end line that only a run that
+// ended writes, last: told without taking the index apart.
+bool EndsWithEndLine(const std::string& index) {
+    if (index.size() < 2 || index.compare(index.size() - 2, 2, "\r\n") != 0) return false;
+    const std::size_t previous = index.rfind("\r\n", index.size() - 3);
+    const std::size_t last = previous == std::string::npos ? 0 : previous + 2;
+    return index.compare(last, 4, "end\t") == 0;
+}
+
+// Takes the end line, or the line naming a temporary file, into `contents`;
+// false for any other line. Only a name the batch gives its temporary files
+// is taken, since a later run removes them.
+bool TakeEndOrTemporary(const std::string& line, JournalContents& contents) {
+    if (line.compare(0, 4, "end\t") == 0) return contents.ended = true;
+    if (line.compare(0, 10, "temporary\t") != 0) return false;
+    const auto f = SplitAt(line, "\t", 6);
+    if (f.size() == 6 && platform::FilePart(f[5]).rfind(platform::kTemporaryMark, 0) == 0)
+        contents.temporaries.push_back(f[5]);
+    return true;
 }
 
 }  // namespace
@@ -156,26 +182,11 @@ void Journal::Flush() {
     pendingRecords_ = 0;
 }
 
-namespace {
-
-const char* EndWord(RunOutcome how) {
-    switch (how) {
-    case RunOutcome::Stopped:
-        return "stopped";
-    case RunOutcome::Cancelled:
-        return "cancelled";
-    case RunOutcome::Finished:
-        break;
-    }
-    return "finished";
-}
-
-}  // namespace
-
 void Journal::Finish(RunOutcome how) {
     if (index_) {
         if (records_ > 0) {
-            index_->Append(std::string("end\t") + EndWord(how) + "\t" + std::to_string(records_) + "\r\n");
+            const char* word = kEndWords[static_cast<int>(how)];
+            index_->Append(std::string("end\t") + word + "\t" + std::to_string(records_) + "\r\n");
             index_->Flush();
         }
         index_.reset();
@@ -193,64 +204,19 @@ void Journal::Finish(RunOutcome how) {
     }
 }
 
-namespace {
-
-// The lines of a journal's index, from its header on. A line without its end
-// was cut short by a kill and is left out. Throws FileError(kOpen) when the
-// index does not read or is no journal's.
-std::vector<std::string> IndexLines(const std::string& index, const std::string& indexPath) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = index.find("\r\n", start);
-        if (end == std::string::npos) break;
-        lines.push_back(index.substr(start, end - start));
-        start = end + 2;
-    }
-    if (lines.size() < 2 || lines[0] != kHeader) throw platform::FileError(platform::FileError::kOpen, indexPath);
-    return lines;
-}
-
-std::vector<std::string> IndexLines(const std::string& journalFolder) {
-    const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
-    return IndexLines(platform::ReadWholeFile(indexPath), indexPath);
-}
-
-// True when the index's last whole line is the end line that only a run that
-// ended writes, last: told without taking the index apart.
-bool EndsWithEndLine(const std::string& index) {
-    if (index.size() < 2 || index.compare(index.size() - 2, 2, "\r\n") != 0) return false;
-    const std::size_t previous = index.rfind("\r\n", index.size() - 3);
-    const std::size_t last = previous == std::string::npos ? 0 : previous + 2;
-    return index.compare(last, 4, "end\t") == 0;
-}
-
-// Takes the end line, or the line naming a temporary file, into `contents`;
-// false for any other line. Only a name the batch gives its temporary files
-// is taken, since a later run removes them.
-bool TakeEndOrTemporary(const std::string& line, JournalContents& contents) {
-    if (line.compare(0, 4, "end\t") == 0) return contents.ended = true;
-    if (line.compare(0, 10, "temporary\t") != 0) return false;
-    const auto f = SplitTabs(line, 6);
-    if (f.size() == 6 && platform::FilePart(f[5]).rfind(platform::kTemporaryMark, 0) == 0)
-        contents.temporaries.push_back(f[5]);
-    return true;
-}
-
-}  // namespace
-
 JournalContents ReadJournal(const std::string& journalFolder) {
     const std::string indexPath = platform::JoinPath(journalFolder, kIndexName);
     const std::vector<std::string> lines = IndexLines(journalFolder);
     const auto oldBytes = platform::ReadFileIfExists(platform::JoinPath(journalFolder, kOldBytesName));
     JournalContents contents;
-    std::unordered_map<std::string, std::size_t> latest;
-    std::vector<bool> superseded;
-    const auto head = SplitTabs(lines[1], 2);
+    std::unordered_map<std::string, std::size_t> latest;  // path, its last record
+    const auto head = SplitAt(lines[1], "\t", 2);
     contents.kind = head[0];
     contents.subject = head.size() > 1 ? head[1] : "";
     for (std::size_t i = 2; i < lines.size(); ++i) {
         if (TakeEndOrTemporary(lines[i], contents)) continue;
-        const auto f = SplitTabs(lines[i], 6);
+        // The path comes last and may hold anything but CR and LF, tabs too.
+        const auto f = SplitAt(lines[i], "\t", 6);
         if (f.size() != 6) continue;
         JournalRecord record;
         if (f[0] == "replaced") record.kind = JournalRecord::Replaced;
@@ -268,16 +234,13 @@ JournalContents ReadJournal(const std::string& journalFolder) {
             record.newSize = RecordNumber(f[3], 10, indexPath);
             record.newHash = RecordNumber(f[4], 16, indexPath);
         }
-        // Only the last record of a path counts.
-        const auto known = latest.find(record.path);
-        if (known != latest.end()) superseded[known->second] = true;
         latest[record.path] = contents.records.size();
         contents.records.push_back(std::move(record));
-        superseded.push_back(false);
     }
+    // Only the last record of a path counts.
     std::vector<JournalRecord> kept;
     for (std::size_t i = 0; i < contents.records.size(); ++i)
-        if (!superseded[i]) kept.push_back(std::move(contents.records[i]));
+        if (latest[contents.records[i].path] == i) kept.push_back(std::move(contents.records[i]));
     contents.records = std::move(kept);
     return contents;
 }

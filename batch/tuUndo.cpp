@@ -1,7 +1,6 @@
 #include "batch/tuUndo.h"
 
 #include <map>
-#include <memory>
 
 #include "batch/tuJournal.h"
 

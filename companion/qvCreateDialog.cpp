@@ -61,13 +61,7 @@ bool IsArgumentSeparator(char c) { return c != '\0' && static_cast<unsigned char
 // double quotes before it are skipped; the result is empty at the end.
 std::string NextArgument(const std::string& line, std::size_t& p) {
     auto at = [&](std::size_t i) { return i < line.size() ? line[i] : '\0'; };
-    for (;;) {
-        while (IsArgumentSeparator(at(p))) ++p;
-        if (at(p) == '"' && at(p + 1) == '"')
-            p += 2;
-        else
-            break;
-    }
+    while (IsArgumentSeparator(at(p)) || (at(p) == '"' && at(p + 1) == '"')) p += at(p) == '"' ? 2 : 1;
     std::string argument;
     while (at(p) != '\0' && !IsArgumentSeparator(at(p))) {
         if (at(p) == '"') {

@@ -41,6 +41,19 @@ bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && FolderPartLength(path) == path.size();
 }
 
+std::vector<std::string> PathNames(const std::string& path, bool (*isSeparator)(char)) {
+    std::vector<std::string> names(1);
+    for (std::size_t i = 0, next; i < path.size(); i = next) {
+        next = NextCharacter(path, i);
+        if (next != i + 1 || !isSeparator(path[i]))
+            names.back().append(path, i, next - i);
+        else if (!names.back().empty())
+            names.emplace_back();
+    }
+    if (names.back().empty()) names.pop_back();
+    return names;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty() || EndsWithSeparator(folder)) return folder + name;
     return folder + kPathDelimiter + name;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +33,10 @@ std::string FilePart(const std::string& path);
 
 // True when the last character of `path` is a separator.
 bool EndsWithSeparator(const std::string& path);
+
+// The names between the separators of `path` (those `isSeparator` tells),
+// empty ones (doubled separators) left out.
+std::vector<std::string> PathNames(const std::string& path, bool (*isSeparator)(char));
 
 // `folder` and `name` joined by one delimiter (none added when `folder` is
 // empty or already ends in a separator).

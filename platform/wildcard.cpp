@@ -58,11 +58,8 @@ bool MatchesMask(const std::string& name, const std::string& mask) {
     if (Match(nameChars, maskChars)) return true;
     // "x.*" also matches "x": a name without a dot has an empty extension.
     const std::size_t n = maskChars.size();
-    if (n >= 2 && maskChars[n - 2] == "." && maskChars[n - 1] == "*" &&
-        name.find('.') == std::string::npos) {
-        return Match(nameChars, {maskChars.begin(), maskChars.end() - 2});
-    }
-    return false;
+    return n >= 2 && maskChars[n - 2] == "." && maskChars[n - 1] == "*" && name.find('.') == std::string::npos &&
+           Match(nameChars, {maskChars.begin(), maskChars.end() - 2});
 }
 
 }  // namespace platform

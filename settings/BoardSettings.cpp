@@ -17,6 +17,13 @@ std::vector<std::string> DefaultBasicLines() {
     }
 }
 
+std::vector<Field> FieldsBut(std::initializer_list<Field> leftOut) {
+    std::vector<Field> fields;
+    for (const FieldInfo& info : kFieldCatalogue)
+        if (std::find(leftOut.begin(), leftOut.end(), info.field) == leftOut.end()) fields.push_back(info.field);
+    return fields;
+}
+
 const FieldInfo* FindFieldByKey(const std::string& key) {
     for (const auto& info : kFieldCatalogue)
         if (platform::SameAsciiTextIgnoringCase(key, info.key)) return &info;

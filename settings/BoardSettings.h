@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,9 @@ inline constexpr std::size_t kLabelledFieldCount = [] {
 }();
 
 inline const FieldInfo& InfoOf(Field f) { return kFieldCatalogue[static_cast<std::size_t>(f)]; }
+
+// The catalogue's fields but those `leftOut`, in catalogue order.
+std::vector<Field> FieldsBut(std::initializer_list<Field> leftOut);
 
 // The [BASIC] lines a snapshot gets when the file loaded had none: the header,
 // then "KEY=" for every key with a default line, in that order.

@@ -107,6 +107,19 @@ std::string TextForm(const SectionList& lines) {
     return text;
 }
 
+std::vector<std::string> SplitAt(const std::string& text, const std::string& separator, std::size_t maxParts) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (parts.size() + 1 < maxParts) {
+        const std::size_t end = text.find(separator, start);
+        if (end == std::string::npos) break;
+        parts.push_back(text.substr(start, end - start));
+        start = end + separator.size();
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
 std::optional<std::string> HeaderName(const std::string& line) {
     // Most lines are key lines: told apart by their first character, no copy.
     std::size_t first = 0;

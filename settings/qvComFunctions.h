@@ -23,6 +23,12 @@ SectionList SplitLines(const std::string& text);
 // Every line followed by CR LF, the last one included.
 std::string TextForm(const SectionList& lines);
 
+// `text` cut at every `separator`, one part more than there are separators
+// ("" gives one empty part); with `maxParts`, the last part keeps the rest of
+// the text, separators and all.
+std::vector<std::string> SplitAt(const std::string& text, const std::string& separator,
+                                 std::size_t maxParts = std::string::npos);
+
 // Sections and keys are found as Windows reads an .ini file (the host reads
 // its settings so): white space around a header, a section name or a key
 // name does not count, nor does the letter case of a name, and only the

@@ -23,14 +23,10 @@ std::string StrTokFirst(const std::string& text, const TCharSet& delimiters, TSt
 
 std::string StrTokNext(const TCharSet& delimiters, TStrTokRec& rec) {
     const std::size_t length = rec.text.size();
-    if (rec.position > length) return std::string();
     SkipDelimiters(delimiters, rec);
     const std::size_t start = rec.position;
-    while (rec.position <= length) {
-        const auto c = static_cast<unsigned char>(rec.text[rec.position - 1]);
-        if (delimiters.Contains(c)) break;
+    while (rec.position <= length && !delimiters.Contains(static_cast<unsigned char>(rec.text[rec.position - 1])))
         rec.position = platform::NextCharacter(rec.text, rec.position - 1) + 1;
-    }
     const std::string token = start <= length ? rec.text.substr(start - 1, rec.position - start) : "";
     SkipDelimiters(delimiters, rec);
     return token;

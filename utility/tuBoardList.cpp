@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "batch/BoardTable.h"
 #include "platform/platform.h"
@@ -29,12 +30,7 @@ const char kNoTextToReplace[] = "置換前の文字列を入力してくださ�
 const char kNothingChanges[] = "置換で変わる板はありません。";
 // The fields a replacement may change: every one but BBSFOLDER, which holds
 // only "1" or nothing.
-std::vector<Field> ReplaceableFields() {
-    std::vector<Field> fields;
-    for (const FieldInfo& info : kFieldCatalogue)
-        if (info.field != Field::BBSFOLDER) fields.push_back(info.field);
-    return fields;
-}
+std::vector<Field> ReplaceableFields() { return FieldsBut({Field::BBSFOLDER}); }
 const char kEmptyTable[] = "読み込んだ表に板がありません。何も書き込んでいません。";
 // Each filter entry: its description, then the names it shows. An export's
 // encoding is the entry chosen.
@@ -53,11 +49,15 @@ void CopyCell(const std::string& text, wchar_t* target, int size) {
     target[length > 0 ? length : 0] = L'\0';
 }
 
-}  // namespace
-
-void TBoardList::RegisterWindowClass(HINSTANCE instance) {
-    RegisterClassOfWindows(instance, kBoardListClass, nullptr);
+// Hands the list the text of the cell it asks for, in the A or the W form.
+template <class DisplayInfo>
+void GiveCellText(const BoardRows& rows, LPARAM lParam) {
+    auto& item = reinterpret_cast<DisplayInfo*>(lParam)->item;
+    if ((item.mask & LVIF_TEXT) && static_cast<std::size_t>(item.iItem) < rows.ShownCount())
+        CopyCell(rows.CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item.pszText, item.cchTextMax);
 }
+
+}  // namespace
 
 TBoardList::TBoardList(BoardListOwner& owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                        std::string excludedFolder)
@@ -124,70 +124,48 @@ std::optional<LRESULT> TBoardList::OnMessage(UINT message, WPARAM wParam, LPARAM
 }
 
 void TBoardList::OnCommand(int id, int notification) {
-    switch (id) {
-    case ids::Combo_FilterField:
-        if (notification == CBN_SELCHANGE) ApplyFilter();
-        break;
-    case ids::Edit_FilterPattern:
-        if (notification == EN_CHANGE) ApplyFilter();
-        break;
-    case ids::Check_FilterNegated:
-        ApplyFilter();
-        break;
-    case ids::Check_ShowSecrets:
-        rows_.ShowSecrets(SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED);
-        ShowRows();
-        break;
-    case ids::Button_ApplyShown:
-        ApplyToShown();
-        break;
-    case ids::Combo_ReplaceField:
-        if (notification == CBN_SELCHANGE) EndPreview();
-        break;
-    case ids::Edit_ReplaceFrom:
-    case ids::Edit_ReplaceTo:
-        if (notification == EN_CHANGE) EndPreview();
-        break;
-    case ids::Button_Preview:
+    // What each control's notification does. Enter (IDOK) previews the
+    // replacement from its texts; Esc (IDCANCEL) closes.
+    static const std::tuple<int, int, void (TBoardList::*)()> kCommands[] = {
+        {ids::Combo_FilterField, CBN_SELCHANGE, &TBoardList::ApplyFilter},
+        {ids::Edit_FilterPattern, EN_CHANGE, &TBoardList::ApplyFilter},
+        {ids::Check_FilterNegated, BN_CLICKED, &TBoardList::ApplyFilter},
+        {ids::Check_ShowSecrets, BN_CLICKED, &TBoardList::ShowSecretsAsTicked},
+        {ids::Button_ApplyShown, BN_CLICKED, &TBoardList::ApplyToShown},
+        {ids::Combo_ReplaceField, CBN_SELCHANGE, &TBoardList::EndPreview},
+        {ids::Edit_ReplaceFrom, EN_CHANGE, &TBoardList::EndPreview},
+        {ids::Edit_ReplaceTo, EN_CHANGE, &TBoardList::EndPreview},
+        {ids::Button_Preview, BN_CLICKED, &TBoardList::PreviewReplacement},
+        {ids::Button_Replace, BN_CLICKED, &TBoardList::RunReplacement},
+        {ids::Button_Export, BN_CLICKED, &TBoardList::ExportTable},
+        {ids::Button_Import, BN_CLICKED, &TBoardList::ImportTable},
+        {IDOK, BN_CLICKED, &TBoardList::PreviewFromReplacementTexts},
+        {ids::Button_CloseList, BN_CLICKED, &TBoardList::Close},
+        {IDCANCEL, BN_CLICKED, &TBoardList::Close},
+    };
+    for (const auto& [control, code, handler] : kCommands)
+        if (control == id && code == notification) (this->*handler)();
+}
+
+void TBoardList::ShowSecretsAsTicked() {
+    rows_.ShowSecrets(SendMessageA(Control(ids::Check_ShowSecrets), BM_GETCHECK, 0, 0) == BST_CHECKED);
+    ShowRows();
+}
+
+void TBoardList::PreviewFromReplacementTexts() {
+    if (GetFocus() == Control(ids::Edit_ReplaceFrom) || GetFocus() == Control(ids::Edit_ReplaceTo))
         PreviewReplacement();
-        break;
-    case ids::Button_Replace:
-        RunReplacement();
-        break;
-    case ids::Button_Export:
-        ExportTable();
-        break;
-    case ids::Button_Import:
-        ImportTable();
-        break;
-    case IDOK:  // Enter: in the replacement's texts, its preview
-        if (GetFocus() == Control(ids::Edit_ReplaceFrom) || GetFocus() == Control(ids::Edit_ReplaceTo))
-            PreviewReplacement();
-        break;
-    case ids::Button_CloseList:
-    case IDCANCEL:  // Esc
-        Close();
-        break;
-    }
 }
 
 std::optional<LRESULT> TBoardList::OnNotify(const NMHDR& header, LPARAM lParam) {
     if (header.idFrom != static_cast<UINT_PTR>(ids::List_Boards)) return std::nullopt;
     switch (header.code) {
-    case LVN_GETDISPINFOA: {
-        auto& item = reinterpret_cast<NMLVDISPINFOA*>(lParam)->item;
-        if ((item.mask & LVIF_TEXT) && static_cast<std::size_t>(item.iItem) < rows_.ShownCount())
-            CopyCell(rows_.CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item.pszText,
-                     item.cchTextMax);
+    case LVN_GETDISPINFOA:
+        GiveCellText<NMLVDISPINFOA>(rows_, lParam);
         return 0;
-    }
-    case LVN_GETDISPINFOW: {
-        auto& item = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
-        if ((item.mask & LVIF_TEXT) && static_cast<std::size_t>(item.iItem) < rows_.ShownCount())
-            CopyCell(rows_.CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item.pszText,
-                     item.cchTextMax);
+    case LVN_GETDISPINFOW:
+        GiveCellText<NMLVDISPINFOW>(rows_, lParam);
         return 0;
-    }
     case LVN_COLUMNCLICK:
         rows_.SortBy(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
         MarkSortColumn();
@@ -235,7 +213,6 @@ void TBoardList::MarkSortColumn() {
 void TBoardList::StartLoading() {
     StopLoading();
     rows_.Clear();  // ends a preview
-    EnableWindow(Control(ids::Button_Replace), FALSE);
     readError_.clear();
     loaded_.clear();
     stopReading_ = false;
@@ -294,11 +271,12 @@ void TBoardList::ApplyFilter() {
         conditions.push_back({static_cast<Field>(field), pattern,
                               SendMessageA(Control(ids::Check_FilterNegated), BM_GETCHECK, 0, 0) == BST_CHECKED});
     rows_.SetFilter(std::move(conditions));  // ends a preview
-    EnableWindow(Control(ids::Button_Replace), FALSE);
     ShowRows();
 }
 
+// Shows the rows as they are now; 置換を実行 only while a preview shows boards.
 void TBoardList::ShowRows() {
+    EnableWindow(Control(ids::Button_Replace), rows_.InPreview() && rows_.ShownCount() > 0);
     HWND list = Control(ids::List_Boards);
     SendMessageA(list, LVM_SETITEMCOUNT, rows_.ShownCount(), LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, FALSE);
@@ -338,12 +316,11 @@ void TBoardList::PreviewReplacement() {
         MessageBoxA(Handle(), kNoTextToReplace, kWindowTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    const LRESULT choice = SendMessageA(Control(ids::Combo_ReplaceField), CB_GETCURSEL, 0, 0);
-    const std::vector<Field> all = ReplaceableFields();
-    std::vector<Field> fields = all;
-    if (choice > 0 && static_cast<std::size_t>(choice) <= all.size()) fields = {all[static_cast<std::size_t>(choice) - 1]};
+    // The first choice is every field; CB_ERR (no choice) reads as past the last.
+    std::vector<Field> fields = ReplaceableFields();
+    const auto choice = static_cast<std::size_t>(SendMessageA(Control(ids::Combo_ReplaceField), CB_GETCURSEL, 0, 0));
+    if (choice > 0 && choice <= fields.size()) fields = {fields[choice - 1]};
     rows_.PreviewReplacement({fields, from, to});
-    EnableWindow(Control(ids::Button_Replace), rows_.ShownCount() > 0);
     ShowRows();
     if (rows_.ShownCount() == 0) MessageBoxA(Handle(), kNothingChanges, kWindowTitle, MB_OK | MB_ICONINFORMATION);
 }
@@ -356,7 +333,6 @@ void TBoardList::RunReplacement() {
 void TBoardList::EndPreview() {
     if (!rows_.InPreview()) return;
     rows_.EndPreview();
-    EnableWindow(Control(ids::Button_Replace), FALSE);
     ShowRows();
 }
 

@@ -32,8 +32,6 @@ public:
 
 class TBoardList : public ui::Window {
 public:
-    static void RegisterWindowClass(HINSTANCE instance);
-
     // `excludedFolder`: never read (the journals' folder), as a batch never enters it.
     TBoardList(BoardListOwner& owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                std::string excludedFolder);
@@ -43,7 +41,6 @@ public:
     bool Open(HWND main, const std::string& startFolder);
     // Reads the boards again (after a run, or from another start folder).
     void Reload(const std::string& startFolder);
-    bool IsOpen() const { return Handle() != nullptr; }
 
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -55,6 +52,8 @@ private:
     void StartLoading();
     void StopLoading();
     void TakeLoadedRows();
+    void ShowSecretsAsTicked();
+    void PreviewFromReplacementTexts();
     void ApplyFilter();
     void ShowRows();
     void ApplyToShown();
@@ -74,7 +73,6 @@ private:
     std::string startFolder_;
     bool loading_ = false;
     BoardRows rows_;
-    std::string cell_;  // the text handed to the list for the cell it asked for
 
     // Filled by the reading thread, taken by the window's timer.
     std::thread reader_;

@@ -1,6 +1,7 @@
 #include "utility/tuBoardRows.h"
 
 #include <algorithm>
+#include <array>
 
 #include "settings/qvComFunctions.h"
 
@@ -22,13 +23,8 @@ const char* ListColumnCaption(int column) { return kColumnCaptions[static_cast<s
 bool IsSecretField(Field field) { return field == Field::KEY || field == Field::PASS; }
 
 void BoardRows::Append(std::vector<ListedBoard> boards) {
-    for (ListedBoard& board : boards) {
-        boards_.push_back(std::move(board));
-        if (!IsChosen(filter_, boards_.back().basic)) continue;
-        ++chosenCount_;
-        if (ChangedByPreview(boards_.back())) shown_.push_back(boards_.size() - 1);
-    }
-    Sort();
+    for (ListedBoard& board : boards) boards_.push_back(std::move(board));
+    Refilter();
 }
 
 void BoardRows::Clear() {
@@ -44,12 +40,7 @@ void BoardRows::SetFilter(std::vector<ValueCondition> conditions) {
     Refilter();
 }
 
-std::vector<Field> BoardRows::ExportColumns() const {
-    if (!secretsShown_) return DefaultListColumns();
-    std::vector<Field> columns;
-    for (const FieldInfo& info : kFieldCatalogue) columns.push_back(info.field);
-    return columns;
-}
+std::vector<Field> BoardRows::ExportColumns() const { return secretsShown_ ? FieldsBut({}) : DefaultListColumns(); }
 
 std::vector<TableRow> BoardRows::ShownTable(const std::vector<Field>& columns) const {
     std::vector<TableRow> table;

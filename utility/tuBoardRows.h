@@ -3,7 +3,6 @@
 // and the text of each cell (secrets hidden until asked for).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -47,7 +46,6 @@ public:
     void SortBy(int column);
     void ShowSecrets(bool shown);
 
-    std::size_t TotalCount() const { return boards_.size(); }
     std::size_t ShownCount() const { return shown_.size(); }
     const ListedBoard& Shown(std::size_t index) const { return boards_[shown_[index]]; }
     std::string CellText(std::size_t index, int column) const;

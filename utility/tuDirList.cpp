@@ -10,45 +10,22 @@ namespace tarn {
 
 namespace {
 
-// Splits `text` at separators, stepping over double-byte characters; empty
-// names (doubled separators) are dropped.
-std::vector<std::string> SplitNames(const std::string& text) {
-    std::vector<std::string> names;
-    std::string name;
-    for (std::size_t i = 0, next; i < text.size(); i = next) {
-        next = platform::NextCharacter(text, i);
-        if (next == i + 1 && platform::IsPathSeparator(text[i])) {
-            if (!name.empty()) names.push_back(name);
-            name.clear();
-        } else {
-            name.append(text, i, next - i);
-        }
-    }
-    if (!name.empty()) names.push_back(name);
-    return names;
-}
-
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
 
 FolderPath SplitFolderPath(const std::string& path) {
+    const bool drive = path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
+    const bool share = !drive && path.size() >= 2 && platform::IsPathSeparator(path[0]) &&
+                       platform::IsPathSeparator(path[1]);
     FolderPath split;
-    std::size_t rest = 0;
-    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-        split.root = path.substr(0, 2) + platform::kPathDelimiter;
-        rest = 2;
-    } else if (path.size() >= 2 && platform::IsPathSeparator(path[0]) && platform::IsPathSeparator(path[1])) {
-        // A network share: "\\server\share" is the root.
-        const std::vector<std::string> names = SplitNames(path);
-        split.root = std::string(2, platform::kPathDelimiter);
-        for (std::size_t i = 0; i < names.size() && i < 2; ++i) split.root += names[i] + platform::kPathDelimiter;
-        split.names.assign(names.begin() + std::min<std::size_t>(2, names.size()), names.end());
-        return split;
-    } else {
-        split.root = std::string(1, platform::kPathDelimiter);
-    }
-    split.names = SplitNames(path.substr(rest));
+    split.root =
+        drive ? path.substr(0, 2) + platform::kPathDelimiter : std::string(share ? 2 : 1, platform::kPathDelimiter);
+    split.names = platform::PathNames(drive ? path.substr(2) : path, platform::IsPathSeparator);
+    // A network share: "\\server\share" is the root.
+    const std::size_t rootNames = share ? std::min<std::size_t>(2, split.names.size()) : 0;
+    for (std::size_t i = 0; i < rootNames; ++i) split.root += split.names[i] + platform::kPathDelimiter;
+    split.names.erase(split.names.begin(), split.names.begin() + static_cast<std::ptrdiff_t>(rootNames));
     return split;
 }
 

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "utility/tuControlIds.h"
 
 namespace tarn {

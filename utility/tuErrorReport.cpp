@@ -6,20 +6,16 @@
 namespace tarn {
 
 std::string ErrorReportCaption(const std::string& programPath) {
-    std::string name = platform::WindowsFilePart(programPath);
-    // Cut at the first "." (never a byte of a double-byte character).
-    for (std::size_t i = 0; i < name.size(); i = platform::NextCharacter(name, i)) {
-        if (name[i] == '.') {
-            name.resize(i);
-            break;
-        }
-    }
-    if (name.empty()) return name;
-    // Lower-case every ASCII letter after the first character; the bytes of
+    const std::string file = platform::WindowsFilePart(programPath);
+    std::string name;
+    // Up to the first "." (never a byte of a double-byte character), every
+    // ASCII letter after the first character in lower case; the bytes of
     // double-byte characters stay as they are.
-    for (std::size_t i = platform::NextCharacter(name, 0), next; i < name.size(); i = next) {
-        next = platform::NextCharacter(name, i);
-        if (next == i + 1 && name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+    for (std::size_t i = 0, next; i < file.size() && file[i] != '.'; i = next) {
+        next = platform::NextCharacter(file, i);
+        name.append(file, i, next - i);
+        if (i > 0 && next == i + 1 && file[i] >= 'A' && file[i] <= 'Z')
+            name.back() = static_cast<char>(file[i] - 'A' + 'a');
     }
     return name;
 }

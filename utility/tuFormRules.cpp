@@ -61,9 +61,7 @@ ControlStates ComputeControlStates(const std::function<bool(int)>& ticked, const
 }
 
 std::string PluginEntryName(const std::string& fileName) {
-    std::string name = fileName;
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.resize(dot);
+    const std::string name = fileName.substr(0, fileName.rfind('.'));
     return name.size() > 3 ? name.substr(3) : std::string();
 }
 

@@ -121,8 +121,17 @@ const ControlLayout* FindLayout(int id) {
 
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin) {
     const int lastFitting = parentWidth - margin - width;
-    if (designedLeft <= lastFitting) return designedLeft;
-    return std::max(0, lastFitting);
+    return designedLeft <= lastFitting ? designedLeft : std::max(0, lastFitting);
+}
+
+WindowOrigin PlaceInWorkArea(WindowOrigin origin, const WorkArea& area) {
+    // How much of the window must stay inside the work area at the right and bottom.
+    constexpr int kVisibleMargin = 100;
+    if (origin.left > area.right - kVisibleMargin) origin.left = area.left;
+    if (origin.left < area.left) origin.left = area.left;
+    if (origin.top < area.top) origin.top = area.top;
+    if (origin.top > area.bottom - kVisibleMargin) origin.top = area.top;
+    return origin;
 }
 
 }  // namespace tarn

@@ -1,10 +1,9 @@
 // The utility's windows as data: what each control is, where it stands and
-// what it shows when the window opens. A new window is a table here and a
+// what it shows when the window opens; where a label and the main window
+// stand in what is at hand. A new window is a table here and a
 // handful of handlers in a class built on ui::Window (tuWindowKit.h).
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <vector>
 
 #include "utility/tuControlIds.h"
@@ -84,5 +83,19 @@ inline constexpr int kPageMargin = 8;   // between the page's edge and what stan
 // otherwise moved left just far enough to do so, but never left of the
 // parent's left edge. All in the same pixels.
 int FittedLabelLeft(int designedLeft, int width, int parentWidth, int margin);
+
+struct WorkArea {
+    int left, top, right, bottom;
+};
+
+struct WindowOrigin {
+    int left, top;
+};
+
+// Where the main window opens: its designed position, moved inside the desktop
+// work area when it would start left of or above it, or too close to its right
+// or bottom edge to be seen. Width and height never change; the window only
+// ever moves to the work area's left or top edge.
+WindowOrigin PlaceInWorkArea(WindowOrigin designed, const WorkArea& area);
 
 }  // namespace tarn

@@ -10,13 +10,11 @@
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
-#include "platform/win32_text.h"
 #include "settings/BoardSettings.h"
 #include "support/StrTokLib.h"
 #include "utility/tuControlIds.h"
 #include "utility/tuDirSelect.h"
 #include "utility/tuFormRules.h"
-#include "utility/tuPlacement.h"
 
 namespace tarn {
 
@@ -68,12 +66,32 @@ bool IsTickBox(int id) {
     return layout && layout->kind == ControlKind::TickBox;
 }
 
+// Where the window keeps its journals: beside the snapshot.
+const char kJournalFolderName[] = "TarnUtil-journal";
+
+// The progress window's title and last headline for each way a run ends.
+struct WindowRunTexts {
+    const char* title;
+    const char* finished;
+    const char* stopped;
+    const char* cancelled;
+};
+
+constexpr WindowRunTexts kBatchTexts = {"一括設定", kBatchFinished, "一括設定は途中で止まりました",
+                                        "一括設定を中止しました"};
+constexpr WindowRunTexts kUndoTexts = {"前回の一括設定を元に戻す", "前回の一括設定を元に戻しました",
+                                       "元に戻す途中で止まりました", "元に戻すのを中止しました"};
+
+const WindowRunTexts& TextsOf(const RunRequest& request) {
+    return request.kind == RunRequest::Kind::Undo ? kUndoTexts : kBatchTexts;
+}
+
 }  // namespace
 
 void TForm1::RegisterWindowClass(HINSTANCE instance) {
     RegisterClassOfWindows(instance, kWindowClass, LoadIcon(nullptr, IDI_APPLICATION));
-    TProgressWindow::RegisterWindowClass(instance);
-    TBoardList::RegisterWindowClass(instance);
+    // The windows it owns: the progress window and the board list.
+    for (const char* name : {kProgressClass, kBoardListClass}) RegisterClassOfWindows(instance, name, nullptr);
     ui::RegisterContainerClasses(instance);
 }
 
@@ -174,14 +192,12 @@ LRESULT TForm1::OnControlColour(HDC dc, HWND control) {
     if (combo && (GetParent(control) == combo ||
                   (GetComboBoxInfo(combo, &info) && (control == info.hwndList || control == info.hwndItem))))
         id = ids::ComboBox1_1;
+    // A value control shows whether its tick box is on; the others the face colour.
     const auto painted = painted_.find(id);
-    if (painted == painted_.end()) {
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-    const int colour = painted->second ? COLOR_WINDOW : COLOR_3DLIGHT;
+    const bool value = painted != painted_.end();
+    const int colour = !value ? COLOR_BTNFACE : painted->second ? COLOR_WINDOW : COLOR_3DLIGHT;
     SetBkColor(dc, GetSysColor(colour));
-    SetTextColor(dc, GetSysColor(IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    if (value) SetTextColor(dc, GetSysColor(IsWindowEnabled(control) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
 }
 
@@ -250,10 +266,7 @@ void TForm1::FormCreate() {
 
     CheckBoxsClick();
     LoadReference(kSnapshotFileName);
-    if (platform::FileExists(kSignatureFileName)) {
-        values_.SignPath = kSignatureFileName;
-        LoadSignature();
-    }
+    if (platform::FileExists(kSignatureFileName)) LoadSignature(kSignatureFileName);
 }
 
 void TForm1::FormDestroy() {
@@ -303,44 +316,17 @@ void TForm1::Button_RefClick() {
     if (!chosen) return;
     const std::string& path = *chosen;
     const std::string name = platform::WindowsFilePart(path);
-    if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) {
-        values_.SignPath = path;
-        LoadSignature();
-    }
+    if (platform::SameAsciiTextIgnoringCase(name, kSignatureFileName)) LoadSignature(path);
     if (platform::SameAsciiTextIgnoringCase(name, kSettingsFileName)) {
-        values_.RefPath = path;
         SetText(ids::Label_Ref, ContainingFolderName(path));
-        LoadReference(values_.RefPath);
+        LoadReference(path);
     }
 }
-
-namespace {
-
-// Where the window keeps its journals: beside the snapshot.
-const char kJournalFolderName[] = "TarnUtil-journal";
-
-// The progress window's title and last headline for each way a run ends.
-struct WindowRunTexts {
-    const char* title;
-    const char* finished;
-    const char* stopped;
-    const char* cancelled;
-};
-
-constexpr WindowRunTexts kBatchTexts = {"一括設定", kBatchFinished, "一括設定は途中で止まりました",
-                                        "一括設定を中止しました"};
-constexpr WindowRunTexts kUndoTexts = {"前回の一括設定を元に戻す", "前回の一括設定を元に戻しました",
-                                       "元に戻す途中で止まりました", "元に戻すのを中止しました"};
-
-const WindowRunTexts& TextsOf(const RunRequest& request) {
-    return request.kind == RunRequest::Kind::Undo ? kUndoTexts : kBatchTexts;
-}
-
-}  // namespace
 
 std::string TForm1::JournalsFolder() const { return platform::JoinPath(values_.StartupDir, kJournalFolderName); }
 
-void TForm1::RunInWindow(const RunRequest& request) {
+void TForm1::RunInWindow(RunRequest request) {
+    request.journalsFolder = JournalsFolder();
     progress_.reset();  // the last run's window
     WindowRun run(Handle(), instance_, scale_, font_.get());
     std::optional<RunResult> result;
@@ -379,39 +365,30 @@ void TForm1::ShowRunEnd(const RunRequest& request, const RunResult& result, Wind
     const WindowRunTexts& texts = TextsOf(request);
     const bool undo = request.kind == RunRequest::Kind::Undo;
     const long written = run.Progress().written;
-    std::string text;
-    UINT icon = MB_ICONINFORMATION;
-    switch (result.outcome) {
-    case RunOutcome::Stopped:
+    if (result.outcome == RunOutcome::Stopped) {
         progress_ = run.Finish(texts.stopped, false);
-        text = result.error;
+        std::string text = result.error;
         if (written > 0) text += "\r\n\r\n" + report.WrittenBeforeStop(written);
         ui::ShowErrorReport(Handle(), text.c_str());
         return;
-    case RunOutcome::Cancelled:
-        progress_ = run.Finish(texts.cancelled, false);
-        text = undo ? report.UndoSummary(result.undoCounts, false, run.Progress().LeftAlone()) : report.Cancelled(written);
-        break;
-    case RunOutcome::Finished:
-        if (!undo) SetText(ids::Label_ConfAll, kBatchFinished);
-        progress_ = run.Finish(texts.finished, true);
-        if (undo) {
-            const auto leftAlone = run.Progress().LeftAlone();
-            text = report.UndoSummary(result.undoCounts, false, leftAlone);
-            if (!leftAlone.empty()) icon = MB_ICONWARNING;
-        } else if (text = report.Skipped(run.Progress()); !text.empty()) {
-            icon = MB_ICONWARNING;
-        }
-        break;
     }
-    if (!text.empty()) MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | icon);
+    const bool finished = result.outcome == RunOutcome::Finished;
+    if (finished && !undo) SetText(ids::Label_ConfAll, kBatchFinished);
+    progress_ = run.Finish(finished ? texts.finished : texts.cancelled, finished);
+    const auto leftAlone = run.Progress().LeftAlone();
+    const std::string text = undo       ? report.UndoSummary(result.undoCounts, false, leftAlone)
+                             : finished ? report.Skipped(run.Progress())
+                                        : report.Cancelled(written);
+    // A run that went through but left files alone or skipped folders warns.
+    const bool warns = finished && (undo ? !leftAlone.empty() : !text.empty());
+    if (!text.empty())
+        MessageBoxA(Handle(), text.c_str(), kWindowTitle, MB_OK | (warns ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 
 void TForm1::Button_ConfAllClick() {
     RunRequest request;
     request.input = BatchInputFromControls(WindowControls(*this));
     request.startFolder = values_.StartDir;
-    request.journalsFolder = JournalsFolder();
     // TARNUTIL_JOURNAL=off is the benchmark's switch, to measure what the
     // journal costs; the window offers none.
     const char* journalSetting = std::getenv("TARNUTIL_JOURNAL");
@@ -426,14 +403,12 @@ void TForm1::RunOverBoards(std::vector<BoardInput> boards) {
     RunRequest request;
     request.boards = std::move(boards);
     request.startFolder = values_.StartDir;
-    request.journalsFolder = JournalsFolder();
     RunInWindow(request);
 }
 
 void TForm1::UndoLastBatch() {
     RunRequest request;
     request.kind = RunRequest::Kind::Undo;
-    request.journalsFolder = JournalsFolder();
     RunInWindow(request);
 }
 
@@ -450,6 +425,6 @@ void TForm1::LoadReference(const std::string& path) {
     }
 }
 
-void TForm1::LoadSignature() { SetText(ids::Ref_Sign, ReadSignature(values_.SignPath)); }
+void TForm1::LoadSignature(const std::string& path) { SetText(ids::Ref_Sign, ReadSignature(path)); }
 
 }  // namespace tarn

@@ -17,8 +17,6 @@ namespace tarn {
 struct UtilityValues {
     std::string DataDir;   // the executable's folder followed by "data"
     std::string StartDir;  // the batch's start folder
-    std::string SignPath;  // the signature file last loaded into the memo
-    std::string RefPath;   // the settings file last loaded as reference
     SectionList DialogList;  // [DIALOG] of the file loaded last (snapshot or reference)
     SectionList BasicList;   // [BASIC] of the same file
     // The folder the utility was started in: the snapshot and the signature
@@ -52,16 +50,17 @@ private:
     void Button_ConfAllClick();
     void Button_CancelClick();
     void LoadReference(const std::string& path);
-    void LoadSignature();
+    void LoadSignature(const std::string& path);
     void UndoLastBatch();
 
     // The board list's runs: the ticked fields, a batch over listed boards.
     BatchInput InputOfTickedFields() override;
     void RunOverBoards(std::vector<BoardInput> boards) override;
 
-    // The batch's and the undo's run in the window (see WindowRun), then its
-    // report; a close asked for meanwhile is carried out after the report.
-    void RunInWindow(const RunRequest& request);
+    // The batch's and the undo's run in the window (see WindowRun), with the
+    // window's journals, then its report; a close asked for meanwhile is
+    // carried out after the report.
+    void RunInWindow(RunRequest request);
     void ShowRunEnd(const RunRequest& request, const RunResult& result, WindowRun& run);
     std::string JournalsFolder() const;
 

@@ -14,15 +14,9 @@ namespace tarn {
 
 // ---- the progress window -------------------------------------------------------
 
-void TProgressWindow::RegisterWindowClass(HINSTANCE instance) {
-    RegisterClassOfWindows(instance, kProgressClass, nullptr);
-}
-
 TProgressWindow::TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                                  std::atomic<bool>& cancel)
     : owner_(owner), instance_(instance), scale_(scale), font_(font), cancel_(cancel) {}
-
-TProgressWindow::~TProgressWindow() = default;
 
 void TProgressWindow::Show(const std::string& title, long total) {
     if (Handle()) return;
@@ -50,11 +44,7 @@ void TProgressWindow::ShowProgress(const RunProgress& progress) {
     HWND label = Control(ids::Label_Folder);
     ui::SetLabelText(label, ui::TailFittingWidth(label, progress.CurrentFolder(), scale_(kProgressWidth - 2 * 12)));
     ui::SetLabelText(Control(ids::Label_Counts), RunReport(Language::Japanese, FrontEnd::Window).Counts(progress));
-    if (total_ > 0) ShowShareDone(progress.folders);
-}
-
-void TProgressWindow::ShowShareDone(long done) {
-    SendMessageA(Control(ids::ProgressBar_Run), PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    if (total_ > 0) SendMessageA(Control(ids::ProgressBar_Run), PBM_SETPOS, static_cast<WPARAM>(progress.folders), 0);
 }
 
 void TProgressWindow::Update(const RunProgress& progress) {
@@ -72,15 +62,15 @@ void TProgressWindow::Finish(const std::string& headline, const RunProgress& pro
         SendMessageA(bar, PBM_SETMARQUEE, FALSE, 0);
         SetWindowLongPtrA(bar, GWL_STYLE, GetWindowLongPtrA(bar, GWL_STYLE) & ~static_cast<LONG_PTR>(PBS_MARQUEE));
         SendMessageA(bar, PBM_SETRANGE32, 0, 1);
-        ShowShareDone(complete ? 1 : 0);
+        SendMessageA(bar, PBM_SETPOS, complete ? 1 : 0, 0);
     }
     SetWindowTextA(Control(ids::Button_Stop), "閉じる");
     EnableWindow(Control(ids::Button_Stop), TRUE);
 }
 
 std::optional<LRESULT> TProgressWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
-    const bool stop = (message == WM_COMMAND && LOWORD(wParam) == ids::Button_Stop) ||
-                      (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE;
+    const bool stop = message == WM_CLOSE ||
+                      (message == WM_COMMAND && (LOWORD(wParam) == ids::Button_Stop || LOWORD(wParam) == IDCANCEL));
     if (!stop) return std::nullopt;
     if (finished_) {
         DestroyWindowNow();
@@ -97,8 +87,6 @@ std::optional<LRESULT> TProgressWindow::OnMessage(UINT message, WPARAM wParam, L
 
 WindowRun::WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font)
     : owner_(owner), window_(std::make_unique<TProgressWindow>(owner, instance, scale, font, cancel_)) {}
-
-WindowRun::~WindowRun() = default;
 
 RunResult WindowRun::Run(const std::string& title, long total, const Work& work) {
     using Clock = std::chrono::steady_clock;

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "batch/BatchRun.h"
 #include "batch/tuConfAll.h"
@@ -23,11 +22,8 @@ namespace tarn {
 // otherwise.
 class TProgressWindow : public ui::Window {
 public:
-    static void RegisterWindowClass(HINSTANCE instance);
-
     TProgressWindow(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font,
                     std::atomic<bool>& cancel);
-    ~TProgressWindow() override;
 
     // `total`: the number of boards the run visits; 0 when not known.
     void Show(const std::string& title, long total);
@@ -39,7 +35,6 @@ public:
 private:
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void ShowProgress(const RunProgress& progress);
-    void ShowShareDone(long done);
 
     HWND owner_;
     HINSTANCE instance_;
@@ -64,7 +59,6 @@ public:
     using Work = std::function<RunResult(RunProgress& progress, const std::atomic<bool>& cancel)>;
 
     WindowRun(HWND owner, HINSTANCE instance, const ui::Scaler& scale, HFONT font);
-    ~WindowRun();
 
     // `total`: the number of boards the run visits, 0 when not known.
     RunResult Run(const std::string& title, long total, const Work& work);

@@ -3,6 +3,8 @@
 #include "platform/platform.h"
 #include "platform/win32_text.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include <commctrl.h>
@@ -14,26 +16,13 @@ namespace tarn::ui {
 
 namespace {
 
-const char kTabSheetClass[] = "TTabSheet";
-const char kGroupBoxClass[] = "TGroupBox";
+constexpr char kTabSheetClass[] = "TTabSheet";
+constexpr char kGroupBoxClass[] = "TGroupBox";
 
 // A container passes what its children tell their parent on to the top-level
 // window, which owns the logic and the colours.
-bool IsForwardedMessage(UINT message) {
-    switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-        return true;
-    default:
-        return false;
-    }
-}
+constexpr UINT kForwardedMessages[] = {WM_COMMAND,        WM_NOTIFY,      WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX,
+                                       WM_CTLCOLORSTATIC, WM_CTLCOLORBTN, WM_DRAWITEM,     WM_MEASUREITEM};
 
 int TextHeight(HDC dc) {
     TEXTMETRICA metrics{};
@@ -81,7 +70,8 @@ void PaintGroup(HWND group) {
 }
 
 LRESULT ContainerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (IsForwardedMessage(message)) return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+    if (std::count(std::begin(kForwardedMessages), std::end(kForwardedMessages), message) > 0)
+        return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
     switch (message) {
     case WM_SETFONT:
         SetPropA(window, "TarnFont", reinterpret_cast<HANDLE>(wParam));
@@ -123,60 +113,53 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return result;
 }
 
+// The window class and styles of one kind of control; every control is also
+// a visible child.
 struct WindowClassOf {
+    ControlKind kind;
     const char* className;
     DWORD style;
     DWORD exStyle;
 };
 
-WindowClassOf ClassOf(const ControlLayout& layout) {
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    switch (layout.kind) {
-    case ControlKind::TabControl:
-        return {WC_TABCONTROLA, child | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
-    case ControlKind::TabPage:
-        return {kTabSheetClass, child | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
-    case ControlKind::Group:
-        return {kGroupBoxClass, child | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
-    case ControlKind::Label:
-        return {"STATIC", child | SS_LEFT | SS_NOPREFIX, 0};
-    case ControlKind::LabeledEdit:
-        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-    case ControlKind::PasswordEdit:
-        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE};
-    case ControlKind::Memo:
-        return {"EDIT", child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                WS_EX_CLIENTEDGE};
-    case ControlKind::DropDown:
-        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL, 0};
-    case ControlKind::TickBox:
-    case ControlKind::CheckBox:
-        return {"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
-    case ControlKind::Button:
-        return {"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
-    case ControlKind::DefaultButton:
-        return {"BUTTON", child | WS_TABSTOP | BS_DEFPUSHBUTTON, 0};
-    case ControlKind::FolderList:
-        return {"LISTBOX",
-                child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
-                    LBS_NOINTEGRALHEIGHT,
-                WS_EX_CLIENTEDGE};
-    case ControlKind::Bevel:
-        return {"STATIC", child | SS_SUNKEN | WS_CLIPSIBLINGS, 0};
-    case ControlKind::Edit:
-        return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-    case ControlKind::AccessLabel:
-        return {"STATIC", child | SS_LEFT, 0};
-    case ControlKind::ChoiceList:
-        return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
-    case ControlKind::ReportList:
-        return {WC_LISTVIEWA,
-                child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS,
-                WS_EX_CLIENTEDGE};
-    case ControlKind::ProgressBar:
-        return {PROGRESS_CLASSA, child, 0};
-    }
-    return {"STATIC", child, 0};
+constexpr WindowClassOf kControlClasses[] = {
+    {ControlKind::TabControl, WC_TABCONTROLA, WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT},
+    {ControlKind::TabPage, kTabSheetClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT},
+    {ControlKind::Group, kGroupBoxClass, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT},
+    {ControlKind::Label, "STATIC", SS_LEFT | SS_NOPREFIX, 0},
+    {ControlKind::LabeledEdit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {ControlKind::PasswordEdit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE},
+    {ControlKind::Memo, "EDIT", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+     WS_EX_CLIENTEDGE},
+    {ControlKind::DropDown, "COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL, 0},
+    {ControlKind::TickBox, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+    {ControlKind::CheckBox, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+    {ControlKind::Button, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
+    {ControlKind::DefaultButton, "BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0},
+    {ControlKind::FolderList, "LISTBOX",
+     WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+     WS_EX_CLIENTEDGE},
+    {ControlKind::Bevel, "STATIC", SS_SUNKEN | WS_CLIPSIBLINGS, 0},
+    {ControlKind::Edit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {ControlKind::AccessLabel, "STATIC", SS_LEFT, 0},
+    {ControlKind::ChoiceList, "COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
+    {ControlKind::ReportList, WC_LISTVIEWA,
+     WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE},
+    {ControlKind::ProgressBar, PROGRESS_CLASSA, 0, 0},
+};
+
+// Row i is kind i, and every kind has its row: the table is read by index.
+constexpr bool EveryKindInOrder() {
+    for (std::size_t i = 0; i < std::size(kControlClasses); ++i)
+        if (kControlClasses[i].kind != static_cast<ControlKind>(i)) return false;
+    return kControlClasses[std::size(kControlClasses) - 1].kind == ControlKind::ProgressBar;
+}
+static_assert(EveryKindInOrder(), "a kind of control without its row of kControlClasses, or out of order");
+
+WindowClassOf ClassOf(ControlKind kind) {
+    WindowClassOf row = kControlClasses[static_cast<std::size_t>(kind)];
+    row.style |= WS_CHILD | WS_VISIBLE;
+    return row;
 }
 
 HWND CreateChild(const WindowClassOf& kind, int id, const char* text, HWND parent, const RECT& r, HFONT font) {
@@ -187,19 +170,10 @@ HWND CreateChild(const WindowClassOf& kind, int id, const char* text, HWND paren
     return control;
 }
 
-// The rectangle a fill-parent control takes inside `parent`.
-RECT ParentFillArea(const ControlLayout& layout, HWND parent) {
-    RECT r;
-    GetClientRect(parent, &r);
-    if (layout.kind == ControlKind::TabPage) SendMessageA(parent, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r;
-}
-
 // The caption label of a labelled edit field stands above the field.
 void CreateEditLabel(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale, const RECT& edit) {
-    const WindowClassOf label{"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0};
     RECT r{edit.left, edit.top, edit.left, edit.top};
-    HWND caption = CreateChild(label, ids::EditLabelOf(layout.id), "", parent, r, font);
+    HWND caption = CreateChild(ClassOf(ControlKind::Label), ids::EditLabelOf(layout.id), "", parent, r, font);
     EnableWindow(caption, layout.enabled);
     const auto dc = platform::WindowDc(caption);
     const auto selected = platform::Select(dc.get().first, font);
@@ -221,30 +195,30 @@ void KeepInsideParent(HWND control, int margin) {
 }
 
 // Creates one control of a layout table inside `parent` (a labelled edit field
-// with its caption label). Fill-parent controls take the parent's client area.
+// with its caption label). The tab control fills its parent's client area, a
+// tab page the tab control's display area.
 HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, const Scaler& scale) {
-    const bool fills = layout.kind == ControlKind::TabControl || layout.kind == ControlKind::TabPage;
+    RECT r{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
+           scale(layout.top) + scale(layout.height)};
+    if (layout.kind == ControlKind::TabControl) GetClientRect(parent, &r);
     if (layout.kind == ControlKind::TabPage) {
-        // The page's tab comes first: the display area depends on it.
+        // The page's tab comes first: the display area the page fills depends on it.
         TCITEMA tab{};
         tab.mask = TCIF_TEXT;
         tab.pszText = const_cast<char*>(layout.text);
         SendMessageA(parent, TCM_INSERTITEMA, SendMessageA(parent, TCM_GETITEMCOUNT, 0, 0),
                      reinterpret_cast<LPARAM>(&tab));
+        GetClientRect(parent, &r);
+        SendMessageA(parent, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     }
-    RECT r = fills ? ParentFillArea(layout, parent)
-                   : RECT{scale(layout.left), scale(layout.top), scale(layout.left) + scale(layout.width),
-                          scale(layout.top) + scale(layout.height)};
     if (layout.kind == ControlKind::DropDown || layout.kind == ControlKind::ChoiceList)
         r.bottom = r.top + scale(200);  // with the dropped list
     // A tab page's window text is its tab's caption, so that it can be read back.
-    HWND control = CreateChild(ClassOf(layout), layout.id, layout.text, parent, r, font);
+    HWND control = CreateChild(ClassOf(layout.kind), layout.id, layout.text, parent, r, font);
     if (!control) return nullptr;
     if (!layout.enabled) EnableWindow(control, FALSE);
     switch (layout.kind) {
     case ControlKind::AccessLabel:
-        SetLabelText(control, layout.text);
-        break;
     case ControlKind::Label:
         SetLabelText(control, layout.text);
         // The version label's text is fixed, but its width is that of the
@@ -267,6 +241,19 @@ HWND CreateLayoutControl(const ControlLayout& layout, HWND parent, HFONT font, c
     return control;
 }
 
+// Registers a window class of the utility: arrow cursor, button-face background.
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr) {
+    WNDCLASSEXA cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = instance;
+    cls.hIcon = icon;
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    cls.lpszClassName = name;
+    RegisterClassExA(&cls);
+}
+
 }  // namespace
 
 Scaler::Scaler() {
@@ -283,18 +270,6 @@ Font CreateUtilityFont(const Scaler& scale) {
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     lstrcpynA(font.lfFaceName, kFontFace, LF_FACESIZE);
     return Font(CreateFontIndirectA(&font));
-}
-
-void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon) {
-    WNDCLASSEXA cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = procedure;
-    cls.hInstance = instance;
-    cls.hIcon = icon;
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    cls.lpszClassName = name;
-    RegisterClassExA(&cls);
 }
 
 void RegisterContainerClasses(HINSTANCE instance) {
@@ -333,12 +308,13 @@ std::string TailFittingWidth(HWND label, const std::string& text, int width) {
     return "…";
 }
 
-std::wstring WideWindowText(HWND window) { return TextOf<wchar_t, SendMessageW>(window); }
 std::string WindowText(HWND window) { return TextOf<char, SendMessageA>(window); }
 
 std::string ExactText(HWND control, const std::string& before, const std::string& after) {
     std::string missing;
-    if (auto exact = platform::ExactSystemText(WideWindowText(control), missing)) return *exact;
+    // Read through the wide functions, so that what the user typed is not yet
+    // converted to the code page.
+    if (auto exact = platform::ExactSystemText(TextOf<wchar_t, SendMessageW>(control), missing)) return *exact;
     throw std::runtime_error(before + missing + after);
 }
 

@@ -26,9 +26,7 @@ using Pen = platform::GdiObject<HPEN>;
 class Scaler {
 public:
     Scaler();  // the screen's DPI
-    explicit Scaler(int dpi) : dpi_(dpi) {}
     int operator()(int designed) const { return MulDiv(designed, dpi_, kDesignDpi); }
-    int dpi() const { return dpi_; }
 
 private:
     int dpi_;
@@ -36,9 +34,6 @@ private:
 
 // The font every control uses: "ＭＳ Ｐゴシック", 15 pixels at 120 DPI, Shift-JIS.
 Font CreateUtilityFont(const Scaler& scale);
-
-// Registers a window class of the utility: arrow cursor, button-face background.
-void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr);
 
 // Registers the window classes of the containers ("TTabSheet", "TGroupBox").
 void RegisterContainerClasses(HINSTANCE instance);
@@ -53,10 +48,6 @@ void SetLabelText(HWND label, const std::string& text);
 // The end of `text` that fits `width` pixels in the label's font, with "…"
 // in front where the beginning was cut (a long path shows its last folders).
 std::string TailFittingWidth(HWND label, const std::string& text, int width);
-
-// The whole text of a window read through the wide functions, so that what
-// the user typed is not yet converted to the code page.
-std::wstring WideWindowText(HWND window);
 
 // The window's text, read through WM_GETTEXT.
 std::string WindowText(HWND window);

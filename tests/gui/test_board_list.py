@@ -218,6 +218,13 @@ class ThreeSites(BoardListCase):
             (windows_relative("news/n1"), b"http://news.example/1/ \x81\xa8 http://news.example.jp/1/"),
             (windows_relative("news/n2"), b"http://news.example/2/ \x81\xa8 http://news.example.jp/2/")])
         self.assertTrue(self.probe.enabled("Button_Replace"))
+        # An edit of the replacement's text ends the preview; Enter shows it again.
+        self.probe.set_text("Edit_ReplaceTo", "news.example.net")
+        self.assertTrue(wait_for(lambda: not self.probe.enabled("Button_Replace")), "an edit ends the preview")
+        self.assertEqual(self.loaded_count(), sjis("5 / 5 板"))
+        self.probe.set_text("Edit_ReplaceTo", "news.example.jp")
+        self.probe("key", "Edit_ReplaceTo", VK_RETURN)
+        self.assertTrue(wait_for(lambda: self.probe.enabled("Button_Replace")), "Enter previews again")
         copy = self.session.new_folder("replace") / "data"
         shutil.copytree(data, copy)
         self.probe("post_click", "Button_Replace")

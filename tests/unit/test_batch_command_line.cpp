@@ -242,6 +242,10 @@ TEST_F(BatchCommandLine, MessagesInTheChosenLanguage) {
               "nothing to write: give a field (--set, --take, --replace), --sign or --import");
     EXPECT_EQ(Refusal({"--lang=fr", start}, Language::Japanese),
               "--lang には ja か en を指定してください（指定されたのは 'fr'）");
+    EXPECT_EQ(Refusal({"--set", "NAME", start}, Language::Japanese),
+              "--set には 項目=値 を指定してください（指定されたのは 'NAME'）");
+    EXPECT_EQ(Refusal({"--where-not", "URL", start}, Language::Japanese),
+              "--where-not には 項目=パターン を指定してください（指定されたのは 'URL'）");
     // The refusal carries its language, for the hint that follows it.
     for (const auto& [args, language] : {std::pair{std::vector<std::string>{"--lang=ja", start}, Language::Japanese},
                                          std::pair{std::vector<std::string>{"--lang", "en", start}, Language::English}})

@@ -4,7 +4,9 @@
 
 #include "batch/BoardQuery.h"
 #include "batch/BoardTable.h"
+#include "platform/paths.h"
 #include "platform/wildcard.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -91,6 +93,28 @@ TEST(Csv, MalformedTextNamesRowAndColumn) {
             EXPECT_EQ(e.kind, kind) << text;
             EXPECT_EQ(e.row, row) << text;
             EXPECT_EQ(e.column, column) << text;
+        }
+    }
+}
+
+// A table's folder is a path below the start folder, with '/' or '\\'; one
+// that starts at a root, names a drive or climbs out is refused.
+TEST(BoardTable, FolderCellsReadBelowTheStartFolderOnly) {
+    tarn_test::TempFolder dir;
+    dir.MakeFolder("a/b");
+    const std::string start = dir.path(), ab = platform::JoinPath(platform::JoinPath(start, "a"), "b");
+    const auto folderOf = [&](const std::string& cell) {
+        return tarn::ReadBoardTable("FOLDER\r\n" + cell + "\r\n", start).at(0).folder;
+    };
+    EXPECT_EQ(folderOf("a/b"), ab);
+    EXPECT_EQ(folderOf(".\\a\\\\b/"), ab);
+    EXPECT_EQ(folderOf("."), start);
+    for (const std::string cell : {"/a", "\\a", "C:a", "a:", "a/../a", ".."}) {
+        try {
+            folderOf(cell);
+            ADD_FAILURE() << "read: " << cell;
+        } catch (const tarn::ImportError& e) {
+            EXPECT_EQ(e.kind, tarn::ImportError::kOutsideStart) << cell;
         }
     }
 }

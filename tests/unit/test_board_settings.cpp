@@ -25,6 +25,13 @@ TEST(FieldCatalogue, TwelveKeysInTheOrderTheBatchSetsThem) {
     }
 }
 
+TEST(FieldCatalogue, FieldsButLeavesOutExactlyTheNamedOnesInCatalogueOrder) {
+    EXPECT_EQ(tarn::FieldsBut({}).size(), tarn::kFieldCount);
+    EXPECT_EQ(tarn::FieldsBut({Field::PASS, Field::LIB, Field::KEY}),
+              (std::vector<Field>{Field::BBSFOLDER, Field::URL, Field::UPURL, Field::NAME, Field::EMAIL, Field::HP,
+                                  Field::PARAM1, Field::PARAM2, Field::USER}));
+}
+
 TEST(FieldCatalogue, EditFieldsHaveAnUnderscoredLabelKeyTheOthersNone) {
     for (const auto& info : kFieldCatalogue) {
         if (info.field == Field::LIB || info.field == Field::BBSFOLDER) {

@@ -55,6 +55,15 @@ TEST(Paths, TrailByteOfADoubleByteCharacterIsNoSeparator) {
     EXPECT_EQ(FolderPart("x" + D + "ソ表能"), "x" + D);
 }
 
+TEST(Paths, PathNamesBetweenSeparatorsNeverCutADoubleByteCharacter) {
+    using Names = std::vector<std::string>;
+    const auto slashes = [](char c) { return c == '/' || c == '\\'; };
+    EXPECT_EQ(platform::PathNames("//a\\b//", slashes), (Names{"a", "b"}));
+    EXPECT_EQ(platform::PathNames("ソ\\表/x", slashes), (Names{"\x83\x5C", "\x95\x5C", "x"}));
+    EXPECT_EQ(platform::PathNames("/", slashes), Names{});
+    EXPECT_EQ(platform::PathNames("", slashes), Names{});
+}
+
 TEST(Paths, PerSystemSeparatorCharacters) {
 #ifdef _WIN32
     EXPECT_EQ(FolderPart("C:name"), "C:");

@@ -44,6 +44,15 @@ TEST(SplitLines, WorkedTexts) {
     }
 }
 
+TEST(SplitAt, EveryPartAndAtMostTheGivenNumberTheLastKeepingTheRest) {
+    using Parts = std::vector<std::string>;
+    EXPECT_EQ(tarn::SplitAt("URL,UPURL", ","), (Parts{"URL", "UPURL"}));
+    EXPECT_EQ(tarn::SplitAt(",a,,", ","), (Parts{"", "a", "", ""}));
+    EXPECT_EQ(tarn::SplitAt("", ","), (Parts{""}));
+    EXPECT_EQ(tarn::SplitAt("a\tb\tc\td", "\t", 3), (Parts{"a", "b", "c\td"}));
+    EXPECT_EQ(tarn::SplitAt("a\r\nb\r\r\n", "\r\n"), (Parts{"a", "b\r", ""}));
+}
+
 TEST(TextForm, EndsEveryLineWithCrLfTheLastIncluded) {
     EXPECT_EQ(tarn::TextForm({"a", "", "b "}), "a\r\n\r\nb \r\n");
     EXPECT_EQ(tarn::TextForm({}), "");

@@ -13,7 +13,6 @@
 #include "utility/tuErrorReport.h"
 #include "utility/tuFormRules.h"
 #include "utility/tuLayout.h"
-#include "utility/tuPlacement.h"
 
 namespace {
 
