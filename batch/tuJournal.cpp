@@ -174,8 +174,9 @@ void Journal::Flush() {
     // The old bytes first: a record is only ever read with its bytes there.
     const bool written = (pendingOldBytes_.empty() || oldBytes_->Append(pendingOldBytes_)) && oldBytes_->Flush() &&
                          (pendingIndex_.empty() || index_->Append(pendingIndex_)) && index_->Flush() &&
-                         platform::SyncFolder(folder_);
+                         (folderSynced_ || platform::SyncFolder(folder_));
     if (!written) throw platform::FileError(platform::FileError::kCreate, platform::JoinPath(folder_, kIndexName));
+    folderSynced_ = true;  // the files only grow from here on: their entries stay as they are
     records_ += pendingRecords_;
     pendingIndex_.clear();
     pendingOldBytes_.clear();

@@ -75,6 +75,7 @@ private:
     // A group's records, written by Flush in one append to each file.
     std::string pendingIndex_, pendingOldBytes_;
     std::size_t pendingRecords_ = 0;
+    bool folderSynced_ = false;  // the journal's own entries made durable
 };
 
 // One recorded change, as read back from a journal.
