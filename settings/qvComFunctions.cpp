@@ -11,6 +11,14 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
+// False for a line that cannot be a header, told without a copy: its first
+// character other than white space is not '['.
+bool MayBeHeader(const std::string& text, std::size_t start, std::size_t length) {
+    std::size_t i = start;
+    while (i < start + length && IsBlank(text[i])) ++i;
+    return i < start + length && text[i] == '[';
+}
+
 // Where the name a key line gives as Windows reads it begins and ends: the
 // text before its first '=' (the whole line when it has none) without the
 // white space around it.
@@ -122,11 +130,8 @@ std::vector<std::string> SplitAt(const std::string& text, const std::string& sep
 
 std::optional<std::string> HeaderName(const std::string& line) {
     // Most lines are key lines: told apart by their first character, no copy.
-    std::size_t first = 0;
-    while (first < line.size() && IsBlank(line[first])) ++first;
-    if (first == line.size() || line[first] != '[') return std::nullopt;
+    if (!MayBeHeader(line, 0, line.size())) return std::nullopt;
     const std::string text = Trim(line);
-    if (text.empty() || text[0] != '[') return std::nullopt;
     std::size_t close = std::string::npos;
     for (std::size_t i = 1; i < text.size(); i = platform::NextCharacter(text, i))
         if (text[i] == ']') close = i;
@@ -148,14 +153,6 @@ void Select(const std::string& line, const std::string& name, bool& inside, Sect
     } else if (inside) {
         section.push_back(line);
     }
-}
-
-// False for a line that cannot be a header, told without a copy: its first
-// character other than white space is not '['.
-bool MayBeHeader(const std::string& text, std::size_t start, std::size_t length) {
-    std::size_t i = start;
-    while (i < start + length && IsBlank(text[i])) ++i;
-    return i < start + length && text[i] == '[';
 }
 
 }  // namespace
