@@ -1,7 +1,11 @@
 #include "batch/tuConfAll.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/file_error.h"
@@ -264,6 +268,70 @@ struct JournaledWriter::Pending {
     platform::ComposeFile compose;
 };
 
+// Flushes prepared rewrites' new content to disk on a few threads while the
+// walk prepares the next files. A flush mostly waits for the disk: the waits
+// of several flushes overlap with each other and with the walk's own work.
+class JournaledWriter::Flushes {
+public:
+    ~Flushes() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& thread : threads_) thread.join();  // each ends when nothing is left to flush
+    }
+
+    // False when no thread could be started: the rewrite is flushed when it
+    // is committed.
+    bool Add(platform::PreparedRewrite& rewrite) {
+        if (threads_.size() < kThreads) {
+            try {
+                threads_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                if (threads_.empty()) return false;
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(&rewrite);
+        }
+        wake_.notify_one();
+        return true;
+    }
+
+    // Returns when every rewrite added has been flushed, or has failed to be.
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
+    }
+
+private:
+    static constexpr std::size_t kThreads = 4;
+
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return ending_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            platform::PreparedRewrite* rewrite = queue_.front();
+            queue_.pop_front();
+            ++busy_;
+            lock.unlock();
+            rewrite->Flush();  // its outcome stays with the rewrite
+            lock.lock();
+            if (--busy_ == 0 && queue_.empty()) idle_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, idle_;
+    std::deque<platform::PreparedRewrite*> queue_;
+    std::size_t busy_ = 0;
+    bool ending_ = false;
+    std::vector<std::thread> threads_;
+};
+
 JournaledWriter::JournaledWriter(const BatchOptions& options) : options_(options) {}
 JournaledWriter::~JournaledWriter() = default;
 
@@ -304,7 +372,9 @@ void JournaledWriter::Rewrite(const std::string& path, const platform::ComposeFi
         return;
     }
     pendingBytes_ += rewrite.Old().value_or("").size() + rewrite.New().value_or("").size();
-    pending_.push_back({std::move(rewrite), compose});
+    pending_.push_back(std::make_unique<Pending>(Pending{std::move(rewrite), compose}));
+    if (!flushes_) flushes_ = std::make_unique<Flushes>();
+    flushes_->Add(pending_.back()->rewrite);
     if (pending_.size() >= kGroupFiles || pendingBytes_ >= kGroupBytes) Commit();
 }
 
@@ -315,17 +385,22 @@ platform::TemporaryNotice JournaledWriter::NameTemporary() const {
 
 void JournaledWriter::Commit() {
     if (pending_.empty()) return;
-    std::vector<Pending> group;
+    if (flushes_) flushes_->Wait();
+    std::vector<std::unique_ptr<Pending>> group;
     group.swap(pending_);
     pendingBytes_ = 0;
-    for (const auto& p : group) options_.journal->Record(p.rewrite);
+    // A file whose new content could not be flushed fails as its write
+    // would have: the files prepared before it are written, none after it.
+    const auto failed = std::find_if(group.begin(), group.end(), [](const auto& p) { return !p->rewrite.Flush(); });
+    for (auto p = group.begin(); p != failed; ++p) options_.journal->Record((*p)->rewrite);
     options_.journal->Flush();
-    for (auto& p : group) {
-        if (p.rewrite.Commit())
-            Report(p.rewrite, WriteOutcome::Written);
+    for (auto p = group.begin(); p != failed; ++p) {
+        if ((*p)->rewrite.Commit())
+            Report((*p)->rewrite, WriteOutcome::Written);
         else
-            RewriteAlone(p.rewrite.Path(), p.compose);  // another writer came in between
+            RewriteAlone((*p)->rewrite.Path(), (*p)->compose);  // another writer came in between
     }
+    if (failed != group.end()) throw platform::FileError(platform::FileError::kCreate, (*failed)->rewrite.Path());
 }
 
 void JournaledWriter::RewriteAlone(const std::string& path, const platform::ComposeFile& compose) {

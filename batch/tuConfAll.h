@@ -11,6 +11,7 @@
 #include <utility>
 
 #include <functional>
+#include <memory>
 
 #include "batch/BoardQuery.h"
 #include "platform/platform.h"
@@ -126,8 +127,9 @@ struct BatchOptions {
 
 // Rewrites files with their old bytes recorded first: a group of rewrites is
 // prepared (each file read with other writers kept out, its new content in a
-// flushed temporary file), their old bytes recorded and flushed once, then the
-// group is moved into place, each file reported to the observer.
+// temporary file, flushed to disk on threads of its own while the next files
+// are prepared), their old bytes recorded and flushed once, then the group is
+// moved into place, each file reported to the observer.
 class JournaledWriter {
 public:
     JournaledWriter(const BatchOptions& options);
@@ -159,6 +161,7 @@ public:
 
 private:
     struct Pending;
+    class Flushes;
     void RewriteAlone(const std::string& path, const platform::ComposeFile& compose);
     // Names each temporary file in the journal before it is made.
     platform::TemporaryNotice NameTemporary() const;
@@ -166,8 +169,9 @@ private:
     void Report(const platform::PreparedRewrite& rewrite, WriteOutcome outcome);
 
     const BatchOptions& options_;
-    std::vector<Pending> pending_;
+    std::vector<std::unique_ptr<Pending>> pending_;
     std::size_t pendingBytes_ = 0;
+    std::unique_ptr<Flushes> flushes_;  // after pending_: it ends before them
 };
 
 // Sets one key of a [BASIC] list when `enabled`: to `value`, or to a single

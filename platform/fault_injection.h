@@ -24,15 +24,15 @@ void DisarmAll();
 // Called by the platform implementations at each point: true means "fail now".
 bool Fire(Point point);
 
-// Writes `bytes` to a new temporary file with the system's `writeAll` and
-// `flush`, failing where a test armed WriteTemporary or FlushTemporary.
-template <class Handle, class WriteAll, class Flush>
-bool FillTemporary(Handle file, const std::string& bytes, WriteAll writeAll, Flush flush) {
+// Writes `bytes` to a new temporary file with the system's `writeAll`,
+// failing where a test armed WriteTemporary.
+template <class Handle, class WriteAll>
+bool FillTemporary(Handle file, const std::string& bytes, WriteAll writeAll) {
     if (Fire(Point::WriteTemporary)) {
         writeAll(file, bytes.data(), bytes.size() / 2);
         return false;
     }
-    return writeAll(file, bytes.data(), bytes.size()) && !Fire(Point::FlushTemporary) && flush(file);
+    return writeAll(file, bytes.data(), bytes.size());
 }
 
 }  // namespace platform::faults

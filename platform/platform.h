@@ -87,9 +87,15 @@ public:
     const std::optional<std::string>& New() const;  // nothing: the file goes
     bool Changed() const;
 
+    // Flushes the new content to disk, once; it may be called on another
+    // thread than the one that prepared the rewrite, before Commit. False
+    // when the flush failed: Commit then throws and the file stays as it was.
+    bool Flush();
+
     // Moves the new content into place (or removes the file) and ends the
-    // guard. False when another writer came in between: nothing was changed
-    // and the rewrite must be prepared again. Throws FileError(kCreate).
+    // guard, flushing the new content first if Flush was not called. False
+    // when another writer came in between: nothing was changed and the
+    // rewrite must be prepared again. Throws FileError(kCreate).
     bool Commit();
 
 private:
@@ -102,7 +108,7 @@ private:
 using TemporaryNotice = std::function<void(const std::string& temporaryPath)>;
 
 // True when a file of this path is known to be missing without asking the
-// system: a listing of its folder made a moment before shows no such name.
+// system: a listing of its folder made shortly before shows no such name.
 // A temporary file's name is then taken as free without a lookup (under Wine
 // the lookup of a missing name reads the whole folder).
 using KnownMissing = std::function<bool(const std::string& path)>;

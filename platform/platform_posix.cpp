@@ -260,20 +260,28 @@ bool CopyExtendedAttributes(int from, int to) {
     return true;
 }
 
+// A new temporary file beside the file it will replace, open for writing.
+struct Temporary {
+    std::string path;  // native
+    FileDescriptor file;
+};
+
 // Writes `bytes` to a new temporary file beside `target` (a native path) with
-// the old file's mode, owner and extended attributes (`old` open on it, or -1
-// for a new file), flushed to disk; returns its path. Throws
-// FileError(kCreate, path), leaving no temporary file.
-std::string WriteTemporary(const std::string& path, const std::string& target, const std::string& bytes, int old,
-                           const TemporaryNotice& beforeTemporary = {}, const KnownMissing& knownMissing = {}) {
-    struct stat st;
-    const bool exists = old >= 0 && ::fstat(old, &st) == 0;
-    const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+// the old file's mode, owner and extended attributes (`old` open on it and
+// `oldState` its state, or -1 for a new file); the file is kept open for its
+// flush. Throws FileError(kCreate, path), leaving no temporary file.
+Temporary WriteTemporary(const std::string& path, const std::string& target, const std::string& bytes, int old,
+                         const struct stat& oldState, const TemporaryNotice& beforeTemporary = {},
+                         const KnownMissing& knownMissing = {}) {
+    const bool exists = old >= 0;
+    const mode_t mode = exists ? (oldState.st_mode & 07777) : 0666;
     if (faults::Fire(faults::Point::CreateTemporary)) throw FileError(FileError::kCreate, path);
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const unsigned long long seed = (static_cast<unsigned long long>(::getpid()) << 20) ^ static_cast<unsigned long long>(::time(nullptr));
-    std::string temporary;
+    static const unsigned long long seed =
+        (static_cast<unsigned long long>(::getpid()) << 20) ^ static_cast<unsigned long long>(::time(nullptr));
+    Temporary made;
+    std::string& temporary = made.path;
     int raw = -1;
     for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
         temporary = folder + TemporaryPathFor(target.substr(folder.size()), seed * 2654435761ull + temporaryCounter++);
@@ -287,21 +295,26 @@ std::string WriteTemporary(const std::string& path, const std::string& target, c
         raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (raw < 0 && errno != EEXIST) break;
     }
-    FileDescriptor fd(raw);
+    FileDescriptor& fd = made.file;
+    fd = FileDescriptor(raw);
     if (!fd.valid()) throw FileError(FileError::kCreate, path);
-    bool ok = faults::FillTemporary(fd.get(), bytes, WriteAll, [](int out) { return ::fsync(out) == 0; });
+    bool ok = faults::FillTemporary(fd.get(), bytes, WriteAll);
     if (ok && exists) {
-        // open() applied the umask; give the new file the old one's mode and owner.
-        ::fchmod(fd.get(), mode);
-        if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) { /* not ours to change: keep ours */ }
+        // open() applied the umask, and the file is ours: give it the old
+        // one's mode and owner where they differ.
+        struct stat now;
+        const bool known = ::fstat(fd.get(), &now) == 0;
+        if (!known || (now.st_mode & 07777) != mode) ::fchmod(fd.get(), mode);
+        if ((!known || now.st_uid != oldState.st_uid || now.st_gid != oldState.st_gid) &&
+            ::fchown(fd.get(), oldState.st_uid, oldState.st_gid) != 0) { /* not ours to change: keep ours */ }
         ok = CopyExtendedAttributes(old, fd.get());
     }
-    ok = fd.Close() && ok;
     if (!ok) {
+        fd.Close();
         ::unlink(temporary.c_str());
         throw FileError(FileError::kCreate, path);
     }
-    return temporary;
+    return made;
 }
 
 // Moves the finished temporary file into place. A file that was missing is
@@ -335,9 +348,9 @@ bool SameState(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-std::optional<std::string> ReadAll(int fd, const std::string& path) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throw FileError(FileError::kOpen, path);
+// The content of the file open on `fd`, whose state `st` is; nothing for a
+// folder.
+std::optional<std::string> ReadAll(int fd, const struct stat& st, const std::string& path) {
     if (S_ISDIR(st.st_mode)) return std::nullopt;
     auto bytes = ReadToEnd(static_cast<std::size_t>(st.st_size), [fd](char* buffer, std::size_t size) {
         for (;;) {
@@ -347,6 +360,12 @@ std::optional<std::string> ReadAll(int fd, const std::string& path) {
     });
     if (!bytes) throw FileError(FileError::kOpen, path);
     return bytes;
+}
+
+std::optional<std::string> ReadAll(int fd, const std::string& path) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throw FileError(FileError::kOpen, path);
+    return ReadAll(fd, st, path);
 }
 
 // True when a converted name could be used in a path as the name it came
@@ -469,14 +488,22 @@ struct PosixRewrite : PreparedRewrite::State {
             fd.Close();
             throw FileError(FileError::kCreate, path);
         }
+        // The lease ends before the old file goes: an open file that is
+        // removed lingers as an orphan until its last close, which costs the
+        // file system a second record of it.
+        fd.Close();
         ::unlink(temporary.c_str());  // the old file, now under the temporary name
         temporary.clear();
-        fd.Close();
         return Exchange::Done;
     }
 
+    bool FlushTemporary() override {
+        const bool flushed = ::fsync(temporaryFile.get()) == 0;
+        return temporaryFile.Close() && flushed;
+    }
+
     std::string target, temporary;
-    FileDescriptor fd;
+    FileDescriptor fd, temporaryFile;
     bool leased = false, exists = false;
     struct stat atRead {};
 };
@@ -504,7 +531,7 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
         if (!state->leased && errno == EAGAIN) continue;
         if (::fstat(fd.get(), &state->atRead) != 0) throw FileError(FileError::kOpen, path);
         state->exists = true;
-        state->old = ReadAll(fd.get(), path);
+        state->old = ReadAll(fd.get(), state->atRead, path);
         state->fd = std::move(fd);
         break;
     }
@@ -514,9 +541,12 @@ PreparedRewrite PrepareRewrite(const std::string& path, const ComposeFile& compo
 
     if (state->exists && (S_ISDIR(state->atRead.st_mode) || ::access(state->target.c_str(), W_OK) != 0))
         throw FileError(FileError::kCreate, path);
-    if (state->next)
-        state->temporary = WriteTemporary(path, state->target, *state->next, state->exists ? state->fd.get() : -1,
-                                          beforeTemporary, knownMissing);
+    if (state->next) {
+        Temporary made = WriteTemporary(path, state->target, *state->next, state->exists ? state->fd.get() : -1,
+                                        state->atRead, beforeTemporary, knownMissing);
+        state->temporary = std::move(made.path);
+        state->temporaryFile = std::move(made.file);
+    }
     return PreparedRewrite(std::move(state));
 }
 

@@ -185,7 +185,7 @@ std::string ReadAll(HANDLE file, const std::string& path, ULONGLONG expectedSize
 }
 
 // Writes `bytes` to a new temporary file beside `path`, born with the
-// attributes the target has, flushed to disk and kept open for its move into
+// attributes the target has and kept open for its flush and its move into
 // place. Throws FileError(kCreate, path), leaving no temporary file.
 Temporary WriteTemporary(const std::string& path, const std::string& bytes, DWORD targetAttributes,
                          const TemporaryNotice& beforeTemporary = {}, const KnownMissing& knownMissing = {}) {
@@ -210,8 +210,7 @@ Temporary WriteTemporary(const std::string& path, const std::string& bytes, DWOR
         }
     }
     if (!file.valid()) throw FileError(FileError::kCreate, path);
-    const auto flush = [](HANDLE out) { return FlushFileBuffers(out) != FALSE; };
-    if (!faults::FillTemporary(file.get(), bytes, WriteAll, flush)) {
+    if (!faults::FillTemporary(file.get(), bytes, WriteAll)) {
         file.Close();
         DeleteFileA(temporary.path.c_str());
         throw FileError(FileError::kCreate, path);
@@ -343,6 +342,8 @@ struct Win32Rewrite : PreparedRewrite::State {
             return false;
         throw FileError(FileError::kCreate, path);
     }
+
+    bool FlushTemporary() override { return FlushFileBuffers(temporary.file.get()) != FALSE; }
 
     bool ChangedSinceRead() const {
         WIN32_FILE_ATTRIBUTE_DATA now{};

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/fault_injection.h"
 #include "platform/file_error.h"
 #include "platform/rewrite_state.h"
 
@@ -29,8 +30,15 @@ const std::optional<std::string>& PreparedRewrite::Old() const { return state_ ?
 const std::optional<std::string>& PreparedRewrite::New() const { return state_ ? state_->next : kNothing; }
 bool PreparedRewrite::Changed() const { return state_ && state_->changed; }
 
+bool PreparedRewrite::Flush() {
+    if (!state_ || !state_->changed || state_->dryRun || !state_->next) return true;
+    if (!state_->flushed) state_->flushed = !faults::Fire(faults::Point::FlushTemporary) && state_->FlushTemporary();
+    return *state_->flushed;
+}
+
 bool PreparedRewrite::Commit() {
     if (!state_ || !state_->changed || state_->dryRun) return true;
+    if (!Flush()) throw FileError(FileError::kCreate, state_->path);
     const bool done = state_->Commit();
     if (done) state_->changed = false;  // a second Commit does nothing
     return done;

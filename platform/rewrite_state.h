@@ -15,11 +15,14 @@ struct PreparedRewrite::State {
     // Moves the new content into place; false when another writer came in
     // between. Throws FileError(kCreate).
     virtual bool Commit() = 0;
+    // Flushes the temporary file that holds the new content to disk.
+    virtual bool FlushTemporary() = 0;
 
     std::string path;
     std::optional<std::string> old, next;
     bool changed = false;
     bool dryRun = false;
+    std::optional<bool> flushed;  // the outcome of the one flush
 };
 
 // Reads a file to its end through `readSome` (bytes read into the buffer

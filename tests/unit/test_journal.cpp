@@ -3,6 +3,7 @@
 // someone changed since, and can itself be taken back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
@@ -378,6 +379,57 @@ TEST_F(RunEngineTest, AJournalWhoseFirstRecordFailedIsRemoved) {
     tarn::RunProgress undo;
     EXPECT_EQ(tarn::RunEngine(UndoRequest(), undo).undone, first.back());
     EXPECT_EQ(Files(), before);
+}
+
+// Records the files a run stores, in order, relative to `start` ('/'
+// between names).
+class StoredFiles : public tarn::RunProgress {
+public:
+    explicit StoredFiles(std::string start) : start_(std::move(start)) {}
+    void FileStored(const std::string& path, tarn::WriteOutcome outcome) override {
+        RunProgress::FileStored(path, outcome);
+        std::string relative = path.substr(start_.size() + 1);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        paths.push_back(relative);
+    }
+    std::vector<std::string> paths;
+
+private:
+    std::string start_;
+};
+
+// New content is flushed on other threads while the walk goes on; a flush
+// that fails stops the run as a failed write did: the files before it in the
+// walk's order are written and journaled, the rest stay as they were, and no
+// temporary file is left.
+TEST_F(RunEngineTest, AFailedFlushStopsTheRunAfterTheFilesBeforeIt) {
+    const Tree before = Files();
+    platform::faults::Arm(platform::faults::Point::FlushTemporary, 3);
+    StoredFiles partial(dir.Path("data"));
+    const tarn::RunResult stopped = tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), partial);
+    EXPECT_EQ(stopped.outcome, tarn::RunOutcome::Stopped);
+    EXPECT_NE(stopped.error, "");
+    const Tree afterStop = Files();
+
+    tarn::RunProgress undo;
+    tarn::RunEngine(UndoRequest(), undo);
+    EXPECT_EQ(Files(), before) << "the journal holds every file written";
+
+    StoredFiles whole(dir.Path("data"));
+    ASSERT_EQ(tarn::RunEngine(BatchRequest(dir.Path("data"), "新"), whole).outcome, tarn::RunOutcome::Finished);
+    const Tree after = Files();
+    ASSERT_EQ(whole.paths.size(), 10u);
+    ASSERT_LT(partial.paths.size(), whole.paths.size());
+    EXPECT_EQ(partial.paths, std::vector<std::string>(whole.paths.begin(), whole.paths.begin() + partial.paths.size()));
+    for (const auto& [path, bytes] : afterStop) {
+        const bool written = std::find(partial.paths.begin(), partial.paths.end(), path) != partial.paths.end();
+        EXPECT_EQ(bytes, written ? after.at(path) : before.at(path)) << path;
+    }
+    for (const auto& [path, bytes] : before) EXPECT_EQ(afterStop.count(path), 1u) << path;
+    EXPECT_EQ(afterStop.size(), before.size() + partial.paths.size() -
+                                    std::count_if(partial.paths.begin(), partial.paths.end(),
+                                                  [&](const std::string& path) { return before.count(path) > 0; }))
+        << "no temporary file left";
 }
 
 // A batch started with a relative start folder is taken back from any working
