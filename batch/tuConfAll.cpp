@@ -11,6 +11,7 @@
 #include "platform/file_error.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "batch/ListingsAhead.h"
 #include "batch/tuJournal.h"
 
 namespace tarn {
@@ -35,9 +36,9 @@ struct Ancestor {
 // Thrown inside the walk when it is cancelled.
 struct Cancelled {};
 
-// What the listing of a board's folder, made just before the board is
-// visited, showed; nothing known when it could not be listed (or the board
-// was named, not found by a walk).
+// What the listing of a board's folder, made shortly before the board is
+// visited (at most a few boards ahead of the walk), showed; nothing known when
+// it could not be listed (or the board was named, not found by a walk).
 struct FolderListing {
     bool listed = false;
     bool hasSettingsFile = false;
@@ -180,18 +181,26 @@ private:
         // which subfolders follow.
         std::vector<platform::FolderEntry> subfolders;
         FolderListing listing;
-        listing.listed = platform::ListFolder(folder, "*.*", [&](const platform::FolderEntry& entry) {
-            if (entry.name == "." || entry.name == "..") return;
+        const Listing listed = ahead_.Take(folder);
+        listing.listed = listed.listed;
+        for (const platform::FolderEntry& entry : listed.entries) {
             if (entry.exactName) listing.names.push_back(entry.name);
             if (entry.isFolder)
                 subfolders.push_back(entry);
             else if (entry.exactName && platform::SameTextIgnoringCase(entry.name, kSettingsFileName))
                 listing.hasSettingsFile = true;
-        });
+        }
         // A folder that cannot be listed counts as having no subfolders; its
         // settings file is looked for all the same.
         visit_(folder, listing);
         if (options_.cancel && options_.cancel->load()) throw Cancelled{};
+
+        // The subfolders a link does not lead to are listed ahead while this
+        // board and the ones before them are written.
+        std::vector<std::string> expected;
+        for (const platform::FolderEntry& entry : subfolders)
+            if (entry.exactName && !entry.isLink) expected.push_back(platform::JoinPath(folder, entry.name));
+        ahead_.Expect(std::move(expected));
 
         ancestors_.push_back({folder, std::nullopt, false});
         for (const platform::FolderEntry& entry : subfolders) {
@@ -209,6 +218,7 @@ private:
             Enter(child);
         }
         ancestors_.pop_back();
+        ahead_.Leave();
     }
 
     // The journals' folder, when it lies in the tree, is no board. It is
@@ -247,6 +257,7 @@ private:
     std::optional<std::string> root_;  // the start folder, links resolved
     std::vector<Ancestor> ancestors_;
     std::string excludedName_;
+    ListingsAhead ahead_;
 };
 
 // The part of a path below the start folder; "." for the start folder.

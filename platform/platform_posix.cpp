@@ -78,13 +78,15 @@ private:
     Unique<IconvTraits> cd_;
 };
 
+// One converter per thread: a conversion keeps its state in the converter,
+// and folders are listed on another thread than the walk's.
 Converter& ToUtf8Converter() {
-    static Converter convert("UTF-8", "CP932");
+    static thread_local Converter convert("UTF-8", "CP932");
     return convert;
 }
 
 Converter& FromUtf8Converter() {
-    static Converter convert("CP932", "UTF-8");
+    static thread_local Converter convert("CP932", "UTF-8");
     return convert;
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "batch/ListingsAhead.h"
 #include "batch/RunReport.h"
 #include "batch/tuConfAll.h"
 #include "platform/fault_injection.h"
@@ -285,6 +286,42 @@ TEST_F(TreeWalk, BoardsAreTheFoldersWhoseListingShowsASettingsFile) {
     EXPECT_EQ(ReadBytes(dir.Fs("plain/tarn_BBS.ini")), "[BASIC]\r\nNAME=n\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("upper/TARN_BBS.INI")), "[basic]\r\nURL=http://b/\r\n");
     EXPECT_EQ(ReadBytes(dir.Fs("plain/inner/tarn_BBS.ini")), "[BASIC]\r\nURL=http://a/\r\n");
+}
+
+// Listings made ahead of a walk on their own thread are the folders' own,
+// whichever folders the walk passes by, takes out of turn or never announced.
+TEST(ListingsAhead, EachFolderGetsItsOwnListingWhateverTheWalkPassesBy) {
+    TempFolder dir;
+    std::vector<std::string> boards;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "board" + std::to_string(i);
+        dir.MakeFolder(name + "/sub" + std::to_string(i));
+        WriteBytes(dir.Fs(name + "/file" + std::to_string(i)), "x");
+        boards.push_back(dir.Path(name));
+    }
+    const auto names = [](const tarn::Listing& listing) {
+        std::set<std::string> found;
+        for (const auto& entry : listing.entries) found.insert(entry.name + (entry.isFolder ? "/" : ""));
+        return found;
+    };
+    tarn::ListingsAhead ahead;
+    EXPECT_EQ(names(ahead.Take(dir.path())).size(), 40u);
+    ahead.Expect(boards);
+    for (int i = 0; i < 40; ++i) {
+        if (i % 7 == 3) continue;  // passed by
+        const tarn::Listing listing = ahead.Take(boards[i]);
+        EXPECT_TRUE(listing.listed);
+        EXPECT_EQ(names(listing), (std::set<std::string>{"file" + std::to_string(i), "sub" + std::to_string(i) + "/"}));
+        // A folder that was not announced (a link's) is listed then and there.
+        if (i == 20) EXPECT_EQ(names(ahead.Take(dir.Path("board3"))).count("file3"), 1u);
+        // One level down and back up.
+        ahead.Expect({platform::JoinPath(boards[i], "sub" + std::to_string(i))});
+        EXPECT_TRUE(names(ahead.Take(platform::JoinPath(boards[i], "sub" + std::to_string(i)))).empty());
+        ahead.Leave();
+    }
+    ahead.Leave();
+    const tarn::Listing missing = ahead.Take(dir.Path("gone"));
+    EXPECT_FALSE(missing.listed);
 }
 
 }  // namespace

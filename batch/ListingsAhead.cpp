@@ -1,0 +1,114 @@
+#include "batch/ListingsAhead.h"
+
+#include <optional>
+#include <system_error>
+#include <utility>
+
+namespace tarn {
+
+// The subfolders of one folder on the walk's way down.
+struct ListingsAhead::Level {
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    std::vector<std::string> folders;
+    std::vector<std::optional<Listing>> listings;  // made ahead, not yet taken
+    std::size_t next = 0;      // the next one to list ahead
+    std::size_t taken = 0;     // the ones before it are taken or passed by
+    std::size_t busy = kNone;  // the one being listed now
+
+    bool HasWork() const { return next < folders.size() && next < taken + kAhead; }
+};
+
+Listing ListNow(const std::string& folder) {
+    Listing listing;
+    listing.listed = platform::ListFolder(folder, "*.*", [&listing](const platform::FolderEntry& entry) {
+        if (entry.name != "." && entry.name != "..") listing.entries.push_back(entry);
+    });
+    return listing;
+}
+
+ListingsAhead::~ListingsAhead() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+void ListingsAhead::Expect(std::vector<std::string> folders) {
+    const bool any = !folders.empty();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto level = std::make_shared<Level>();
+        level->listings.resize(folders.size());
+        level->folders = std::move(folders);
+        levels_.push_back(std::move(level));
+    }
+    if (any && !worker_.joinable()) {
+        try {
+            worker_ = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No thread: every folder is listed when the walk comes to it.
+        }
+    }
+    changed_.notify_all();
+}
+
+void ListingsAhead::Leave() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!levels_.empty()) levels_.pop_back();
+    }
+    changed_.notify_all();
+}
+
+Listing ListingsAhead::Take(const std::string& folder) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!levels_.empty()) {
+            const std::shared_ptr<Level> level = levels_.back();
+            for (std::size_t i = level->taken; i < level->folders.size(); ++i) {
+                if (level->folders[i] != folder) continue;
+                for (std::size_t passed = level->taken; passed < i; ++passed) level->listings[passed].reset();
+                level->taken = i + 1;
+                changed_.notify_all();  // room to list further ahead
+                if (i >= level->next) {
+                    level->next = i + 1;  // not begun: listed here, not twice
+                    break;
+                }
+                changed_.wait(lock, [&] { return level->busy != i; });
+                std::optional<Listing> made = std::move(level->listings[i]);
+                level->listings[i].reset();
+                if (made) return std::move(*made);
+                break;
+            }
+        }
+    }
+    return ListNow(folder);
+}
+
+void ListingsAhead::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return ending_ || (!levels_.empty() && levels_.back()->HasWork()); });
+        if (ending_) return;
+        const std::shared_ptr<Level> level = levels_.back();
+        const std::size_t i = level->next++;
+        level->busy = i;
+        const std::string folder = level->folders[i];
+        lock.unlock();
+        std::optional<Listing> made;
+        try {
+            made = ListNow(folder);
+        } catch (...) {
+            // Not kept: the walk lists the folder itself and meets the error.
+        }
+        lock.lock();
+        level->busy = Level::kNone;
+        level->listings[i] = std::move(made);
+        changed_.notify_all();
+    }
+}
+
+}  // namespace tarn
