@@ -14,6 +14,10 @@ function(tarn_target_defaults target)
             -fno-omit-frame-pointer -fno-sanitize-recover=undefined>)
         target_link_options(${target} PUBLIC -fsanitize=address,undefined)
     endif()
+    if(TARN_SANITIZE_THREADS)
+        target_compile_options(${target} PUBLIC $<$<COMPILE_LANGUAGE:C,CXX>:-fsanitize=thread>)
+        target_link_options(${target} PUBLIC -fsanitize=thread)
+    endif()
 endfunction()
 
 # A Windows program that needs no DLL beyond those of Windows itself.

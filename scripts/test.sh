@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # native (Linux g++), native-asan (with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and windows (mingw-w64, tests under Wine); then
+# UndefinedBehaviorSanitizer), native-tsan (with ThreadSanitizer) and windows
+# (mingw-w64, tests under Wine); then
 # the fuzz targets (scripts/fuzz.sh) and Valgrind (scripts/valgrind.sh).
 # Ends with one line "tests: N passed, M failed"; the exit status is non-zero
 # when any build or test failed.
@@ -10,7 +11,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
 
 passed=0 failed=0 broken=()
-for preset in native native-asan windows; do
+for preset in native native-asan native-tsan windows; do
     echo "== $preset"
     if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; }; then
         broken+=("$preset (build)")
