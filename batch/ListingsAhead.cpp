@@ -32,18 +32,20 @@ ListingsAhead::~ListingsAhead() {
         std::lock_guard<std::mutex> lock(mutex_);
         ending_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     if (worker_.joinable()) worker_.join();
 }
 
 void ListingsAhead::Expect(std::vector<std::string> folders) {
     const bool any = !folders.empty();
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto level = std::make_shared<Level>();
         level->listings.resize(folders.size());
         level->folders = std::move(folders);
         levels_.push_back(std::move(level));
+        wake = any && workerSleeping_;
     }
     if (any && !worker_.joinable()) {
         try {
@@ -52,15 +54,17 @@ void ListingsAhead::Expect(std::vector<std::string> folders) {
             // No thread: every folder is listed when the walk comes to it.
         }
     }
-    changed_.notify_all();
+    if (wake) work_.notify_one();
 }
 
 void ListingsAhead::Leave() {
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!levels_.empty()) levels_.pop_back();
+        wake = workerSleeping_ && !levels_.empty() && levels_.back()->HasWork();
     }
-    changed_.notify_all();
+    if (wake) work_.notify_one();
 }
 
 Listing ListingsAhead::Take(const std::string& folder) {
@@ -72,12 +76,18 @@ Listing ListingsAhead::Take(const std::string& folder) {
                 if (level->folders[i] != folder) continue;
                 for (std::size_t passed = level->taken; passed < i; ++passed) level->listings[passed].reset();
                 level->taken = i + 1;
-                changed_.notify_all();  // room to list further ahead
+                // The thread is woken when it can list half a window ahead
+                // again, not for every folder (under Wine each wake-up is a
+                // round trip to the wineserver).
+                if (workerSleeping_ && level->HasWork() && level->taken + kAhead >= level->next + kAhead / 2)
+                    work_.notify_one();
                 if (i >= level->next) {
                     level->next = i + 1;  // not begun: listed here, not twice
                     break;
                 }
-                changed_.wait(lock, [&] { return level->busy != i; });
+                walkWaiting_ = true;
+                made_.wait(lock, [&] { return level->busy != i; });
+                walkWaiting_ = false;
                 std::optional<Listing> made = std::move(level->listings[i]);
                 level->listings[i].reset();
                 if (made) return std::move(*made);
@@ -91,7 +101,9 @@ Listing ListingsAhead::Take(const std::string& folder) {
 void ListingsAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return ending_ || (!levels_.empty() && levels_.back()->HasWork()); });
+        workerSleeping_ = true;
+        work_.wait(lock, [this] { return ending_ || (!levels_.empty() && levels_.back()->HasWork()); });
+        workerSleeping_ = false;
         if (ending_) return;
         const std::shared_ptr<Level> level = levels_.back();
         const std::size_t i = level->next++;
@@ -107,7 +119,7 @@ void ListingsAhead::Work() {
         lock.lock();
         level->busy = Level::kNone;
         level->listings[i] = std::move(made);
-        changed_.notify_all();
+        if (walkWaiting_) made_.notify_all();
     }
 }
 

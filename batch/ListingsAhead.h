@@ -51,9 +51,9 @@ private:
     void Work();
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_, made_;  // the thread waits for work, the walk for a listing
     std::vector<std::shared_ptr<Level>> levels_;  // the innermost last
-    bool ending_ = false;
+    bool ending_ = false, workerSleeping_ = false, walkWaiting_ = false;
     std::thread worker_;
 };
 

@@ -282,6 +282,8 @@ struct JournaledWriter::Pending {
 // Flushes prepared rewrites' new content to disk on a few threads while the
 // walk prepares the next files. A flush mostly waits for the disk: the waits
 // of several flushes overlap with each other and with the walk's own work.
+// A sleeping thread is woken only once a few files wait (under Wine each
+// wake-up is a round trip to the wineserver), or when the group must end.
 class JournaledWriter::Flushes {
 public:
     ~Flushes() {
@@ -303,43 +305,53 @@ public:
                 if (threads_.empty()) return false;
             }
         }
+        bool wake = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             queue_.push_back(&rewrite);
+            wake = sleeping_ > 0 && queue_.size() >= kWakeAt;
         }
-        wake_.notify_one();
+        if (wake) wake_.notify_one();
         return true;
     }
 
     // Returns when every rewrite added has been flushed, or has failed to be.
     void Wait() {
         std::unique_lock<std::mutex> lock(mutex_);
+        if (!queue_.empty() && sleeping_ > 0) wake_.notify_all();
+        waiting_ = true;
         idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
+        waiting_ = false;
     }
 
 private:
     static constexpr std::size_t kThreads = 4;
+    static constexpr std::size_t kWakeAt = 4;  // files waiting that wake a sleeping thread
 
     void Work() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return ending_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            platform::PreparedRewrite* rewrite = queue_.front();
-            queue_.pop_front();
-            ++busy_;
-            lock.unlock();
-            rewrite->Flush();  // its outcome stays with the rewrite
-            lock.lock();
-            if (--busy_ == 0 && queue_.empty()) idle_.notify_all();
+            ++sleeping_;
+            wake_.wait(lock, [this] { return ending_ || (!queue_.empty() && (waiting_ || queue_.size() >= kWakeAt)); });
+            --sleeping_;
+            while (!queue_.empty()) {  // once awake, a thread flushes all it finds
+                platform::PreparedRewrite* rewrite = queue_.front();
+                queue_.pop_front();
+                ++busy_;
+                lock.unlock();
+                rewrite->Flush();  // its outcome stays with the rewrite
+                lock.lock();
+                if (--busy_ == 0 && queue_.empty() && waiting_) idle_.notify_all();
+            }
+            if (ending_) return;
         }
     }
 
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
     std::deque<platform::PreparedRewrite*> queue_;
-    std::size_t busy_ = 0;
-    bool ending_ = false;
+    std::size_t busy_ = 0, sleeping_ = 0;
+    bool ending_ = false, waiting_ = false;
     std::vector<std::thread> threads_;
 };
 
