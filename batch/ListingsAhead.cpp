@@ -1,6 +1,8 @@
 #include "batch/ListingsAhead.h"
 
 #include <optional>
+
+#include "platform/paths.h"
 #include <system_error>
 #include <utility>
 
@@ -10,13 +12,15 @@ namespace tarn {
 struct ListingsAhead::Level {
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    std::vector<std::string> folders;
+    std::string parent;
+    std::vector<std::string> names;                // of the subfolders
     std::vector<std::optional<Listing>> listings;  // made ahead, not yet taken
     std::size_t next = 0;      // the next one to list ahead
     std::size_t taken = 0;     // the ones before it are taken or passed by
     std::size_t busy = kNone;  // the one being listed now
 
-    bool HasWork() const { return next < folders.size() && next < taken + kAhead; }
+    bool HasWork() const { return next < names.size() && next < taken + kAhead; }
+    std::string Folder(std::size_t i) const { return platform::JoinPath(parent, names[i]); }
 };
 
 Listing ListNow(const std::string& folder) {
@@ -36,14 +40,15 @@ ListingsAhead::~ListingsAhead() {
     if (worker_.joinable()) worker_.join();
 }
 
-void ListingsAhead::Expect(std::vector<std::string> folders) {
-    const bool any = !folders.empty();
+void ListingsAhead::Expect(const std::string& folder, std::vector<std::string> names) {
+    const bool any = !names.empty();
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto level = std::make_shared<Level>();
-        level->listings.resize(folders.size());
-        level->folders = std::move(folders);
+        level->parent = folder;
+        level->listings.resize(names.size());
+        level->names = std::move(names);
         levels_.push_back(std::move(level));
         wake = any && workerSleeping_;
     }
@@ -72,8 +77,8 @@ Listing ListingsAhead::Take(const std::string& folder) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (!levels_.empty()) {
             const std::shared_ptr<Level> level = levels_.back();
-            for (std::size_t i = level->taken; i < level->folders.size(); ++i) {
-                if (level->folders[i] != folder) continue;
+            for (std::size_t i = level->taken; i < level->names.size(); ++i) {
+                if (level->Folder(i) != folder) continue;
                 for (std::size_t passed = level->taken; passed < i; ++passed) level->listings[passed].reset();
                 level->taken = i + 1;
                 // The thread is woken when it can list half a window ahead
@@ -108,7 +113,7 @@ void ListingsAhead::Work() {
         const std::shared_ptr<Level> level = levels_.back();
         const std::size_t i = level->next++;
         level->busy = i;
-        const std::string folder = level->folders[i];
+        const std::string folder = level->Folder(i);
         lock.unlock();
         std::optional<Listing> made;
         try {

@@ -36,10 +36,10 @@ public:
     ListingsAhead(const ListingsAhead&) = delete;
     ListingsAhead& operator=(const ListingsAhead&) = delete;
 
-    // The walk is about to enter these subfolders of the folder it is in, in
+    // The walk is about to enter these subfolders (by name) of `folder`, in
     // this order (it may pass some by): they are listed ahead, before any
     // folders expected earlier.
-    void Expect(std::vector<std::string> folders);
+    void Expect(const std::string& folder, std::vector<std::string> names);
     // The walk has left the folder whose subfolders were expected last.
     void Leave();
     // The listing of `folder`: the one made ahead, waited for when it is

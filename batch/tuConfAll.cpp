@@ -181,14 +181,16 @@ private:
         // which subfolders follow.
         std::vector<platform::FolderEntry> subfolders;
         FolderListing listing;
-        const Listing listed = ahead_.Take(folder);
-        listing.listed = listed.listed;
-        for (const platform::FolderEntry& entry : listed.entries) {
-            if (entry.exactName) listing.names.push_back(entry.name);
-            if (entry.isFolder)
-                subfolders.push_back(entry);
-            else if (entry.exactName && platform::SameTextIgnoringCase(entry.name, kSettingsFileName))
-                listing.hasSettingsFile = true;
+        {
+            Listing listed = ahead_.Take(folder);
+            listing.listed = listed.listed;
+            for (platform::FolderEntry& entry : listed.entries) {
+                if (entry.exactName) listing.names.push_back(entry.name);
+                if (entry.isFolder)
+                    subfolders.push_back(std::move(entry));
+                else if (entry.exactName && platform::SameTextIgnoringCase(entry.name, kSettingsFileName))
+                    listing.hasSettingsFile = true;
+            }
         }
         // A folder that cannot be listed counts as having no subfolders; its
         // settings file is looked for all the same.
@@ -199,8 +201,8 @@ private:
         // board and the ones before them are written.
         std::vector<std::string> expected;
         for (const platform::FolderEntry& entry : subfolders)
-            if (entry.exactName && !entry.isLink) expected.push_back(platform::JoinPath(folder, entry.name));
-        ahead_.Expect(std::move(expected));
+            if (entry.exactName && !entry.isLink) expected.push_back(entry.name);
+        ahead_.Expect(folder, std::move(expected));
 
         ancestors_.push_back({folder, std::nullopt, false});
         for (const platform::FolderEntry& entry : subfolders) {
@@ -295,14 +297,14 @@ public:
         for (std::thread& thread : threads_) thread.join();  // each ends when nothing is left to flush
     }
 
-    // False when no thread could be started: the rewrite is flushed when it
-    // is committed.
-    bool Add(platform::PreparedRewrite& rewrite) {
+    // Where no thread could be started, the rewrite is flushed when it is
+    // committed.
+    void Add(platform::PreparedRewrite& rewrite) {
         if (threads_.size() < kThreads) {
             try {
                 threads_.emplace_back([this] { Work(); });
             } catch (const std::system_error&) {
-                if (threads_.empty()) return false;
+                if (threads_.empty()) return;
             }
         }
         bool wake = false;
@@ -312,7 +314,6 @@ public:
             wake = sleeping_ > 0 && queue_.size() >= kWakeAt;
         }
         if (wake) wake_.notify_one();
-        return true;
     }
 
     // Returns when every rewrite added has been flushed, or has failed to be.

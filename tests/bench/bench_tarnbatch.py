@@ -177,11 +177,11 @@ class PeakMemory(threading.Thread):
             return []
         pids, index = [self.pid], 0
         while index < len(pids):
-            for task in Path("/proc/%d/task" % pids[index]).glob("*/children"):
-                try:
+            try:  # a process, or one of its threads, may end while it is read
+                for task in Path("/proc/%d/task" % pids[index]).glob("*/children"):
                     pids += [int(p) for p in task.read_text().split()]
-                except OSError:
-                    pass
+            except OSError:
+                pass
             index += 1
         return pids
 
@@ -482,9 +482,10 @@ def main():
     print("%d runs each; a driver run visits %d folders (the data folder and its %d board folders)"
           % (args.repeat, visited, args.folders))
     for n in names:
-        print("%s: the driver takes %.2fx the floor's time per folder (median; target 1.3x: %s); peak memory "
+        target = 1.3 if n == "wine" else 1.1  # Wine's own calls cost more than the floor can show
+        print("%s: the driver takes %.2fx the floor's time per folder (median; target %.1fx: %s); peak memory "
               "%d KiB at %d folders, %d KiB at %d" % (
-                  n, ratio(n), "met" if ratio(n) <= 1.3 else "MISSED", r[n]["small_driver"].rss(),
+                  n, ratio(n), target, "met" if ratio(n) <= target else "MISSED", r[n]["small_driver"].rss(),
                   r[n]["small_driver"].folders, r[n]["driver"].rss(), visited))
     for n in names:
         print("%s: with the journal a run takes %.2fx its time without (target at most 1.15x: %s)" % (

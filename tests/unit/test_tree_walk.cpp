@@ -292,31 +292,33 @@ TEST_F(TreeWalk, BoardsAreTheFoldersWhoseListingShowsASettingsFile) {
 // whichever folders the walk passes by, takes out of turn or never announced.
 TEST(ListingsAhead, EachFolderGetsItsOwnListingWhateverTheWalkPassesBy) {
     TempFolder dir;
-    std::vector<std::string> boards;
+    std::vector<std::string> names, boards;
     for (int i = 0; i < 40; ++i) {
-        const std::string name = "board" + std::to_string(i);
-        dir.MakeFolder(name + "/sub" + std::to_string(i));
-        WriteBytes(dir.Fs(name + "/file" + std::to_string(i)), "x");
-        boards.push_back(dir.Path(name));
+        names.push_back("board" + std::to_string(i));
+        dir.MakeFolder(names.back() + "/sub" + std::to_string(i));
+        WriteBytes(dir.Fs(names.back() + "/file" + std::to_string(i)), "x");
+        boards.push_back(dir.Path(names.back()));
     }
-    const auto names = [](const tarn::Listing& listing) {
+    const auto shown = [](const tarn::Listing& listing) {
         std::set<std::string> found;
         for (const auto& entry : listing.entries) found.insert(entry.name + (entry.isFolder ? "/" : ""));
         return found;
     };
     tarn::ListingsAhead ahead;
-    EXPECT_EQ(names(ahead.Take(dir.path())).size(), 40u);
-    ahead.Expect(boards);
+    EXPECT_EQ(shown(ahead.Take(dir.path())).size(), 40u);
+    ahead.Expect(dir.path(), names);
     for (int i = 0; i < 40; ++i) {
         if (i % 7 == 3) continue;  // passed by
         const tarn::Listing listing = ahead.Take(boards[i]);
         EXPECT_TRUE(listing.listed);
-        EXPECT_EQ(names(listing), (std::set<std::string>{"file" + std::to_string(i), "sub" + std::to_string(i) + "/"}));
+        EXPECT_EQ(shown(listing), (std::set<std::string>{"file" + std::to_string(i), "sub" + std::to_string(i) + "/"}));
         // A folder that was not announced (a link's) is listed then and there.
-        if (i == 20) EXPECT_EQ(names(ahead.Take(dir.Path("board3"))).count("file3"), 1u);
+        if (i == 20) {
+            EXPECT_EQ(shown(ahead.Take(dir.Path("board3"))).count("file3"), 1u);
+        }
         // One level down and back up.
-        ahead.Expect({platform::JoinPath(boards[i], "sub" + std::to_string(i))});
-        EXPECT_TRUE(names(ahead.Take(platform::JoinPath(boards[i], "sub" + std::to_string(i)))).empty());
+        ahead.Expect(boards[i], {"sub" + std::to_string(i)});
+        EXPECT_TRUE(shown(ahead.Take(platform::JoinPath(boards[i], "sub" + std::to_string(i)))).empty());
         ahead.Leave();
     }
     ahead.Leave();
