@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Counts, per file, the wineserver requests and the Linux system calls that one
-# rewrite costs tarnbatch.exe and the I/O floor under Wine:
+# rewrite costs tarnbatch.exe and the I/O floor under Wine, and tarnbatch.exe's
+# requests by thread (the walk's, the listing's, the flushing ones):
 #   tests/bench/count_calls.sh [WORK_FOLDER]    (default build/bench/calls;
 #   TARN_WINDOWS_BIN=FOLDER counts the programs of another build)
 # Each program runs over 100 and over 200 generated boards; the difference of
@@ -83,4 +84,19 @@ for kind, read in (("wineserver requests", requests), ("system calls", syscalls)
         a, b = per_file["tarnbatch"].get(name, 0), per_file["floor"].get(name, 0)
         if max(abs(a), abs(b)) >= 0.5:
             print(f"  {name:28} {a:6.1f} {b:6.1f}")
+
+# tarnbatch.exe lists folders and flushes files on threads of its own: its
+# requests by thread (the line's prefix), the busiest (the walk's) first.
+def by_thread(path):
+    counts = collections.Counter()
+    for line in open(path, errors="replace"):
+        m = re.match(r"^([0-9a-f]{4}): \w+\( ", line)
+        if m:
+            counts[m.group(1)] += 1
+    return sorted(counts.values(), reverse=True)
+
+small, large = by_thread(f"{work}/tarnbatch-100.requests"), by_thread(f"{work}/tarnbatch-200.requests")
+threads = [(b - a) / 100 for a, b in zip(small, large)]
+print("tarnbatch.exe requests per file by thread, busiest first: " +
+      ", ".join(f"{t:.1f}" for t in threads if abs(t) >= 0.05))
 PY
