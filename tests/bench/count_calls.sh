@@ -54,12 +54,13 @@ python3 - "$work" <<'PY'
 import collections, re, sys
 work = sys.argv[1]
 
-def requests(path):
+def requests(path, by=2):
+    """Requests in a wineserver log by name (by=2), or by thread (by=1)."""
     counts = collections.Counter()
     for line in open(path, errors="replace"):
-        m = re.match(r"^[0-9a-f]{4}: (\w+)\( ", line)
+        m = re.match(r"^([0-9a-f]{4}): (\w+)\( ", line)
         if m:
-            counts[m.group(1)] += 1
+            counts[m.group(by)] += 1
     return counts
 
 def syscalls(path):
@@ -87,15 +88,7 @@ for kind, read in (("wineserver requests", requests), ("system calls", syscalls)
 
 # tarnbatch.exe lists folders and flushes files on threads of its own: its
 # requests by thread (the line's prefix), the busiest (the walk's) first.
-def by_thread(path):
-    counts = collections.Counter()
-    for line in open(path, errors="replace"):
-        m = re.match(r"^([0-9a-f]{4}): \w+\( ", line)
-        if m:
-            counts[m.group(1)] += 1
-    return sorted(counts.values(), reverse=True)
-
-small, large = by_thread(f"{work}/tarnbatch-100.requests"), by_thread(f"{work}/tarnbatch-200.requests")
+small, large = (sorted(requests(f"{work}/tarnbatch-{n}.requests", by=1).values(), reverse=True) for n in (100, 200))
 threads = [(b - a) / 100 for a, b in zip(small, large)]
 print("tarnbatch.exe requests per file by thread, busiest first: " +
       ", ".join(f"{t:.1f}" for t in threads if abs(t) >= 0.05))
