@@ -1,12 +1,24 @@
 #include "batch/ListingsAhead.h"
 
 #include <optional>
-
-#include "platform/paths.h"
 #include <system_error>
 #include <utility>
 
+#include "platform/paths.h"
+
 namespace tarn {
+namespace {
+
+// Lists `folder` now.
+Listing ListNow(const std::string& folder) {
+    Listing listing;
+    listing.listed = platform::ListFolder(folder, "*.*", [&listing](const platform::FolderEntry& entry) {
+        if (entry.name != "." && entry.name != "..") listing.entries.push_back(entry);
+    });
+    return listing;
+}
+
+}  // namespace
 
 // The subfolders of one folder on the walk's way down.
 struct ListingsAhead::Level {
@@ -22,14 +34,6 @@ struct ListingsAhead::Level {
     bool HasWork() const { return next < names.size() && next < taken + kAhead; }
     std::string Folder(std::size_t i) const { return platform::JoinPath(parent, names[i]); }
 };
-
-Listing ListNow(const std::string& folder) {
-    Listing listing;
-    listing.listed = platform::ListFolder(folder, "*.*", [&listing](const platform::FolderEntry& entry) {
-        if (entry.name != "." && entry.name != "..") listing.entries.push_back(entry);
-    });
-    return listing;
-}
 
 ListingsAhead::~ListingsAhead() {
     {
@@ -77,8 +81,9 @@ Listing ListingsAhead::Take(const std::string& folder) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (!levels_.empty()) {
             const std::shared_ptr<Level> level = levels_.back();
+            const std::string name = platform::FilePart(folder);
             for (std::size_t i = level->taken; i < level->names.size(); ++i) {
-                if (level->Folder(i) != folder) continue;
+                if (level->names[i] != name || level->Folder(i) != folder) continue;
                 for (std::size_t passed = level->taken; passed < i; ++passed) level->listings[passed].reset();
                 level->taken = i + 1;
                 // The thread is woken when it can list half a window ahead

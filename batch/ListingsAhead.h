@@ -22,9 +22,6 @@ struct Listing {
     std::vector<platform::FolderEntry> entries;
 };
 
-// Lists `folder` now.
-Listing ListNow(const std::string& folder);
-
 class ListingsAhead {
 public:
     // At most this many listings of one folder's subfolders are made ahead
